@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need, from Debian's
+# packages. Idempotent: run it as often as you like (as root).
+set -euo pipefail
+
+packages=(
+  cmake ninja-build clang libclang-rt-14-dev
+  g++-mingw-w64-i686 mingw-w64-tools
+  wine wine32:i386 xvfb x11-utils
+  googletest
+  libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  nginx libnginx-mod-stream
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: everything is installed"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q "${missing[@]}"
+echo "setup: done"

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs every test: native tests under ASan+UBSan and under TSan, the fuzz
+# targets for a bounded time, and the Windows tests under Wine with a
+# virtual display. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+
+scripts/setup.sh
+jobs="$(nproc)"
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "native build (ASan+UBSan)"
+cmake --preset native-asan >/dev/null
+cmake --build --preset native-asan -j "$jobs"
+step "native tests (ASan+UBSan)"
+ctest --preset native-asan -j "$jobs"
+
+step "native build (TSan)"
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan -j "$jobs" --target native_tests
+step "native tests (TSan)"
+ctest --preset native-tsan -R '^native_tests$'
+
+if [ -x scripts/fuzz.sh ]; then
+  step "fuzz targets (bounded)"
+  scripts/fuzz.sh "${TIPRELAY_FUZZ_SECONDS:-30}"
+fi
+
+step "native build (release: server, benchmarks)"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+
+step "windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+
+step "windows tests under Wine"
+. scripts/wine-env.sh
+tr_wine_begin
+trap tr_wine_end EXIT
+ctest --preset windows
+
+step "all tests passed"

@@ -1,0 +1,50 @@
+# Sourced by the scripts that run Windows programs: gives this run its own
+# Wine prefix and, when there is no display, its own Xvfb.
+#   tr_wine_begin   prefix + display ready (exports WINEPREFIX, DISPLAY)
+#   tr_wine_end     stops what tr_wine_begin started
+# Set TIPRELAY_WINEPREFIX to reuse a prefix across runs (it is kept).
+
+tr_wine_begin() {
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  if [ -n "${TIPRELAY_WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$TIPRELAY_WINEPREFIX"
+    TR_OWN_PREFIX=""
+  else
+    export WINEPREFIX
+    WINEPREFIX="$(mktemp -d /tmp/tiprelay-wine.XXXXXX)"
+    TR_OWN_PREFIX="$WINEPREFIX"
+  fi
+  TR_XVFB_PID=""
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 90 140); do
+      [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      TR_XVFB_PID=$!
+      export DISPLAY=":$n"
+      break
+    done
+    local i
+    for i in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break
+      sleep 0.1
+    done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+  wineserver -p 60 >/dev/null 2>&1 || true
+}
+
+tr_wine_end() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "${TR_XVFB_PID:-}" ]; then
+    kill "$TR_XVFB_PID" 2>/dev/null || true
+    wait "$TR_XVFB_PID" 2>/dev/null || true
+  fi
+  if [ -n "${TR_OWN_PREFIX:-}" ]; then
+    rm -rf "$TR_OWN_PREFIX"
+  fi
+}

@@ -1,0 +1,43 @@
+#include "platform/platform.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <mutex>
+#include <new>
+
+namespace platform {
+
+static_assert(sizeof(std::mutex) <= 64, "lock storage too small");
+
+static std::mutex* Mutex(unsigned char* storage) {
+    return std::launder(reinterpret_cast<std::mutex*>(storage));
+}
+
+Lock::Lock() { new (storage_) std::mutex(); }
+Lock::~Lock() { Mutex(storage_)->~mutex(); }
+void Lock::Enter() { Mutex(storage_)->lock(); }
+void Lock::Leave() { Mutex(storage_)->unlock(); }
+
+// Natively the diagnostic lines are silent unless a test installs a sink.
+void SystemDebugLine(const char*) {}
+
+bool DeleteFileAt(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    return ::unlink(path) == 0;
+}
+
+bool FileExists(const char* path) {
+    if (path == nullptr) return false;
+    struct stat st;
+    return ::stat(path, &st) == 0;
+}
+
+std::FILE* OpenShared(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+bool ReplaceFileWith(const char* source, const char* target) {
+    return std::rename(source, target) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <share.h>
+
+#include <new>
+
+namespace platform {
+
+static_assert(sizeof(CRITICAL_SECTION) <= 64, "lock storage too small");
+
+static CRITICAL_SECTION* Section(unsigned char* storage) {
+    return reinterpret_cast<CRITICAL_SECTION*>(storage);
+}
+
+Lock::Lock() { InitializeCriticalSection(Section(storage_)); }
+Lock::~Lock() { DeleteCriticalSection(Section(storage_)); }
+void Lock::Enter() { EnterCriticalSection(Section(storage_)); }
+void Lock::Leave() { LeaveCriticalSection(Section(storage_)); }
+
+void SystemDebugLine(const char* text) { OutputDebugStringA(text); }
+
+bool DeleteFileAt(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    return DeleteFileA(path) != 0;
+}
+
+bool FileExists(const char* path) {
+    if (path == nullptr) return false;
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::FILE* OpenShared(const char* path, const char* mode) {
+    return _fsopen(path, mode, _SH_DENYNO);
+}
+
+bool ReplaceFileWith(const char* source, const char* target) {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+# The Windows half: service, transport, panels, click actions, and the DLL.
+file(GLOB TR_WIN_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/api/*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/service/*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/panels/*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/actions/*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/protocol/*_win.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/store/*_win.cpp)
+list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/exports\\.cpp$")
+
+# tr_win holds everything but the export edge, so the Windows tests can
+# link the same code that the DLL is made of.
+add_library(tr_win STATIC ${TR_WIN_SOURCES})
+target_link_libraries(tr_win PUBLIC tr_core ws2_32 wininet ole32 oleaut32 uuid comctl32 shell32 gdi32 user32)
+
+# Resources of the library (the skin bitmap and friends) come from
+# src/resources.cmake when it exists; it sets TR_RESOURCES.
+set(TR_RESOURCES "")
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
+  include(${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
+endif()
+
+add_library(tiprelay SHARED api/exports.cpp api/tiprelay.def ${TR_RESOURCES})
+target_link_libraries(tiprelay PRIVATE tr_win)
+set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
+# __stdcall exports go out under their plain names, as the .def lists them.
+target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
