@@ -1,0 +1,116 @@
+// tiphost: a small host program. It loads tiprelay.dll from its own folder
+// the way a host application does, hands over the identity, runs a message
+// loop for a while (which serves the panels' timers and input) and stops
+// the library again.
+//
+//   tiphost.exe [--user NAME] [--pid PID] [--message-id N] [--seconds N]
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using InitFn = int(__stdcall*)(int);
+using ExitFn = int(__stdcall*)();
+using TextFn = int(__stdcall*)(const char*, int, int);
+using IntFn = int(__stdcall*)(int);
+
+struct Options {
+    std::string user;
+    std::string pid;
+    long messageId = 0;
+    bool hasMessageId = false;
+    long seconds = 5;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (value == nullptr) return false;
+        if (std::strcmp(arg, "--user") == 0) {
+            options->user = value;
+        } else if (std::strcmp(arg, "--pid") == 0) {
+            options->pid = value;
+        } else if (std::strcmp(arg, "--message-id") == 0) {
+            options->messageId = std::strtol(value, nullptr, 10);
+            options->hasMessageId = true;
+        } else if (std::strcmp(arg, "--seconds") == 0) {
+            options->seconds = std::strtol(value, nullptr, 10);
+        } else {
+            return false;
+        }
+        ++i;
+    }
+    return options->seconds >= 0;
+}
+
+std::string OwnFolder() {
+    char path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    size_t slash = folder.find_last_of('\\');
+    return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
+}
+
+// Runs the thread's message loop until `seconds` have passed.
+void RunMessageLoop(long seconds) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, static_cast<UINT>(seconds * 1000), nullptr);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    KillTimer(nullptr, timer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr,
+                     "usage: tiphost [--user NAME] [--pid PID] [--message-id N] [--seconds N]\n");
+        return 2;
+    }
+    CoInitialize(nullptr);
+
+    const std::string dllPath = OwnFolder() + "\\tiprelay.dll";
+    HMODULE dll = LoadLibraryA(dllPath.c_str());
+    if (dll == nullptr) {
+        std::fprintf(stderr, "tiphost: cannot load %s (error %lu)\n", dllPath.c_str(),
+                     GetLastError());
+        return 1;
+    }
+    auto msgInit = reinterpret_cast<InitFn>(GetProcAddress(dll, "msg_init"));
+    auto msgExit = reinterpret_cast<ExitFn>(GetProcAddress(dll, "msg_exit"));
+    auto setUser = reinterpret_cast<TextFn>(GetProcAddress(dll, "set_username"));
+    auto setType = reinterpret_cast<TextFn>(GetProcAddress(dll, "set_clinettype"));
+    auto setMessage = reinterpret_cast<IntFn>(GetProcAddress(dll, "SetMessageID"));
+    if (!msgInit || !msgExit || !setUser || !setType || !setMessage) {
+        std::fprintf(stderr, "tiphost: %s lacks an export\n", dllPath.c_str());
+        FreeLibrary(dll);
+        return 1;
+    }
+
+    const int started = msgInit(0);
+    if (!options.pid.empty()) setType(options.pid.data(), static_cast<int>(options.pid.size()), 0);
+    if (!options.user.empty()) setUser(options.user.data(), static_cast<int>(options.user.size()), 0);
+    if (options.hasMessageId) setMessage(static_cast<int>(options.messageId));
+    std::printf("tiphost: msg_init returned %d\n", started);
+    std::fflush(stdout);
+
+    RunMessageLoop(options.seconds);
+
+    const DWORD before = GetTickCount();
+    const int stopped = msgExit();
+    std::printf("tiphost: msg_exit returned %d after %lu ms\n", stopped, GetTickCount() - before);
+    FreeLibrary(dll);
+    CoUninitialize();
+    return started == 1 && stopped == 1 ? 0 : 1;
+}

@@ -1,0 +1,69 @@
+#include "api/exports.h"
+
+#include "api/tip_manager.h"
+
+// The one global of the host interface. The host calls every export from
+// its user-interface thread, so the pointer needs no lock.
+static CTipManager* g_manager = nullptr;
+
+// Stops and deletes a manager; nothing that fails in here reaches the host.
+static void StopAndDelete(CTipManager* manager) {
+    try {
+        manager->Stop();
+    } catch (...) {
+    }
+    try {
+        delete manager;
+    } catch (...) {
+    }
+}
+
+extern "C" int32_t __stdcall msg_init(int32_t) {
+    try {
+        // A second start without a stop would leave a worker and a second
+        // pair of live panels behind: stop the running manager first.
+        if (CTipManager* running = g_manager) {
+            g_manager = nullptr;
+            StopAndDelete(running);
+        }
+        g_manager = new CTipManager();
+        g_manager->SetMessageID(0);
+        g_manager->Start();
+    } catch (...) {
+    }
+    return 1;
+}
+
+extern "C" int32_t __stdcall msg_exit() {
+    CTipManager* manager = g_manager;
+    if (manager == nullptr) return 0;
+    StopAndDelete(manager);
+    g_manager = nullptr;
+    return 1;
+}
+
+extern "C" int32_t __stdcall set_clinettype(const char* pid, int32_t count, int32_t) {
+    try {
+        if (g_manager != nullptr) g_manager->SetIdentity(nullptr, 0, pid, count);
+    } catch (...) {
+    }
+    return 1;
+}
+
+extern "C" int32_t __stdcall set_username(const char* name, int32_t count, int32_t) {
+    try {
+        if (g_manager != nullptr) g_manager->SetIdentity(name, count, nullptr, 0);
+    } catch (...) {
+    }
+    return 1;
+}
+
+extern "C" int32_t __stdcall show_onetips(int32_t) { return 1; }
+
+extern "C" int32_t __stdcall SetMessageID(int32_t messageId) {
+    try {
+        if (g_manager != nullptr) g_manager->SetMessageID(static_cast<uint32_t>(messageId));
+    } catch (...) {
+    }
+    return 1;
+}

@@ -1,0 +1,32 @@
+// The tip manager: the one object msg_init creates and msg_exit deletes.
+// It owns, in this order, the tip service and the two panels, and brackets
+// their life with one Windows Sockets start-up and cleanup.
+#pragma once
+
+#include <cstdint>
+
+#include "service/data_service.h"
+
+class CTipManager {
+public:
+    CTipManager();
+    virtual ~CTipManager();
+    CTipManager(const CTipManager&) = delete;
+    CTipManager& operator=(const CTipManager&) = delete;
+
+    // Service start, then the panels; exceptions end the sequence.
+    void Start();
+    // Service stop (history saved, worker ended, store destroyed), then the
+    // panels' windows and timers. Each step's failure is contained.
+    void Stop();
+
+    int32_t SetIdentity(const char* name, int32_t nameCount, const char* pid, int32_t pidCount);
+    void SetMessageID(uint32_t messageId);
+
+    CDataService& Service() { return service_; }
+
+private:
+    CDataService service_;
+    // The sliding and the static panel join here, after the service.
+    bool socketsStarted_ = false;
+};

@@ -1,0 +1,19 @@
+// Where the library keeps its files: beside the host program, never beside
+// the library itself.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t kPathBufferSize = 260;
+
+struct HostPaths {
+    char tipsFolder[kPathBufferSize] = {};    // <host folder>\tips\  (ends in a backslash)
+    char settingsFile[kPathBufferSize] = {};  // <host folder>\message.ini
+    char tipFile[kPathBufferSize] = {};       // <host folder>\tips\message.dat
+    char historyFile[kPathBufferSize] = {};   // <host folder>\tips\messdisplay.dat
+};
+
+// Builds the four paths from the full path of the host executable. Refuses
+// (false, paths left empty) a path without a backslash, and a folder so
+// long that the longest of the four would not fit its 260-byte buffer.
+bool BuildHostPaths(const char* executablePath, HostPaths* paths);

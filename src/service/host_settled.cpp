@@ -1,0 +1,37 @@
+#include "service/host_settled.h"
+
+namespace {
+// Thread timers carry no context; one service runs at a time.
+HANDLE g_pendingEvent = nullptr;
+
+void CALLBACK OnHostLoop(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (g_pendingEvent != nullptr) SetEvent(g_pendingEvent);
+}
+}  // namespace
+
+CHostSettled::~CHostSettled() {
+    if (timer_ != 0) KillTimer(nullptr, timer_);
+    if (g_pendingEvent == event_) g_pendingEvent = nullptr;
+    if (event_ != nullptr) CloseHandle(event_);
+}
+
+bool CHostSettled::Arm() {
+    event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event_ == nullptr) return false;
+    g_pendingEvent = event_;
+    timer_ = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnHostLoop);
+    if (timer_ == 0) {
+        SetEvent(event_);
+        return false;
+    }
+    return true;
+}
+
+void CHostSettled::Wait(DWORD boundMs) const {
+    if (event_ != nullptr) WaitForSingleObject(event_, boundMs);
+}
+
+void CHostSettled::Release() const {
+    if (event_ != nullptr) SetEvent(event_);
+}

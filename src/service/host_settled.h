@@ -1,0 +1,31 @@
+// Tells the worker when the host has finished its start-up calls.
+//
+// The host calls msg_init and then hands over the user name, the client
+// type and a message ID, all before it returns to its message loop. The
+// worker builds its one query from those values, so it waits until the
+// host's thread is back in its message loop (a thread timer fires there),
+// and never longer than a bound, so a host without a loop still gets its
+// query.
+#pragma once
+
+#include <windows.h>
+
+class CHostSettled {
+public:
+    CHostSettled() = default;
+    ~CHostSettled();
+    CHostSettled(const CHostSettled&) = delete;
+    CHostSettled& operator=(const CHostSettled&) = delete;
+
+    // On the host's thread: arms the timer. False if nothing could be armed
+    // (then Wait returns at once).
+    bool Arm();
+    // On the worker: waits for the host's loop, at most `boundMs`.
+    void Wait(DWORD boundMs) const;
+    // Releases any waiter at once (service stop).
+    void Release() const;
+
+private:
+    HANDLE event_ = nullptr;
+    UINT_PTR timer_ = 0;
+};

@@ -1,0 +1,11 @@
+// Reading message.ini, and the write-back of the server's values.
+#pragma once
+
+#include <cstdint>
+
+#include "service/data_service.h"
+
+ServiceSettings ReadSettings(const char* settingsFile);
+
+// Decimal text, as the private-profile functions store it.
+void WriteSettingInt(const char* settingsFile, const char* section, const char* key, int32_t value);

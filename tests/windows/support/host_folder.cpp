@@ -1,0 +1,103 @@
+#include "support/host_folder.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#include "platform/platform.h"
+
+std::string ExeFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string HostFile(const std::string& name) { return ExeFolder() + "\\" + name; }
+std::string TipsFolder() { return ExeFolder() + "\\tips\\"; }
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void RemoveTree(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+        return;
+    }
+    std::string base = path;
+    if (base.back() != '\\') base += '\\';
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((base + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..") RemoveTree(base + name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(base.c_str());
+}
+
+void WriteIni(const std::string& section, const std::string& key, const std::string& value) {
+    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                               HostFile("message.ini").c_str());
+}
+
+std::string ReadIni(const std::string& section, const std::string& key) {
+    char value[512] = {};
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value, sizeof value,
+                             HostFile("message.ini").c_str());
+    return value;
+}
+
+void HostFolderTest::SetUp() {
+    RemoveTree(HostFile("message.ini"));
+    RemoveTree(TipsFolder());
+}
+
+void HostFolderTest::TearDown() { SetUp(); }
+
+namespace {
+std::mutex g_captureMutex;
+std::vector<std::string> g_captured;
+void Capture(const char* text) {
+    std::lock_guard<std::mutex> hold(g_captureMutex);
+    g_captured.push_back(text);
+}
+}  // namespace
+
+LineCapture::LineCapture() {
+    std::lock_guard<std::mutex> hold(g_captureMutex);
+    g_captured.clear();
+    platform::SetLineSinkForTest(Capture);
+}
+
+LineCapture::~LineCapture() { platform::SetLineSinkForTest(nullptr); }
+
+std::vector<std::string> LineCapture::Lines() const {
+    std::lock_guard<std::mutex> hold(g_captureMutex);
+    return g_captured;
+}
+
+bool LineCapture::Contains(const std::string& line) const {
+    for (const std::string& captured : Lines()) {
+        if (captured == line) return true;
+    }
+    return false;
+}
