@@ -20,8 +20,25 @@ if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
   include(${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
 endif()
 
-add_library(tiprelay SHARED api/exports.cpp api/tiprelay.def ${TR_RESOURCES})
+include(${PROJECT_SOURCE_DIR}/cmake/version_resource.cmake)
+tr_version_resource(TR_DLL_VERSION tiprelay.dll "Tips for the host application" VFT_DLL)
+
+add_library(tiprelay SHARED api/exports.cpp api/tiprelay.def ${TR_RESOURCES} ${TR_DLL_VERSION})
 target_link_libraries(tiprelay PRIVATE tr_win)
 set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # __stdcall exports go out under their plain names, as the .def lists them.
 target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+
+# The host SDK's import libraries: __stdcall callers link against the
+# decorated names, which dlltool -k maps to the DLL's plain export names.
+set(TR_SDK_DIR ${CMAKE_BINARY_DIR}/sdk)
+add_custom_command(
+  OUTPUT ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TR_SDK_DIR}
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def
+          -l ${TR_SDK_DIR}/libtiprelay.dll.a
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def
+          -l ${TR_SDK_DIR}/tiprelay.lib
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def
+  COMMENT "Import libraries for host developers")
+add_custom_target(tiprelay_sdk ALL DEPENDS ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib)

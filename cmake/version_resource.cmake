@@ -1,0 +1,10 @@
+# tr_version_resource(<out-var> <file name> <description> <VFT_DLL|VFT_APP>)
+# makes a VERSIONINFO resource carrying the project version.
+function(tr_version_resource out_var file_name description file_type)
+  set(TR_FILE_NAME ${file_name})
+  set(TR_FILE_DESCRIPTION ${description})
+  set(TR_FILE_TYPE ${file_type})
+  set(out ${CMAKE_BINARY_DIR}/version/${file_name}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/src/api/version.rc.in ${out} @ONLY)
+  set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
