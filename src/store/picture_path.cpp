@@ -1,0 +1,45 @@
+#include "store/picture_path.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// What ends a folder name in a path on this system.
+bool IsBoundary(char c) {
+#ifdef _WIN32
+    return IsSeparator(c);
+#else
+    return c == '/';
+#endif
+}
+
+bool SameChar(char a, char b) {
+#ifdef _WIN32
+    if (IsSeparator(a) && IsSeparator(b)) return true;
+    if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
+    if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
+#endif
+    return a == b;
+}
+
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty()) return false;
+    bool onlyDotsAndBlanks = true;
+    for (char c : name) {
+        if (IsSeparator(c) || c == ':' || c == '\0') return false;
+        if (c != '.' && c != ' ') onlyDotsAndBlanks = false;
+    }
+    return !onlyDotsAndBlanks;
+}
+
+}  // namespace
+
+bool IsPictureInFolder(std::string_view folder, std::string_view path) {
+    while (!folder.empty() && IsBoundary(folder.back())) folder.remove_suffix(1);
+    if (folder.empty() || path.size() < folder.size() + 2) return false;
+    for (size_t i = 0; i < folder.size(); ++i) {
+        if (!SameChar(folder[i], path[i])) return false;
+    }
+    if (!IsBoundary(path[folder.size()])) return false;
+    return IsPlainFileName(path.substr(folder.size() + 1));
+}

@@ -1,0 +1,76 @@
+// The tip store: the queues of tips waiting to be shown or waiting for their
+// picture, the index of known tips and the display history. One lock guards
+// everything and is held for the whole of each operation, never twice.
+//
+// Ownership: a record handed to an adding operation belongs to the store
+// whatever the result (a record it does not keep is deleted at once); a
+// record handed out belongs to the caller.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "protocol/tip_record.h"
+#include "store/display_record.h"
+
+class CShowDataList {
+public:
+    CShowDataList();
+    virtual ~CShowDataList();
+    CShowDataList(const CShowDataList&) = delete;
+    CShowDataList& operator=(const CShowDataList&) = delete;
+
+    // The process-wide store, made by the first call.
+    static CShowDataList* GetInstance();
+    // Frees the process-wide store and all it holds; a later GetInstance
+    // makes a new one. Returns 1.
+    static int DestroyInstance();
+
+    // The folder picture files live in. The store deletes a picture only
+    // when its path lies directly inside this folder; with none set it
+    // deletes nothing.
+    void SetPictureFolder(const char* tipsFolder);
+
+    // 1 when the tip was queued for the sliding panel, else 0.
+    int AddOneShowData(TipRecord* tip);
+    // Queues a tip whose picture is still to be fetched. Always 1.
+    int AddWaitPicData(TipRecord* tip);
+    TipRecord* GetWaitPicData();
+    // Non-zero flag: the sliding panel's queue; zero: the static queue.
+    TipRecord* GetOneShowData(int32_t flag);
+    // 1 if the entry was taken into the history, 0 if dropped.
+    int AddDisplayData(DisplayRecord* record);
+
+    // Entries of the known-tip index, including tips already handed out.
+    int32_t GetShowDataCount();
+    // Copies the tips still held, ascending by id, at most count of them;
+    // count then holds the number copied. Returns 1.
+    int GetAllShowData(TipRecord* array, int32_t& count);
+    int32_t GetDisplayDataCount();
+    int GetAllDisplayData(DisplayRecord* array, int32_t& count);
+
+    void SetReady() { m_nReady.store(1); }
+    int32_t IsReady() const { return m_nReady.load(); }
+
+private:
+    using TipQueue = std::list<TipRecord*>;
+
+    int AddDisplayDataLocked(std::unique_ptr<DisplayRecord> record, int32_t now);
+    void DeletePicture(const char (&path)[1024]) const;
+    void FreeAll();
+
+    TipQueue m_slideQueue;
+    TipQueue m_staticQueue;
+    TipQueue m_pictureQueue;
+    // A null value: the tip with this id has left the slide queue.
+    std::map<uint32_t, TipRecord*> m_knownTips;
+    std::map<uint32_t, std::unique_ptr<DisplayRecord>> m_history;
+    std::string m_pictureFolder;
+    platform::Lock m_lock;
+    std::atomic<int32_t> m_nReady{0};
+};

@@ -1,0 +1,180 @@
+// Shared helpers for the core's tests: captured diagnostic lines, a settable
+// clock, scratch folders, and builders for tips and packets.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "protocol/byte_order.h"
+#include "protocol/packet_header.h"
+#include "protocol/tip_record.h"
+#include "protocol/tip_wire.h"
+#include "store/show_data_list.h"
+
+namespace coretest {
+
+// Collects every diagnostic line while alive.
+class LineCapture {
+public:
+    LineCapture() {
+        Clear();
+        platform::SetLineSinkForTest(&Sink);
+    }
+    ~LineCapture() { platform::SetLineSinkForTest(nullptr); }
+
+    static std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> hold(Mutex());
+        return Store();
+    }
+    static int Count(const std::string& line) {
+        int n = 0;
+        for (const auto& l : Lines()) n += l == line ? 1 : 0;
+        return n;
+    }
+    static void Clear() {
+        std::lock_guard<std::mutex> hold(Mutex());
+        Store().clear();
+    }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::string>& Store() {
+        static std::vector<std::string> lines;
+        return lines;
+    }
+    static void Sink(const char* text) {
+        std::lock_guard<std::mutex> hold(Mutex());
+        Store().push_back(text);
+    }
+};
+
+// Puts the core's clock at a chosen second while alive.
+class FixedClock {
+public:
+    explicit FixedClock(int32_t now) {
+        Now().store(now);
+        platform::SetClockForTest(&Read);
+    }
+    ~FixedClock() { platform::SetClockForTest(nullptr); }
+    void Set(int32_t now) { Now().store(now); }
+
+private:
+    static std::atomic<int32_t>& Now() {
+        static std::atomic<int32_t> now{0};
+        return now;
+    }
+    static int32_t Read() { return Now().load(); }
+};
+
+// A fresh folder, removed with everything in it at the end.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        static std::atomic<int> serial{0};
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = "tr_core_";
+        if (info != nullptr) name += std::string(info->test_suite_name()) + "_" + info->name();
+        name += "_" + std::to_string(serial++);
+        for (char& c : name) {
+            if (c == '/') c = '_';
+        }
+        path_ = std::filesystem::path(testing::TempDir()) / name;
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    // The folder with a trailing separator, as the service hands it on.
+    std::string Folder() const { return path_.string() + "/"; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return bytes;
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+    return bytes;
+}
+
+inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// A tip that the store accepts at time `now` when begin <= now <= end.
+inline std::unique_ptr<TipRecord> MakeTip(uint32_t id, int32_t begin, int32_t end, const char* text = "text") {
+    auto tip = NewTipRecord();
+    tip->nMessageID = id;
+    tip->tBeginTime = begin;
+    tip->tEndTime = end;
+    tip->nShowSeconds = 10;
+    tip->bPicReady = 1;
+    tip->byVersion = kTipRecordVersion;
+    SetFieldText(tip->szText, text);
+    return tip;
+}
+
+// Ids of the tips the sliding panel would get, in order, emptying the queue.
+inline std::vector<uint32_t> DrainSlideQueue(CShowDataList& store) {
+    std::vector<uint32_t> ids;
+    while (TipRecord* tip = store.GetOneShowData(1)) {
+        ids.push_back(tip->nMessageID);
+        delete tip;
+    }
+    return ids;
+}
+
+inline std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    for (uint32_t v : words) w.PutU32(v);
+    return out;
+}
+
+inline std::vector<uint8_t> Packet(const std::string& name, const std::vector<uint8_t>& body, uint32_t version = 10) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    AppendPacketHeader(w, 1, name, uint32_t(body.size()));
+    w.PutBytes(body.data(), body.size());
+    StoreBigEndian32(out.data(), version);
+    return out;
+}
+
+// A RESPNEWMESS body: status 0, last time, the records, the panel interval.
+inline std::vector<uint8_t> ResponseBody(uint32_t lastTime, const std::vector<const TipRecord*>& tips,
+                                         uint32_t interval, int32_t count = -2) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    w.PutU32(0);
+    w.PutU32(lastTime);
+    w.PutI32(count == -2 ? int32_t(tips.size()) : count);
+    for (const TipRecord* tip : tips) AppendTipRecordWire(w, *tip);
+    w.PutU32(interval);
+    return out;
+}
+
+}  // namespace coretest

@@ -1,0 +1,50 @@
+#include "store/picture_path.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Case {
+    const char* folder;
+    const char* path;
+    bool inside;
+};
+
+TEST(PicturePath, OnlyPlainNamesDirectlyInsideTheTipsFolder) {
+    const std::vector<Case> cases = {
+        {"/host/tips/", "/host/tips/47.gif", true},
+        {"/host/tips", "/host/tips/47.gif", true},
+        {"/host/tips/", "/host/tips/", false},
+        {"/host/tips/", "/host/tips", false},
+        {"/host/tips/", "/host/tipsy/47.gif", false},
+        {"/host/tips/", "/host/tips/../message.ini", false},
+        {"/host/tips/", "/host/tips/..", false},
+        {"/host/tips/", "/host/tips/...", false},
+        {"/host/tips/", "/host/tips/sub/47.gif", false},
+        {"/host/tips/", "/host/tips/a\\..\\..\\x", false},
+        {"/host/tips/", "/host/tips/47.gif:stream", false},
+        {"/host/tips/", "/etc/passwd", false},
+        {"/host/tips/", "47.gif", false},
+        {"", "/47.gif", false},
+        {"/", "/47.gif", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsPictureInFolder(c.folder, c.path), c.inside) << c.folder << " | " << c.path;
+    }
+}
+
+TEST(PicturePath, AnEmbeddedNulEndsNothingEarly) {
+    const std::string path("/host/tips/4\0/../x", 18);
+    EXPECT_FALSE(IsPictureInFolder("/host/tips/", path));
+}
+
+#ifndef _WIN32
+TEST(PicturePath, BackslashIsAPlainCharacterHereAndStillRefused) {
+    EXPECT_FALSE(IsPictureInFolder("/host/tips/", "/host/tips\\47.gif"));
+}
+#endif
+
+}  // namespace
