@@ -10,6 +10,7 @@ packages=(
   googletest
   libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   nginx libnginx-mod-stream
+  netpbm libjpeg-turbo-progs
 )
 
 missing=()
