@@ -1,0 +1,35 @@
+// A button of the panel: the invisible close zone (kind 10) or one of the
+// three action buttons (kind 0), each carrying the action record (command
+// and URL) that its click runs.
+#pragma once
+
+#include "panels/drawer.h"
+#include "panels/gdi_object.h"
+
+class CButtonDrawer : public CDrawer {
+public:
+    static constexpr int32_t kCloseKind = 10;
+
+    CButtonDrawer();
+
+    void SetKind(int32_t kind) { m_nKind = kind; }
+    int32_t Kind() const { return m_nKind; }
+    // Clears all three texts, then copies each, cut to its field.
+    void SetTexts(const char* caption, const char* command, const char* url);
+    // Only the action record; used by the elements' spare buttons.
+    void SetAction(const char* command, const char* url);
+
+    const char* Caption() const { return m_szCaption; }
+    const char* Command() const { return m_szCommand; }
+    const char* Url() const { return m_szURL; }
+
+    void OnClick() override;
+    void Draw(HDC dc) override;
+
+private:
+    char m_szCaption[20];
+    char m_szCommand[20];
+    char m_szURL[1024];
+    int32_t m_nKind = 0;
+    gdi::Pen m_borderPen;
+};

@@ -1,0 +1,64 @@
+// The base of the panel's drawing elements: a rectangle in panel client
+// pixels, the hover and press state, and press-then-release into a click.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+class CDrawer {
+public:
+    CDrawer();
+    virtual ~CDrawer() = default;
+    CDrawer(const CDrawer&) = delete;
+    CDrawer& operator=(const CDrawer&) = delete;
+
+    // The fonts belong to the panel; elements only select them.
+    virtual void SetFonts(HFONT normal, HFONT normalHot, HFONT bold, int32_t charWidth, int32_t charHeight);
+    // Shown when both sides are at least 1 pixel.
+    virtual void SetRect(int32_t x, int32_t y, int32_t width, int32_t height);
+    virtual int32_t IsHot();
+    virtual void OnClick() {}
+    virtual void Draw(HDC) {}
+
+    // Hidden, not hot, not pressed, empty rectangle.
+    void Reset();
+    // Hot when shown and (x, y) lies in the rectangle, both edges included.
+    // True when the hot flag changed.
+    bool HitTest(int32_t x, int32_t y);
+    void Press();
+    // A release while pressed clicks when the pointer is still over it.
+    void Release();
+    void SetOwnerWindow(HWND window) { m_owner = window; }
+
+    bool IsShown() const { return m_bShown != 0; }
+    bool IsPressed() const { return m_bPressed != 0; }
+    RECT Bounds() const { return RECT{m_x, m_y, m_x + m_width, m_y + m_height}; }
+    HWND OwnerWindow() const { return m_owner; }
+
+protected:
+    int32_t m_bShown = 0;
+    int32_t m_bHot = 0;
+    int32_t m_bPressed = 0;
+    int32_t m_x = 0;
+    int32_t m_y = 0;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    HFONT m_normalFont = nullptr;
+    HFONT m_normalHotFont = nullptr;
+    HFONT m_boldFont = nullptr;
+    int32_t m_charWidth = 0;
+    int32_t m_charHeight = 0;
+    HWND m_owner = nullptr;
+};
+
+// Copies a NUL-terminated text into a fixed field, cut to the field less
+// one byte; a null text clears the field.
+template <size_t N>
+void CopyCut(char (&field)[N], const char* text) {
+    size_t n = 0;
+    if (text != nullptr)
+        while (n < N - 1 && text[n] != '\0') ++n;
+    for (size_t i = 0; i < n; ++i) field[i] = text[i];
+    for (size_t i = n; i < N; ++i) field[i] = '\0';
+}
