@@ -1,0 +1,142 @@
+#include "query_connection.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "answer.h"
+#include "protocol/byte_order.h"
+#include "query_frame.h"
+#include "tips_server.h"
+
+namespace tipserver {
+namespace {
+
+constexpr size_t kFirstReadBytes = 512;
+
+std::string PeerName(const asio::ip::tcp::socket& socket) {
+    asio::error_code ec;
+    const auto peer = socket.remote_endpoint(ec);
+    if (ec) return "?";
+    const auto address = peer.address();
+    return (address.is_v6() ? "[" + address.to_string() + "]" : address.to_string()) + ":" +
+           std::to_string(peer.port());
+}
+
+}  // namespace
+
+QueryConnection::QueryConnection(asio::ip::tcp::socket socket, ServerContext& context)
+    : socket_(std::move(socket)), deadline_(socket_.get_executor()), context_(context),
+      started_(std::chrono::steady_clock::now()), peer_(PeerName(socket_)) {
+    ++context_.live_connections;
+}
+
+QueryConnection::~QueryConnection() { --context_.live_connections; }
+
+void QueryConnection::Start() {
+    ArmDeadline(context_.config.query_timeout, "no complete query in time");
+    ReadMore();
+}
+
+void QueryConnection::ArmDeadline(std::chrono::milliseconds after, const char* reason) {
+    deadline_.expires_after(after);
+    deadline_.async_wait([self = shared_from_this(), reason](const asio::error_code& error) {
+        if (error || self->finished_) return;  // cancelled: the exchange ended first
+        self->Drop(reason);
+    });
+}
+
+void QueryConnection::ReadMore() {
+    if (received_ == in_.size()) {
+        const size_t grown = in_.empty() ? kFirstReadBytes : in_.size() * 2;
+        in_.resize(std::min(grown, context_.config.max_query_bytes));
+    }
+    socket_.async_read_some(asio::buffer(in_.data() + received_, in_.size() - received_),
+                            [self = shared_from_this()](const asio::error_code& error, size_t bytes) {
+                                self->OnRead(error, bytes);
+                            });
+}
+
+void QueryConnection::OnRead(const asio::error_code& error, size_t bytes) {
+    if (finished_) return;
+    if (error) {
+        Drop(error == asio::error::eof ? "closed before a complete query" : "read failed");
+        return;
+    }
+    received_ += bytes;
+    const FrameStatus frame = CheckQueryFrame(in_.data(), received_, context_.config.max_query_bytes);
+    switch (frame.state) {
+        case FrameState::kNeedMore:
+            // Room for the whole packet at once once its length is known.
+            if (frame.total > in_.size()) in_.resize(frame.total);
+            ReadMore();
+            return;
+        case FrameState::kTooLarge:
+            Drop("query larger than allowed");
+            return;
+        case FrameState::kUnreadable:
+        case FrameState::kComplete:
+            Answer(frame.state == FrameState::kComplete ? frame.total : 0);
+            return;
+    }
+}
+
+void QueryConnection::Answer(size_t total) {
+    QueryFields query;
+    const uint32_t sequence = received_ >= 8 ? LoadBigEndian32(in_.data() + 4) : 0;
+    if (total == 0 || !ReadQueryPacket(in_.data(), total, query)) {
+        EncodeErrorAnswer(kUnreadableQueryCode, sequence, out_);
+        Write("unreadable peer=" + peer_ + " received=" + std::to_string(received_));
+        return;
+    }
+    const std::shared_ptr<const Catalogue> catalogue = context_.catalogue.Current();
+    AnswerRequest request;
+    request.pid = query.pid;
+    request.last_time = query.lastTime;
+    request.message_id = query.messageId;
+    const AnswerPlan plan = PlanAnswer(*catalogue, request, static_cast<int64_t>(std::time(nullptr)));
+    EncodeAnswer(*catalogue, plan, sequence, out_);
+
+    std::string line = "query peer=" + peer_ + " user=\"" + EscapeForLog(query.userName) + "\" pid=\"" +
+                       EscapeForLog(query.pid) + "\" last_time=" + std::to_string(query.lastTime) +
+                       " message_id=" + std::to_string(query.messageId) + " tips=" + std::to_string(plan.tips.size());
+    if (plan.left_out != 0) {
+        line += " left_out=" + std::to_string(plan.left_out) + " first_left_out=" + std::to_string(plan.first_left_out);
+    }
+    line += " answer_last_time=" + std::to_string(plan.last_time);
+    Write(std::move(line));
+}
+
+void QueryConnection::Write(std::string log_line) {
+    ArmDeadline(context_.config.write_timeout, "answer not taken in time");
+    asio::async_write(socket_, asio::buffer(out_),
+                      [self = shared_from_this(), line = std::move(log_line)](const asio::error_code& error, size_t) {
+                          if (self->finished_) return;
+                          self->finished_ = true;
+                          self->deadline_.cancel();
+                          asio::error_code ignored;
+                          if (!error) self->socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+                          self->socket_.close(ignored);
+                          char tail[64];
+                          std::snprintf(tail, sizeof tail, " bytes=%zu ms=%.2f%s", self->out_.size(),
+                                        self->ElapsedMs(), error ? " write_failed" : "");
+                          self->context_.log.Write(line + tail);
+                      });
+}
+
+void QueryConnection::Drop(const char* reason) {
+    if (finished_) return;
+    finished_ = true;
+    deadline_.cancel();
+    asio::error_code ignored;
+    socket_.close(ignored);
+    char tail[32];
+    std::snprintf(tail, sizeof tail, " ms=%.2f", ElapsedMs());
+    context_.log.Write("drop peer=" + peer_ + " received=" + std::to_string(received_) + " reason=\"" + reason +
+                       "\"" + tail);
+}
+
+double QueryConnection::ElapsedMs() const {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_).count();
+}
+
+}  // namespace tipserver

@@ -1,0 +1,56 @@
+// One client connection: read one query, write one answer, close.
+#pragma once
+
+#include <asio.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "catalogue_source.h"
+#include "log_sink.h"
+
+namespace tipserver {
+
+struct TipsServerConfig;
+
+// What every connection of a server shares.
+struct ServerContext {
+    const TipsServerConfig& config;
+    CatalogueSource& catalogue;
+    LogSink& log;
+    std::atomic<size_t> live_connections{0};
+};
+
+class QueryConnection : public std::enable_shared_from_this<QueryConnection> {
+public:
+    QueryConnection(asio::ip::tcp::socket socket, ServerContext& context);
+    ~QueryConnection();
+    QueryConnection(const QueryConnection&) = delete;
+    QueryConnection& operator=(const QueryConnection&) = delete;
+
+    void Start();
+    asio::any_io_executor Executor() { return socket_.get_executor(); }
+
+private:
+    void ArmDeadline(std::chrono::milliseconds after, const char* reason);
+    void ReadMore();
+    void OnRead(const asio::error_code& error, size_t bytes);
+    void Answer(size_t total);
+    void Write(std::string log_line);
+    void Drop(const char* reason);
+    double ElapsedMs() const;
+
+    asio::ip::tcp::socket socket_;
+    asio::steady_timer deadline_;
+    ServerContext& context_;
+    std::chrono::steady_clock::time_point started_;
+    std::string peer_;
+    std::vector<uint8_t> in_;
+    size_t received_ = 0;
+    std::vector<uint8_t> out_;
+    bool finished_ = false;
+};
+
+}  // namespace tipserver
