@@ -32,6 +32,9 @@ step "native build (release: server, benchmarks)"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 
+step "two tipservers behind nginx's stream proxy"
+tests/e2e/scale_out.sh build/native/bin/tipserver
+
 step "windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
