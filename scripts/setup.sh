@@ -11,6 +11,7 @@ packages=(
   libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   nginx libnginx-mod-stream
   netpbm libjpeg-turbo-progs
+  zip unzip
 )
 
 missing=()

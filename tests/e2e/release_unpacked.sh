@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Unpacks both release archives into a fresh folder and runs the chain from
+# the unpacked files alone: the unpacked tipserver serves its sample
+# catalogue, the unpacked tiphost.exe runs the unpacked DLL under Wine, and
+# the tips and their pictures arrive beside tiphost.exe.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root="$(pwd)"
+version="$(sed -n 's/^project(tiprelay VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+scripts/release.sh >/dev/null
+
+work="$(mktemp -d /tmp/tiprelay-unpacked.XXXXXX)"
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "release: FAIL: $*" >&2; exit 1; }
+
+(cd dist && sha256sum -c "SHA256SUMS-$version" >/dev/null) || fail "checksums do not match"
+unzip -q "dist/tiprelay-$version-win32.zip" -d "$work"
+tar -C "$work" -xzf "dist/tipserver-$version-linux-x86_64.tar.gz"
+win="$work/tiprelay-$version-win32"
+srv="$work/tipserver-$version-linux-x86_64"
+for f in tiprelay.dll tiphost.exe tiprelay.h libtiprelay.dll.a tiprelay.lib tiprelay.def message.ini host-guide.md; do
+  [ -f "$win/$f" ] || fail "win32 archive lacks $f"
+done
+for f in bin/tipserver sample/catalogue.json tipserver.service operator.md; do
+  [ -f "$srv/$f" ] || fail "server archive lacks $f"
+done
+
+"$srv/bin/tipserver" check "$srv/sample/catalogue.json" >/dev/null || fail "sample catalogue does not check"
+"$srv/bin/tipserver" serve --catalogue "$srv/sample/catalogue.json" \
+  --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 >"$work/server.log" 2>&1 &
+server_pid=$!
+port=""
+for _ in $(seq 1 50); do
+  port="$(sed -n 's/.*listening tips=127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")"
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+[ -n "$port" ] || fail "tipserver did not start: $(cat "$work/server.log")"
+
+printf '[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=%s\r\n' "$port" >"$win/message.ini"
+. scripts/wine-env.sh
+tr_wine_begin
+(cd "$win" && wine ./tiphost.exe --user release --pid 11 --seconds 6) >"$work/host.log" 2>&1 \
+  || { tr_wine_end; fail "tiphost.exe failed: $(cat "$work/host.log")"; }
+tr_wine_end
+
+[ -s "$win/tips/message.dat" ] || fail "no message.dat beside the unpacked tiphost.exe"
+pictures="$(find "$win/tips" -name '*.gif' | wc -l)"
+[ "$pictures" -ge 1 ] || fail "no picture was fetched"
+grep -q 'query peer=' "$work/server.log" || fail "the server saw no query"
+echo "release: unpacked archives ran the chain ($pictures pictures, $(stat -c %s "$win/tips/message.dat") bytes of message.dat)"
