@@ -1,0 +1,231 @@
+// The tipserver program as operators run it: "serve" with the sample
+// catalogue on loopback, asked by "query", its pictures fetched over HTTP,
+// reloaded on SIGHUP, and "check" on good and bad catalogues.
+#include <httplib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "server_test_support.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program is built beside the test program.
+std::string ProgramPath() {
+    return (fs::read_symlink("/proc/self/exe").parent_path() / "tipserver").string();
+}
+
+fs::path SampleFolder() { return fs::path(__FILE__).parent_path() / ".." / ".." / "server" / "sample"; }
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Outcome {
+    int exit_code = -1;
+    std::string out;
+};
+
+Outcome RunProgram(const std::string& arguments) {
+    Outcome outcome;
+    FILE* pipe = ::popen((ProgramPath() + " " + arguments + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return outcome;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) outcome.out.append(chunk, n);
+    const int status = ::pclose(pipe);
+    outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+class ServeProcess {
+public:
+    // Starts "tipserver serve" on free ports and waits for its listening lines.
+    ServeProcess(const std::string& catalogue, const std::string& log) : log_(log) {
+        const std::string program = ProgramPath();
+        std::vector<std::string> args = {program,        "serve",         "--catalogue", catalogue,
+                                         "--listen",     "127.0.0.1:0",   "--http-listen", "127.0.0.1:0"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        started_ = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        const std::regex tips("listening tips=127\\.0\\.0\\.1:(\\d+)");
+        const std::regex pictures("listening pictures=http://127\\.0\\.0\\.1:(\\d+)");
+        for (int i = 0; started_ && i < 500 && (tips_port_ == 0 || http_port_ == 0); ++i) {
+            std::smatch m;
+            const std::string text = ReadText(log_);
+            if (std::regex_search(text, m, tips)) tips_port_ = std::stoi(m[1]);
+            if (std::regex_search(text, m, pictures)) http_port_ = std::stoi(m[1]);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~ServeProcess() {
+        if (started_ && !stopped_) Stop();
+    }
+
+    bool Ready() const { return tips_port_ != 0 && http_port_ != 0; }
+    int TipsPort() const { return tips_port_; }
+    int HttpPort() const { return http_port_; }
+    void Signal(int number) { ::kill(pid_, number); }
+
+    // Waits until the log holds `part` (the server writes it in batches).
+    bool LogHas(const std::string& part) {
+        for (int i = 0; i < 300; ++i) {
+            if (ReadText(log_).find(part) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    int Stop() {
+        stopped_ = true;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::string log_;
+    pid_t pid_ = 0;
+    bool started_ = false;
+    bool stopped_ = false;
+    int tips_port_ = 0;
+    int http_port_ = 0;
+};
+
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(ProgramPath())) << "build the tipserver target first: " << ProgramPath();
+        for (const char* name : {"catalogue.json", "welcome.gif", "banner.jpg"})
+            fs::copy_file(SampleFolder() / name, folder_.File(name));
+    }
+
+    std::string Catalogue() const { return folder_.File("catalogue.json"); }
+
+    coretest::ScratchFolder folder_;
+};
+
+TEST_F(EndToEnd, ServedSampleCatalogueReachesAClient) {
+    ServeProcess server(Catalogue(), folder_.File("serve.log"));
+    ASSERT_TRUE(server.Ready()) << ReadText(folder_.File("serve.log"));
+    const std::string address = "127.0.0.1:" + std::to_string(server.TipsPort());
+    const std::string picture_base = "http://127.0.0.1:" + std::to_string(server.HttpPort()) + "/";
+
+    const Outcome pro = RunProgram("query " + address + " --user e2e --pid PRO");
+    EXPECT_EQ(pro.exit_code, 0) << pro.out;
+    EXPECT_NE(pro.out.find("status: 0"), std::string::npos) << pro.out;
+    EXPECT_NE(pro.out.find("panel interval: 1 minutes"), std::string::npos) << pro.out;
+    EXPECT_NE(pro.out.find("records: 4 sent, 4 kept by a client's store"), std::string::npos) << pro.out;
+    EXPECT_NE(pro.out.find("title: 欢迎 Welcome"), std::string::npos) << pro.out;  // back from CP936
+    EXPECT_NE(pro.out.find("picture: " + picture_base + "welcome.gif"), std::string::npos) << pro.out;
+    EXPECT_NE(pro.out.find("button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip"),
+              std::string::npos)
+        << pro.out;
+    EXPECT_TRUE(server.LogHas("user=\"e2e\" pid=\"PRO\" last_time=0 message_id=0 tips=4"));
+
+    // Another edition does not get the PRO tip; a known last-time gets nothing new.
+    const Outcome other = RunProgram("query " + address + " --pid FREE");
+    EXPECT_NE(other.out.find("records: 3 sent"), std::string::npos) << other.out;
+    const std::regex last_time_line("last-time: (\\d+)");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(other.out, m, last_time_line)) << other.out;
+    const Outcome again = RunProgram("query " + address + " --pid FREE --last-time " + m[1].str());
+    EXPECT_NE(again.out.find("records: 0 sent"), std::string::npos) << again.out;
+    const Outcome one = RunProgram("query " + address + " --pid FREE --last-time " + m[1].str() + " --message-id 1002");
+    EXPECT_NE(one.out.find("records: 1 sent, 1 kept"), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("tip 1002:"), std::string::npos) << one.out;
+
+    httplib::Client http("127.0.0.1", server.HttpPort());
+    const auto gif = http.Get("/welcome.gif");
+    ASSERT_TRUE(gif);
+    EXPECT_EQ(gif->status, 200);
+    EXPECT_EQ(gif->get_header_value("Content-Type"), "image/gif");
+    EXPECT_EQ(gif->body, ReadText(folder_.File("welcome.gif")));
+    const auto jpeg = http.Get("/banner.jpg");
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg->get_header_value("Content-Type"), "image/jpeg");
+    // Nothing but the catalogue's pictures leaves the folder.
+    const auto catalogue = http.Get("/catalogue.json");
+    ASSERT_TRUE(catalogue);
+    EXPECT_EQ(catalogue->status, 404);
+
+    EXPECT_EQ(server.Stop(), 0);
+    EXPECT_NE(ReadText(folder_.File("serve.log")).find("stopped"), std::string::npos);
+}
+
+TEST_F(EndToEnd, ReloadTakesAGoodCatalogueAndRefusesABadOne) {
+    ServeProcess server(Catalogue(), folder_.File("serve.log"));
+    ASSERT_TRUE(server.Ready()) << ReadText(folder_.File("serve.log"));
+    const std::string query = "query 127.0.0.1:" + std::to_string(server.TipsPort()) + " --pid PRO";
+    const std::string original = ReadText(Catalogue());
+
+    std::ofstream(Catalogue(), std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
+    server.Signal(SIGHUP);
+    EXPECT_TRUE(server.LogHas("refused"));
+    EXPECT_NE(RunProgram(query).out.find("records: 4 sent"), std::string::npos);
+
+    auto changed = servertest::json::parse(original);
+    changed["tips"].erase(0);
+    std::ofstream(Catalogue(), std::ios::trunc) << changed.dump();
+    server.Signal(SIGHUP);
+    EXPECT_TRUE(server.LogHas("catalogue reloaded (SIGHUP): 3 tips"));
+    EXPECT_NE(RunProgram(query).out.find("records: 3 sent"), std::string::npos);
+}
+
+TEST_F(EndToEnd, MissingCatalogueStopsServeAtOnce) {
+    const Outcome outcome = RunProgram("serve --catalogue " + folder_.File("none.json") +
+                                " --listen 127.0.0.1:0 --http-listen 127.0.0.1:0");
+    EXPECT_EQ(outcome.exit_code, 2);
+    EXPECT_NE(outcome.out.find("cannot read"), std::string::npos) << outcome.out;
+}
+
+TEST_F(EndToEnd, CheckSummarisesAGoodCatalogueAndListsTheFaultsOfABadOne) {
+    const Outcome good = RunProgram("check " + Catalogue());
+    EXPECT_EQ(good.exit_code, 0) << good.out;
+    EXPECT_NE(good.out.find("tip 1001: 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z"), std::string::npos) << good.out;
+    EXPECT_NE(good.out.find("catalogue OK: 4 tips, 2 pictures"), std::string::npos) << good.out;
+
+    auto bad = servertest::json::parse(ReadText(Catalogue()));
+    bad["tips"][0]["title"] = "这是一个非常非常非常非常非常长的标题文字啊";  // 21 characters, 42 bytes
+    bad["tips"][1]["picture"] = "missing.gif";
+    std::ofstream(Catalogue(), std::ios::trunc) << bad.dump();
+    const Outcome refused = RunProgram("check " + Catalogue());
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_NE(refused.out.find("tip 1001: title: 42 bytes in CP936, at most 40"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("tip 1002: picture: no file"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("catalogue refused: 2 problems"), std::string::npos) << refused.out;
+}
+
+TEST_F(EndToEnd, QueryReportsAServerThatIsNotThere) {
+    // A port that was free a moment ago.
+    int port = 0;
+    {
+        ServeProcess server(Catalogue(), folder_.File("serve.log"));
+        ASSERT_TRUE(server.Ready());
+        port = server.TipsPort();
+    }
+    const Outcome outcome = RunProgram("query 127.0.0.1:" + std::to_string(port));
+    EXPECT_EQ(outcome.exit_code, 3);
+    EXPECT_NE(outcome.out.find("cannot connect"), std::string::npos) << outcome.out;
+}
+
+}  // namespace
