@@ -22,14 +22,22 @@ bool SameChar(char a, char b) {
     return a == b;
 }
 
-bool IsPlainFileName(std::string_view name) {
-    if (name.empty()) return false;
-    bool onlyDotsAndBlanks = true;
+bool EndsWithGif(std::string_view name) {
+    const std::string_view suffix = ".gif";
+    if (name.size() <= suffix.size()) return false;
+    const std::string_view tail = name.substr(name.size() - suffix.size());
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        if (!SameChar(tail[i], suffix[i])) return false;
+    }
+    return true;
+}
+
+bool IsPictureName(std::string_view name) {
+    if (!EndsWithGif(name)) return false;
     for (char c : name) {
         if (IsSeparator(c) || c == ':' || c == '\0') return false;
-        if (c != '.' && c != ' ') onlyDotsAndBlanks = false;
     }
-    return !onlyDotsAndBlanks;
+    return true;
 }
 
 }  // namespace
@@ -41,5 +49,5 @@ bool IsPictureInFolder(std::string_view folder, std::string_view path) {
         if (!SameChar(folder[i], path[i])) return false;
     }
     if (!IsBoundary(path[folder.size()])) return false;
-    return IsPlainFileName(path.substr(folder.size() + 1));
+    return IsPictureName(path.substr(folder.size() + 1));
 }

@@ -13,7 +13,7 @@ struct Case {
     bool inside;
 };
 
-TEST(PicturePath, OnlyPlainNamesDirectlyInsideTheTipsFolder) {
+TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolder) {
     const std::vector<Case> cases = {
         {"/host/tips/", "/host/tips/47.gif", true},
         {"/host/tips", "/host/tips/47.gif", true},
@@ -21,11 +21,18 @@ TEST(PicturePath, OnlyPlainNamesDirectlyInsideTheTipsFolder) {
         {"/host/tips/", "/host/tips", false},
         {"/host/tips/", "/host/tipsy/47.gif", false},
         {"/host/tips/", "/host/tips/../message.ini", false},
+        {"/host/tips/", "/host/tips/../47.gif", false},
         {"/host/tips/", "/host/tips/..", false},
-        {"/host/tips/", "/host/tips/...", false},
+        {"/host/tips/", "/host/tips/..gif", true},
+        {"/host/tips/", "/host/tips/.gif", false},
+        {"/host/tips/", "/host/tips/message.dat", false},
+        {"/host/tips/", "/host/tips/messdisplay.dat", false},
+        {"/host/tips/", "/host/tips/47.gif.exe", false},
+        {"/host/tips/", "/host/tips/47.GIF", false},
         {"/host/tips/", "/host/tips/sub/47.gif", false},
-        {"/host/tips/", "/host/tips/a\\..\\..\\x", false},
+        {"/host/tips/", "/host/tips/a\\..\\..\\x.gif", false},
         {"/host/tips/", "/host/tips/47.gif:stream", false},
+        {"/host/tips/", "/host/tips/x:47.gif", false},
         {"/host/tips/", "/etc/passwd", false},
         {"/host/tips/", "47.gif", false},
         {"", "/47.gif", false},
@@ -37,13 +44,14 @@ TEST(PicturePath, OnlyPlainNamesDirectlyInsideTheTipsFolder) {
 }
 
 TEST(PicturePath, AnEmbeddedNulEndsNothingEarly) {
-    const std::string path("/host/tips/4\0/../x", 18);
+    const std::string path("/host/tips/4\0/../x.gif", 22);
     EXPECT_FALSE(IsPictureInFolder("/host/tips/", path));
 }
 
 #ifndef _WIN32
 TEST(PicturePath, BackslashIsAPlainCharacterHereAndStillRefused) {
     EXPECT_FALSE(IsPictureInFolder("/host/tips/", "/host/tips\\47.gif"));
+    EXPECT_FALSE(IsPictureInFolder("/host/Tips/", "/host/tips/47.gif"));
 }
 #endif
 
