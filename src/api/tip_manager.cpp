@@ -13,15 +13,29 @@ CTipManager::~CTipManager() {
     if (socketsStarted_) WSACleanup();
 }
 
+namespace {
+// Runs one step of the start or stop sequence; its failure stays inside.
+template <typename Step>
+void Contained(Step step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+}  // namespace
+
 void CTipManager::Start() {
     service_.Start();
+    // A panel that fails to come up leaves the other one working.
+    Contained([this] { slidingPanel_.Create(); });
+    Contained([this] { staticPanel_.Create(); });
+    Contained([this] { slidingPanel_.SetInterval(service_.GetPanelInterval()); });
 }
 
 void CTipManager::Stop() {
-    try {
-        service_.Stop();
-    } catch (...) {
-    }
+    Contained([this] { service_.Stop(); });
+    Contained([this] { slidingPanel_.Destroy(); });
+    Contained([this] { staticPanel_.Destroy(); });
 }
 
 int32_t CTipManager::SetIdentity(const char* name, int32_t nameCount, const char* pid,

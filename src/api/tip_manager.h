@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "panels/slip_mess_panel.h"
+#include "panels/stat_mess_panel.h"
 #include "service/data_service.h"
 
 class CTipManager {
@@ -24,9 +26,12 @@ public:
     void SetMessageID(uint32_t messageId);
 
     CDataService& Service() { return service_; }
+    CSlipMessPanel& SlidingPanel() { return slidingPanel_; }
+    CStatMessPanel& StaticPanel() { return staticPanel_; }
 
 private:
     CDataService service_;
-    // The sliding and the static panel join here, after the service.
+    CSlipMessPanel slidingPanel_;
+    CStatMessPanel staticPanel_;
     bool socketsStarted_ = false;
 };

@@ -1,0 +1,123 @@
+// The panel: a borderless, always-on-top 260 x 160 popup in the lower-right
+// corner of the work area that shows one tip at a time. It rises from below
+// the work area on a 20 ms animation timer, stays, and sinks away again; a
+// 10 s poll timer asks for the next tip (TryShowTip, by each panel kind).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "panels/button_bar.h"
+#include "panels/gdi_object.h"
+#include "panels/picture_drawer.h"
+#include "panels/text_drawer.h"
+
+class CShowDataList;
+struct TipRecord;
+
+enum PanelState : int32_t {
+    PANEL_HIDDEN = 0,
+    PANEL_SLIDING_IN = 1,
+    PANEL_SHOWN = 2,
+    PANEL_SLIDING_OUT = 3,
+    PANEL_LEAVING = 4,
+};
+
+constexpr UINT_PTR TIMER_ANIMATE = 1;
+constexpr UINT_PTR TIMER_POLL = 2;
+constexpr UINT kAnimatePeriodMs = 20;
+constexpr UINT kPollPeriodMs = 10000;
+constexpr int kPanelWidth = 260;
+constexpr int kPanelHeight = 160;
+constexpr int kRisePerTick = 15;
+constexpr int kSinkPerTick = 10;
+constexpr COLORREF kPanelBackground = RGB(199, 210, 229);
+
+class CMessPanel {
+public:
+    virtual ~CMessPanel();
+    CMessPanel(const CMessPanel&) = delete;
+    CMessPanel& operator=(const CMessPanel&) = delete;
+
+    // Called at every poll tick; each panel kind decides whether to show.
+    virtual void TryShowTip() {}
+
+    // Fonts, skin, window class, window and poll timer. 1 on success.
+    int32_t Create();
+    // Timers, window, skin, fonts and the window class go; safe to repeat.
+    void Destroy();
+
+    // Lays a tip out into the elements and shows the window, which then
+    // rises. 0 (and nothing changes) when the tip has neither a picture
+    // path of 4 bytes or more nor a text of 3 bytes or more.
+    int32_t ShowPanel(const char* title, const char* picture, const char* text, const char* link,
+                      const char* caption1, const char* action1, const char* url1, const char* caption2,
+                      const char* action2, const char* url2, const char* caption3, const char* action3,
+                      const char* url3, int32_t staySeconds);
+    // ShowPanel with the strings of `tip`, as its byStyle selects them.
+    int32_t ShowTip(const TipRecord& tip, int32_t staySeconds);
+
+    HWND Window() const { return m_hWnd; }
+    int32_t State() const { return m_nState; }
+    int32_t StayCounter() const { return m_nStayTicks; }
+    int32_t CurrentTop() const { return m_nCurrentY; }
+    int32_t ShownTop() const { return m_nShownY; }
+    int32_t HiddenTop() const { return m_nHiddenY; }
+    int32_t LeftX() const { return m_nLeftX; }
+    bool PointerOutside() const { return m_bPointerOutside != 0; }
+    bool IsSliding() const { return m_bSliding != 0; }
+    CButtonBar& Buttons() { return m_buttons; }
+    CPictureDrawer& Picture() { return m_picture; }
+    CTextDrawer& Text() { return m_text; }
+
+    // Draws the whole panel into `target` through an off-screen bitmap.
+    void Render(HDC target);
+    // True when `button` belongs to this panel (its bar or an element's
+    // spare); the panel action message runs nothing else.
+    bool OwnsButton(const CButtonDrawer* button);
+
+    // The class name this panel registers.
+    const char* ClassName() const;
+
+protected:
+    explicit CMessPanel(bool sliding);
+
+    CShowDataList* m_store = nullptr;
+    int32_t m_tLastShow = 0;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // True when the message is fully handled and `result` is its answer;
+    // false sends it on to default processing.
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool CreateFonts();
+    bool RegisterWindowClass();
+    void StartSlide();
+    void AnimationTick();
+    void MoveTo(int32_t top);
+    void RenderNow();
+    void OnMouseMove(int32_t x, int32_t y);
+    void OnPanelAction(WPARAM command, LPARAM element);
+
+    HWND m_hWnd = nullptr;
+    gdi::Font m_normalFont;
+    gdi::Font m_normalHotFont;
+    gdi::Font m_boldFont;
+    gdi::Bitmap m_skin;
+    HCURSOR m_arrow = nullptr;
+    HCURSOR m_hand = nullptr;
+    CButtonBar m_buttons;
+    CPictureDrawer m_picture;
+    CTextDrawer m_text;
+    int32_t m_nLeftX = 0;
+    int32_t m_nShownY = 0;
+    int32_t m_nHiddenY = 0;
+    int32_t m_nCurrentY = 0;
+    int32_t m_nState = PANEL_HIDDEN;
+    int32_t m_nStayTicks = 0;
+    int32_t m_nStaySeconds = 0;
+    int32_t m_bSliding = 0;
+    int32_t m_bPointerOutside = 1;
+    bool m_classRegistered = false;
+};

@@ -1,0 +1,32 @@
+#include "panels/picture_drawer.h"
+
+#include "panels/picture_bitmap.h"
+#include "platform/platform.h"
+
+CPictureDrawer::CPictureDrawer() { SetPicture(nullptr, nullptr); }
+
+void CPictureDrawer::SetPicture(const char* path, const char* link) {
+    CopyCut(m_szPicture, path);
+    SetLink(link);
+}
+
+void CPictureDrawer::Draw(HDC dc) {
+    if (!m_bShown) {
+        platform::DebugLine("CPictureDrawer::Draw DisVisible return");
+        return;
+    }
+    // Transparent parts come out black; a file that is missing or cannot be
+    // decoded leaves the cell to the skin.
+    CPictureBitmap picture;
+    if (!picture.LoadFile(m_szPicture, RGB(0, 0, 0))) return;
+    const SIZE size = picture.Size();
+    const int32_t cellWidth = m_bWide ? kWideWidth : kNarrowWidth;
+    // Natural size, never scaled: a larger picture shows its top-left part,
+    // a smaller one leaves the rest of the cell to the skin.
+    const int width = size.cx < cellWidth ? size.cx : cellWidth;
+    const int height = size.cy < kCellHeight ? size.cy : kCellHeight;
+    gdi::MemoryDC source(CreateCompatibleDC(dc));
+    if (!source) return;
+    gdi::Select selected(source.get(), picture.Get());
+    BitBlt(dc, m_x, m_y, width, height, source.get(), 0, 0, SRCCOPY);
+}

@@ -1,0 +1,290 @@
+#include "support/panel_support.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "panels/mess_panel.h"
+#include "platform/platform.h"
+#include "support/dll_under_test.h"
+
+std::unique_ptr<TipRecord> MakeTip(const TipSpec& spec) {
+    std::unique_ptr<TipRecord> tip = NewTipRecord();
+    const int32_t now = platform::Now();
+    tip->nMessageID = spec.id;
+    tip->byStyle = spec.style;
+    tip->nShowSeconds = spec.showSeconds;
+    tip->tBeginTime = now - 3600;
+    tip->tEndTime = now + 24 * 3600;
+    tip->bPicReady = 1;
+    SetFieldText(tip->szPicture, spec.picture);
+    SetFieldText(tip->szText, spec.text);
+    SetFieldText(tip->szLinkURL, spec.link);
+    int buttons = 0;
+    for (int k = 0; k < 3; ++k) {
+        SetFieldText(tip->aButtons[k].szCaption, spec.captions[k]);
+        SetFieldText(tip->aButtons[k].szAction, spec.actions[k]);
+        SetFieldText(tip->aButtons[k].szURL, spec.urls[k]);
+        if (!spec.captions[k].empty()) buttons = k + 1;
+    }
+    tip->nButtonCount = buttons;
+    SetFieldText(tip->szTitle, spec.title);
+    tip->byVersion = kTipRecordVersion;
+    return tip;
+}
+
+int32_t ShowSpec(CMessPanel& panel, const TipSpec& s, int32_t staySeconds) {
+    return panel.ShowPanel(s.title.c_str(), s.picture.c_str(), s.text.c_str(), s.link.c_str(),
+                           s.captions[0].c_str(), s.actions[0].c_str(), s.urls[0].c_str(),
+                           s.captions[1].c_str(), s.actions[1].c_str(), s.urls[1].c_str(),
+                           s.captions[2].c_str(), s.actions[2].c_str(), s.urls[2].c_str(), staySeconds);
+}
+
+void Tick(CMessPanel& panel, int count) {
+    for (int i = 0; i < count; ++i) SendMessageA(panel.Window(), WM_TIMER, TIMER_ANIMATE, 0);
+}
+
+int RaisePanel(CMessPanel& panel, int maxTicks) {
+    int ticks = 0;
+    while (ticks < maxTicks && panel.CurrentTop() > panel.ShownTop()) {
+        Tick(panel);
+        ++ticks;
+    }
+    return ticks;
+}
+
+void SettlePaint() {
+    PumpMessages(200);
+    GdiFlush();
+}
+
+RECT WorkArea() {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+namespace {
+
+Capture ReadBits(HDC source, int x, int y, int width, int height) {
+    Capture capture;
+    capture.width = width;
+    capture.height = height;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint8_t*>(bits);
+    capture.pixels.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < capture.pixels.size(); ++i)
+        capture.pixels[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    return capture;
+}
+
+}  // namespace
+
+Capture CaptureScreen(const RECT& rect) {
+    HDC screen = GetDC(nullptr);
+    Capture c = ReadBits(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+Capture CaptureBitmap(HBITMAP bitmap) {
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    HDC screen = GetDC(nullptr);
+    HDC source = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    Capture c = ReadBits(source, 0, 0, info.bmWidth, info.bmHeight);
+    SelectObject(source, old);
+    DeleteDC(source);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+bool SaveBmp(const std::string& path, const Capture& c) {
+    const uint32_t rowBytes = (static_cast<uint32_t>(c.width) * 3 + 3) & ~3u;
+    const uint32_t imageBytes = rowBytes * c.height;
+    std::string file;
+    auto u16 = [&file](uint32_t v) {
+        file.push_back(static_cast<char>(v & 0xFF));
+        file.push_back(static_cast<char>((v >> 8) & 0xFF));
+    };
+    auto u32 = [&u16](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    u16(0x4D42);
+    u32(54 + imageBytes);
+    u32(0);
+    u32(54);
+    u32(40);
+    u32(c.width);
+    u32(c.height);
+    u16(1);
+    u16(24);
+    u32(0);
+    u32(imageBytes);
+    u32(3780);
+    u32(3780);
+    u32(0);
+    u32(0);
+    for (int y = c.height - 1; y >= 0; --y) {
+        for (int x = 0; x < c.width; ++x) {
+            const COLORREF p = c.At(x, y);
+            file.push_back(static_cast<char>(GetBValue(p)));
+            file.push_back(static_cast<char>(GetGValue(p)));
+            file.push_back(static_cast<char>(GetRValue(p)));
+        }
+        file.append(rowBytes - c.width * 3, '\0');
+    }
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    const bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+    return std::fclose(out) == 0 && ok;
+}
+
+std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
+                     const std::vector<COLORREF>& palette, int transparent) {
+    std::string g = "GIF89a";
+    auto u16 = [&g](int v) {
+        g.push_back(static_cast<char>(v & 0xFF));
+        g.push_back(static_cast<char>((v >> 8) & 0xFF));
+    };
+    u16(width);
+    u16(height);
+    g.push_back(static_cast<char>(0xF1));  // global table of 4 colours, 8-bit depth
+    g.push_back(0);
+    g.push_back(0);
+    for (int i = 0; i < 4; ++i) {
+        const COLORREF c = i < static_cast<int>(palette.size()) ? palette[i] : 0;
+        g.push_back(static_cast<char>(GetRValue(c)));
+        g.push_back(static_cast<char>(GetGValue(c)));
+        g.push_back(static_cast<char>(GetBValue(c)));
+    }
+    if (transparent >= 0) {
+        const char gce[] = {'\x21', '\xF9', 4, 1, 0, 0, static_cast<char>(transparent), 0};
+        g.append(gce, sizeof gce);
+    }
+    g.push_back(',');
+    u16(0);
+    u16(0);
+    u16(width);
+    u16(height);
+    g.push_back(0);
+    // LZW with a minimum code size of 2: codes of 3 bits, a clear code
+    // before every second pixel, so the table never grows past 3 bits.
+    g.push_back(2);
+    std::string data;
+    uint32_t bitBuffer = 0;
+    int bitCount = 0;
+    auto emit = [&](uint32_t code) {
+        bitBuffer |= code << bitCount;
+        bitCount += 3;
+        while (bitCount >= 8) {
+            data.push_back(static_cast<char>(bitBuffer & 0xFF));
+            bitBuffer >>= 8;
+            bitCount -= 8;
+        }
+    };
+    for (size_t i = 0; i < indices.size(); ++i) {
+        if (i % 2 == 0) emit(4);
+        emit(indices[i] & 3);
+    }
+    emit(5);
+    if (bitCount > 0) data.push_back(static_cast<char>(bitBuffer & 0xFF));
+    for (size_t at = 0; at < data.size(); at += 255) {
+        const size_t n = data.size() - at < 255 ? data.size() - at : 255;
+        g.push_back(static_cast<char>(n));
+        g.append(data, at, n);
+    }
+    g.push_back(0);
+    g.push_back(';');
+    return g;
+}
+
+namespace {
+template <typename T>
+struct ComPtr {
+    T* p = nullptr;
+    ~ComPtr() {
+        if (p) p->Release();
+    }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+};
+}  // namespace
+
+std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
+    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    std::string result;
+    {
+        ComPtr<IWICImagingFactory> factory;
+        ComPtr<IStream> stream;
+        ComPtr<IWICBitmapEncoder> encoder;
+        ComPtr<IWICBitmapFrameEncode> frame;
+        ComPtr<IPropertyBag2> options;
+        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+        std::vector<uint8_t> row(static_cast<size_t>(width) * 3 * height);
+        for (size_t i = 0; i < row.size(); i += 3) {
+            const int x = static_cast<int>(i / 3) % width, y = static_cast<int>(i / 3) / width;
+            const COLORREF c = ramp ? RGB(60 + x * 190 / width, 40 + y * 160 / height, 170) : colour;
+            row[i] = GetBValue(c);
+            row[i + 1] = GetGValue(c);
+            row[i + 2] = GetRValue(c);
+        }
+        HGLOBAL block = nullptr;
+        STATSTG stat{};
+        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+            SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+            SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder)) &&
+            SUCCEEDED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) &&
+            SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) && SUCCEEDED(frame->Initialize(options.p)) &&
+            SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetResolution(96.0, 96.0)) &&
+            SUCCEEDED(frame->SetPixelFormat(&format)) &&
+            SUCCEEDED(frame->WritePixels(height, width * 3, static_cast<UINT>(row.size()), row.data())) &&
+            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit()) &&
+            SUCCEEDED(GetHGlobalFromStream(stream.p, &block)) &&
+            SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+            const void* bytes = GlobalLock(block);
+            if (bytes) result.assign(static_cast<const char*>(bytes), static_cast<size_t>(stat.cbSize.QuadPart));
+            GlobalUnlock(block);
+        }
+    }
+    if (comStarted) CoUninitialize();
+    return result;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+std::string ColourText(COLORREF c) {
+    char text[32];
+    std::snprintf(text, sizeof text, "RGB(%d, %d, %d)", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}

@@ -1,0 +1,69 @@
+// Helpers for the panel tests: tips, test pictures, driving a panel's
+// animation, and reading what is on the screen.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/tip_record.h"
+
+class CMessPanel;
+
+struct TipSpec {
+    uint32_t id = 1;
+    std::string title;
+    std::string picture;
+    std::string text;
+    std::string link;
+    std::string captions[3];
+    std::string actions[3];
+    std::string urls[3];
+    int32_t showSeconds = 0;
+    uint8_t style = 0;
+};
+
+// A record valid from now on, ready to be queued.
+std::unique_ptr<TipRecord> MakeTip(const TipSpec& spec);
+
+// Shows the strings of `spec` on `panel` through ShowPanel.
+int32_t ShowSpec(CMessPanel& panel, const TipSpec& spec, int32_t staySeconds);
+
+// Sends animation ticks until the panel has risen to its shown position
+// (at most `maxTicks`), and returns how many it took.
+int RaisePanel(CMessPanel& panel, int maxTicks = 100);
+// One animation tick, as the timer would deliver it.
+void Tick(CMessPanel& panel, int count = 1);
+// Lets the panel paint and the display catch up.
+void SettlePaint();
+
+RECT WorkArea();
+RECT WindowRect(HWND window);
+
+// Pixels of a screen rectangle, row by row from the top, as COLORREF.
+struct Capture {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Capture CaptureScreen(const RECT& rect);
+Capture CaptureBitmap(HBITMAP bitmap);
+// Writes a 24-bit BMP.
+bool SaveBmp(const std::string& path, const Capture& capture);
+
+// Test pictures. Colours are RGB; `transparent` marks the index that a
+// GIF's graphic control extension names transparent (-1: none).
+std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
+                     const std::vector<COLORREF>& palette, int transparent);
+// A JPEG of the given size filled with `colour`, or with a colour ramp
+// when `ramp` is set, encoded by the system's imaging component; empty
+// when no encoder is available.
+std::string JpegBytes(int width, int height, COLORREF colour, bool ramp = false);
+
+// True when two colours differ by at most `tolerance` in each channel.
+bool Near(COLORREF a, COLORREF b, int tolerance);
+std::string ColourText(COLORREF c);
