@@ -24,25 +24,27 @@ std::string PeerName(const asio::ip::tcp::socket& socket) {
 
 }  // namespace
 
-QueryConnection::QueryConnection(asio::ip::tcp::socket socket, ServerContext& context)
-    : socket_(std::move(socket)), deadline_(socket_.get_executor()), context_(context),
+QueryConnection::QueryConnection(asio::ip::tcp::socket socket, ServerContext& context,
+                                 ConnectionDeadlines& deadlines)
+    : socket_(std::move(socket)), context_(context), deadlines_(deadlines),
       started_(std::chrono::steady_clock::now()), peer_(PeerName(socket_)) {
     ++context_.live_connections;
+    deadlines_.Add(this);
 }
 
-QueryConnection::~QueryConnection() { --context_.live_connections; }
+QueryConnection::~QueryConnection() {
+    deadlines_.Remove(this);
+    --context_.live_connections;
+}
 
 void QueryConnection::Start() {
-    ArmDeadline(context_.config.query_timeout, "no complete query in time");
+    SetDeadline(context_.config.query_timeout, "no complete query in time");
     ReadMore();
 }
 
-void QueryConnection::ArmDeadline(std::chrono::milliseconds after, const char* reason) {
-    deadline_.expires_after(after);
-    deadline_.async_wait([self = shared_from_this(), reason](const asio::error_code& error) {
-        if (error || self->finished_) return;  // cancelled: the exchange ended first
-        self->Drop(reason);
-    });
+void QueryConnection::SetDeadline(std::chrono::milliseconds after, const char* reason) {
+    deadline_ = ConnectionDeadlines::Clock::now() + after;
+    deadline_reason_ = reason;
 }
 
 void QueryConnection::ReadMore() {
@@ -107,14 +109,13 @@ void QueryConnection::Answer(size_t total) {
 }
 
 void QueryConnection::Write(std::string log_line) {
-    ArmDeadline(context_.config.write_timeout, "answer not taken in time");
+    SetDeadline(context_.config.write_timeout, "answer not taken in time");
     asio::async_write(socket_, asio::buffer(out_),
                       [self = shared_from_this(), line = std::move(log_line)](const asio::error_code& error, size_t) {
                           if (self->finished_) return;
                           self->finished_ = true;
-                          self->deadline_.cancel();
+                          // The close sends the end of the answer: the client reads until it.
                           asio::error_code ignored;
-                          if (!error) self->socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
                           self->socket_.close(ignored);
                           char tail[64];
                           std::snprintf(tail, sizeof tail, " bytes=%zu ms=%.2f%s", self->out_.size(),
@@ -126,7 +127,6 @@ void QueryConnection::Write(std::string log_line) {
 void QueryConnection::Drop(const char* reason) {
     if (finished_) return;
     finished_ = true;
-    deadline_.cancel();
     asio::error_code ignored;
     socket_.close(ignored);
     char tail[32];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue_source.h"
+#include "connection_deadlines.h"
 #include "log_sink.h"
 
 namespace tipserver {
@@ -25,16 +26,20 @@ struct ServerContext {
 
 class QueryConnection : public std::enable_shared_from_this<QueryConnection> {
 public:
-    QueryConnection(asio::ip::tcp::socket socket, ServerContext& context);
+    // Lives on the loop that `deadlines` belongs to.
+    QueryConnection(asio::ip::tcp::socket socket, ServerContext& context, ConnectionDeadlines& deadlines);
     ~QueryConnection();
     QueryConnection(const QueryConnection&) = delete;
     QueryConnection& operator=(const QueryConnection&) = delete;
 
     void Start();
-    asio::any_io_executor Executor() { return socket_.get_executor(); }
+    // Called by the sweep once the deadline has passed.
+    void Expire() { Drop(deadline_reason_); }
 
 private:
-    void ArmDeadline(std::chrono::milliseconds after, const char* reason);
+    friend class ConnectionDeadlines;
+
+    void SetDeadline(std::chrono::milliseconds after, const char* reason);
     void ReadMore();
     void OnRead(const asio::error_code& error, size_t bytes);
     void Answer(size_t total);
@@ -43,8 +48,11 @@ private:
     double ElapsedMs() const;
 
     asio::ip::tcp::socket socket_;
-    asio::steady_timer deadline_;
     ServerContext& context_;
+    ConnectionDeadlines& deadlines_;
+    ConnectionDeadlines::Clock::time_point deadline_;
+    const char* deadline_reason_ = "";
+    size_t deadline_slot_ = 0;
     std::chrono::steady_clock::time_point started_;
     std::string peer_;
     std::vector<uint8_t> in_;

@@ -2,6 +2,9 @@
 
 #include <asio.hpp>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <thread>
 #include <vector>
 
@@ -12,44 +15,95 @@ namespace {
 
 using asio::ip::tcp;
 
-// One event loop on its own thread.
+// How often each loop looks for connections past their deadline.
+constexpr auto kSweepEvery = std::chrono::milliseconds(100);
+
+// One event loop on its own thread, accepting from the shared listening
+// socket into itself, so a connection never changes threads.
 class Worker {
 public:
-    Worker() : io_(1), guard_(asio::make_work_guard(io_)) {}
+    explicit Worker(ServerContext& context) : io_(1), sweep_(io_), retry_(io_), context_(context) {}
 
-    asio::io_context& Io() { return io_; }
-    void Start() { thread_ = std::thread([this] { io_.run(); }); }
+    // Takes a descriptor of the listening socket of its own.
+    bool Listen(const tcp::endpoint& endpoint, int fd, asio::error_code& error) {
+        acceptor_ = std::make_unique<tcp::acceptor>(io_);
+        acceptor_->assign(endpoint.protocol(), fd, error);
+        return !error;
+    }
+    tcp::acceptor& Acceptor() {
+        if (!acceptor_) acceptor_ = std::make_unique<tcp::acceptor>(io_);
+        return *acceptor_;
+    }
+
+    void Start() {
+        Accept();
+        Sweep();
+        thread_ = std::thread([this] { io_.run(); });
+    }
+
     void Stop() {
         io_.stop();
         if (thread_.joinable()) thread_.join();
     }
 
 private:
+    void Accept() {
+        acceptor_->async_accept([this](const asio::error_code& error, tcp::socket socket) {
+            if (error == asio::error::operation_aborted) return;
+            if (error) {
+                // Another loop took the connection, or descriptors ran out:
+                // wait a little instead of spinning on the latter.
+                if (error == asio::error::would_block || error == asio::error::try_again) {
+                    Accept();
+                    return;
+                }
+                context_.log.Write("accept failed: " + error.message());
+                retry_.expires_after(std::chrono::milliseconds(100));
+                retry_.async_wait([this](const asio::error_code& e) {
+                    if (!e) Accept();
+                });
+                return;
+            }
+            if (context_.live_connections.load() >= context_.config.max_connections) {
+                asio::error_code ignored;
+                socket.close(ignored);
+            } else {
+                std::make_shared<QueryConnection>(std::move(socket), context_, deadlines_)->Start();
+            }
+            Accept();
+        });
+    }
+
+    void Sweep() {
+        for (QueryConnection* connection : deadlines_.Due(ConnectionDeadlines::Clock::now())) connection->Expire();
+        sweep_.expires_after(kSweepEvery);
+        sweep_.async_wait([this](const asio::error_code& error) {
+            if (!error) Sweep();
+        });
+    }
+
+    // Outlives the loop: connections still held by its handlers leave it
+    // when the loop is destroyed.
+    ConnectionDeadlines deadlines_;
     asio::io_context io_;
-    asio::executor_work_guard<asio::io_context::executor_type> guard_;
+    std::unique_ptr<tcp::acceptor> acceptor_;
+    asio::steady_timer sweep_;
+    asio::steady_timer retry_;
+    ServerContext& context_;
     std::thread thread_;
 };
 
 }  // namespace
 
-// One listening socket on the first loop; each accepted connection is
-// handed to the loops in turn and lives on that loop until it closes.
 class TipsServer::Impl {
 public:
     Impl(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log)
         : config_(config), context_{config_, catalogue, log} {
         unsigned count = config_.threads != 0 ? config_.threads : std::thread::hardware_concurrency();
-        for (unsigned i = 0; i < (count == 0 ? 1 : count); ++i) workers_.push_back(std::make_unique<Worker>());
-        acceptor_ = std::make_unique<tcp::acceptor>(workers_[0]->Io());
-        retry_ = std::make_unique<asio::steady_timer>(workers_[0]->Io());
+        for (unsigned i = 0; i < (count == 0 ? 1 : count); ++i) workers_.push_back(std::make_unique<Worker>(context_));
     }
 
-    ~Impl() {
-        Stop();
-        // The acceptor and the timer belong to the first loop: gone before it.
-        retry_.reset();
-        acceptor_.reset();
-    }
+    ~Impl() { Stop(); }
 
     bool Bind(std::string& error) {
         asio::error_code ec;
@@ -59,20 +113,28 @@ public:
             return false;
         }
         const tcp::endpoint endpoint(address, config_.port);
-        acceptor_->open(endpoint.protocol(), ec);
-        if (!ec) acceptor_->set_option(tcp::acceptor::reuse_address(true), ec);
-        if (!ec) acceptor_->bind(endpoint, ec);
-        if (!ec) acceptor_->listen(asio::socket_base::max_listen_connections, ec);
+        tcp::acceptor& first = workers_[0]->Acceptor();
+        first.open(endpoint.protocol(), ec);
+        if (!ec) first.set_option(tcp::acceptor::reuse_address(true), ec);
+        if (!ec) first.bind(endpoint, ec);
+        if (!ec) first.listen(asio::socket_base::max_listen_connections, ec);
+        if (!ec) first.non_blocking(true, ec);
+        for (size_t i = 1; i < workers_.size() && !ec; ++i) {
+            const int fd = ::dup(first.native_handle());
+            if (fd < 0 || !workers_[i]->Listen(endpoint, fd, ec)) {
+                if (fd >= 0 && !ec) ::close(fd);
+                if (!ec) ec = asio::error_code(errno, asio::system_category());
+            }
+        }
         if (ec) {
             error = "cannot listen on " + config_.host + ":" + std::to_string(config_.port) + ": " + ec.message();
             return false;
         }
-        local_ = acceptor_->local_endpoint(ec);
+        local_ = first.local_endpoint(ec);
         return true;
     }
 
     void Start() {
-        asio::post(workers_[0]->Io(), [this] { Accept(); });
         for (auto& worker : workers_) worker->Start();
     }
 
@@ -83,36 +145,9 @@ public:
     tcp::endpoint local_;
 
 private:
-    void Accept() {
-        asio::io_context& target = workers_[next_++ % workers_.size()]->Io();
-        acceptor_->async_accept(target, [this](const asio::error_code& error, tcp::socket socket) {
-            if (error == asio::error::operation_aborted) return;
-            if (error) {
-                // Out of descriptors or similar: wait instead of spinning.
-                context_.log.Write("accept failed: " + error.message());
-                retry_->expires_after(std::chrono::milliseconds(100));
-                retry_->async_wait([this](const asio::error_code& e) {
-                    if (!e) Accept();
-                });
-                return;
-            }
-            if (context_.live_connections.load() >= context_.config.max_connections) {
-                asio::error_code ignored;
-                socket.close(ignored);
-            } else {
-                auto connection = std::make_shared<QueryConnection>(std::move(socket), context_);
-                asio::post(connection->Executor(), [connection] { connection->Start(); });
-            }
-            Accept();
-        });
-    }
-
     TipsServerConfig config_;
     ServerContext context_;
     std::vector<std::unique_ptr<Worker>> workers_;
-    std::unique_ptr<tcp::acceptor> acceptor_;
-    std::unique_ptr<asio::steady_timer> retry_;
-    size_t next_ = 0;
 };
 
 TipsServer::TipsServer(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log)
