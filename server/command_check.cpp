@@ -24,7 +24,8 @@ std::string Summary(const ServedTip& tip, int64_t now) {
     if (now < tip.begin) line += " (not yet valid)";
     line += ", " + std::to_string(tip.wire.size()) + " bytes";
     if (!tip.picture_url.empty()) line += ", picture " + tip.picture_url;
-    if (tip.button_count != 0) line += ", " + std::to_string(tip.button_count) + " buttons";
+    if (tip.button_count != 0)
+        line += ", " + std::to_string(tip.button_count) + (tip.button_count == 1 ? " button" : " buttons");
     if (tip.show_first) line += ", show first";
     if (!tip.pids.empty()) {
         line += ", for";

@@ -6,6 +6,9 @@
 #include <thread>
 
 namespace tipserver {
+namespace {
+constexpr size_t kHttpThreads = 32;
+}  // namespace
 
 class PictureServer::Impl {
 public:
@@ -14,6 +17,9 @@ public:
         http_.set_write_timeout(10, 0);
         http_.set_keep_alive_timeout(5);
         http_.set_payload_max_length(64 * 1024);
+        // A thread per open connection: enough that a few idle keep-alive
+        // clients do not hold up the pictures of everyone else.
+        http_.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
         http_.Get(R"(/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
             const auto catalogue = catalogue_.Current();
             const auto it = catalogue ? catalogue->pictures.find(request.matches[1].str())
