@@ -1,0 +1,141 @@
+#include "protocol/tcp_socket_win.h"
+
+#include <string>
+
+#include "protocol/host_lookup_win.h"
+#include "protocol/net_command.h"
+#include "protocol/network_timeout_win.h"
+
+namespace {
+
+bool AllDigits(const char* begin, const char* end) {
+    if (begin == end) return false;
+    for (const char* p = begin; p != end; ++p) {
+        if (*p < '0' || *p > '9') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsDottedAddress(const char* host) {
+    if (host == nullptr) return false;
+    const char* group = host;
+    for (int dots = 0; dots < 3; ++dots) {
+        const char* dot = strchr(group, '.');
+        if (dot == nullptr || !AllDigits(group, dot)) return false;
+        group = dot + 1;
+    }
+    return AllDigits(group, group + strlen(group));
+}
+
+CTcpSocket::CTcpSocket(HANDLE abandon) : socket_(socket(AF_INET, SOCK_STREAM, 0)), abandon_(abandon) {
+    if (socket_ == INVALID_SOCKET) return;
+    // Event selection also makes the socket non-blocking, so that every
+    // wait can watch the abandon event and the time-out.
+    ready_ = WSACreateEvent();
+    if (ready_ == WSA_INVALID_EVENT ||
+        WSAEventSelect(socket_, ready_, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+        Close();
+    }
+}
+
+CTcpSocket::~CTcpSocket() {
+    Close();
+    if (ready_ != WSA_INVALID_EVENT) WSACloseEvent(ready_);
+}
+
+int CTcpSocket::Close() {
+    if (socket_ == INVALID_SOCKET || socket_ == 0) return 0;
+    const int result = closesocket(socket_);
+    socket_ = 0;
+    return result;
+}
+
+long CTcpSocket::WaitFor() {
+    HANDLE waits[2] = {ready_, abandon_};
+    const DWORD count = abandon_ != nullptr ? 2 : 1;
+    const DWORD result = WaitForMultipleObjects(count, waits, FALSE, kNetworkTimeoutMs);
+    if (result != WAIT_OBJECT_0) {
+        WSASetLastError(result == WAIT_TIMEOUT ? WSAETIMEDOUT : WSAEINTR);
+        return -1;
+    }
+    WSANETWORKEVENTS seen{};
+    if (WSAEnumNetworkEvents(socket_, ready_, &seen) != 0) return -1;
+    if ((seen.lNetworkEvents & FD_CONNECT) && seen.iErrorCode[FD_CONNECT_BIT] != 0) {
+        WSASetLastError(seen.iErrorCode[FD_CONNECT_BIT]);
+        return -1;
+    }
+    return seen.lNetworkEvents;
+}
+
+int CTcpSocket::Connect(const char* host, uint16_t port) {
+    if (socket_ == INVALID_SOCKET || socket_ == 0) return SOCKET_ERROR;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    const std::string name(host != nullptr ? host : "");
+    if (IsDottedAddress(name.c_str())) {
+        address.sin_addr.s_addr = inet_addr(name.c_str());
+    } else if (LookUpHost(name.c_str(), abandon_, &address.sin_addr) != 1) {
+        return -1;
+    }
+    if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
+    // FD_CONNECT is signalled once, with the outcome.
+    for (;;) {
+        const long seen = WaitFor();
+        if (seen < 0) return SOCKET_ERROR;
+        if (seen & FD_CONNECT) return 0;
+    }
+}
+
+int CTcpSocket::Send(const char* buffer, int length) {
+    for (;;) {
+        const int sent = send(socket_, buffer, length, 0);
+        if (sent != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) return sent;
+        if (WaitFor() < 0) return SOCKET_ERROR;
+    }
+}
+
+int CTcpSocket::Recv(char* buffer, int length) {
+    for (;;) {
+        const int received = recv(socket_, buffer, length, 0);
+        if (received != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) return received;
+        if (WaitFor() < 0) return SOCKET_ERROR;
+    }
+}
+
+int SendCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t capacity) {
+    uint32_t length = capacity;
+    command.Encode(buffer, length);
+    // Encode leaves the length as it was when the packet did not fit: there
+    // is nothing valid to send then.
+    if (length == capacity && command.GetPacketLength() != capacity) return 0;
+    if (length == 0) return 1;
+    uint32_t sent = 0;
+    while (sent < length) {
+        const int step = socket.Send(reinterpret_cast<const char*>(buffer) + sent,
+                                     static_cast<int>(length - sent));
+        if (step <= 0) return 0;
+        sent += static_cast<uint32_t>(step);
+    }
+    return 1;
+}
+
+uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity) {
+    uint32_t received = 0;
+    while (received < capacity) {
+        const int step = socket.Recv(reinterpret_cast<char*>(buffer) + received,
+                                     static_cast<int>(capacity - received));
+        if (step <= 0) break;
+        received += static_cast<uint32_t>(step);
+    }
+    return received;
+}
+
+int RecvCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t& length) {
+    length = ReceiveAll(socket, buffer, length);
+    command.Decode(buffer, length);
+    return 1;
+}

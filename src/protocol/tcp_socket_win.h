@@ -1,0 +1,57 @@
+// One TCP connection to the tips server per exchange: connect, send one
+// command, read until the server closes, decode once.
+//
+// Every wait also watches an abandon event: when the service stop signals
+// it, a connect, send or receive in progress returns at once as failed.
+// Each wait is bounded by kNetworkTimeoutMs as well.
+#pragma once
+
+#include <winsock2.h>
+
+#include <cstdint>
+
+class CNetCommand;
+
+class CTcpSocket {
+public:
+    // A stream socket of the internet family. `abandon` (not owned) may be
+    // null: then only the time-out ends a wait.
+    explicit CTcpSocket(HANDLE abandon = nullptr);
+    virtual ~CTcpSocket();
+    CTcpSocket(const CTcpSocket&) = delete;
+    CTcpSocket& operator=(const CTcpSocket&) = delete;
+
+    // 0 when connected, -1 when the host name does not resolve, else the
+    // socket error value.
+    int Connect(const char* host, uint16_t port);
+    // Bytes sent, or SOCKET_ERROR.
+    int Send(const char* buffer, int length);
+    // Bytes received, 0 when the peer has closed, or SOCKET_ERROR.
+    int Recv(char* buffer, int length);
+    int Close();
+
+private:
+    // Waits for the next network event on the socket and returns the events
+    // seen; -1 on abandon, time-out or a failed connect.
+    long WaitFor();
+
+    SOCKET socket_;
+    WSAEVENT ready_ = WSA_INVALID_EVENT;
+    HANDLE abandon_;
+};
+
+// Encodes the command into the buffer and sends it whole. 1 on success; 0
+// when the packet did not fit the buffer (nothing is sent) or the connection
+// refused more bytes.
+int SendCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t capacity);
+// Receives until the peer closes, the buffer is full, or the connection
+// fails; then decodes what arrived into the command, whose exceptions pass
+// out. `length` holds the capacity on entry and the bytes received on exit.
+int RecvCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t& length);
+
+// The receiving half of RecvCommand: reads until the peer closes, the
+// buffer is full, or the connection fails; returns the bytes received.
+uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity);
+
+// Four non-empty groups of ASCII digits separated by single dots.
+bool IsDottedAddress(const char* host);

@@ -1,0 +1,226 @@
+#include "service/picture_download.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/platform.h"
+#include "protocol/network_timeout_win.h"
+#include "protocol/pinned_thread_win.h"
+#include "protocol/tip_record.h"
+#include "service/worker_stop.h"
+#include "store/show_data_list.h"
+
+const char kPictureUserAgent[] = "InetURL/1.1";
+
+namespace {
+
+// Closes its Internet handle through the stop, which may have closed it.
+class CInternetHandle {
+public:
+    CInternetHandle(HINTERNET handle, CWorkerStop* stop) : handle_(handle), stop_(stop) {
+        if (handle_ != nullptr && stop_ != nullptr && !stop_->Track(handle_)) handle_ = nullptr;
+    }
+    ~CInternetHandle() {
+        if (handle_ == nullptr) return;
+        if (stop_ != nullptr) {
+            stop_->Close(handle_);
+        } else {
+            InternetCloseHandle(handle_);
+        }
+    }
+    CInternetHandle(const CInternetHandle&) = delete;
+    CInternetHandle& operator=(const CInternetHandle&) = delete;
+    HINTERNET get() const { return handle_; }
+
+private:
+    HINTERNET handle_;
+    CWorkerStop* stop_;
+};
+
+class CFileHandle {
+public:
+    explicit CFileHandle(HANDLE handle) : handle_(handle) {}
+    ~CFileHandle() { reset(); }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    void reset() {
+        if (valid()) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+void SetTimeouts(HINTERNET session) {
+    DWORD ms = kNetworkTimeoutMs;
+    InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &ms, sizeof ms);
+    InternetSetOptionA(session, INTERNET_OPTION_SEND_TIMEOUT, &ms, sizeof ms);
+    InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+}
+
+// An error page or an unfollowed redirection is not a picture.
+bool AnsweredWithSuccess(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr)) {
+        return false;
+    }
+    return status >= 200 && status <= 299;
+}
+
+// A body that ends before the length its answer announced was cut off.
+bool ShortOfAnnouncedLength(HINTERNET request, uint64_t received) {
+    DWORD announced = 0;
+    DWORD size = sizeof announced;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                        &size, nullptr)) {
+        return false;
+    }
+    return received != announced;
+}
+
+// 1 when the body ended normally and every byte reached the file.
+int CopyBody(HINTERNET request, HANDLE file, const CWorkerStop* cancel) {
+    char block[kPictureReadBlock];
+    uint64_t total = 0;
+    for (;;) {
+        if (cancel != nullptr && cancel->Requested()) return 0;
+        // Asking first makes each read return with what has arrived, so a
+        // slow body is read block by block and the loop sees a cancel soon.
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return 0;
+        if (cancel != nullptr && cancel->Requested()) return 0;
+        DWORD read = 0;
+        const DWORD want = available == 0 || available > sizeof block ? sizeof block : available;
+        if (!InternetReadFile(request, block, want, &read)) return 0;
+        if (read == 0) return ShortOfAnnouncedLength(request, total) ? 0 : 1;
+        DWORD written = 0;
+        if (!WriteFile(file, block, read, &written, nullptr) || written != read) return 0;
+        total += read;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// One download, on the calling thread. `cancel` (may be null) tracks the
+// Internet handles and ends the read loop once requested.
+int DownloadNow(const std::string& url, const char* localPath, CWorkerStop* cancel) {
+    CInternetHandle session(InternetOpenA(kPictureUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                          nullptr, 0),
+                            cancel);
+    if (session.get() == nullptr) return 0;
+    SetTimeouts(session.get());
+    CInternetHandle request(
+        InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kPictureUrlFlags, 0), cancel);
+    if (request.get() == nullptr) return 0;
+    if (!AnsweredWithSuccess(request.get())) return 0;
+
+    CFileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return 0;
+    const int result = CopyBody(request.get(), file.get(), cancel);
+    file.reset();
+    if (result == 0) DeleteFileA(localPath);
+    return result;
+}
+
+// A download on a helper thread of its own, shared until both sides let go.
+struct DownloadTask {
+    std::string url;
+    std::string localPath;
+    int result = 0;
+    CWorkerStop cancel;
+};
+
+void RunDownloadTask(void* argument) {
+    std::shared_ptr<DownloadTask> task;
+    task.swap(*static_cast<std::shared_ptr<DownloadTask>*>(argument));
+    delete static_cast<std::shared_ptr<DownloadTask>*>(argument);
+    task->result = DownloadNow(task->url, task->localPath.c_str(), &task->cancel);
+}
+
+}  // namespace
+
+int DownloadPicture(const std::string& url, const char* localPath, CWorkerStop* stop) {
+    if (stop == nullptr) return DownloadNow(url, localPath, nullptr);
+    if (stop->Requested()) return 0;
+    // Not every WinInet read returns when its handle is closed, so the
+    // download runs on a helper that the stop can leave behind: it then ends
+    // at its next block or time-out, and removes its partial file itself.
+    auto task = std::make_shared<DownloadTask>();
+    task->url = url;
+    task->localPath = localPath;
+    auto* handOver = new std::shared_ptr<DownloadTask>(task);
+    HANDLE helper = StartPinnedThread(RunDownloadTask, handOver);
+    if (helper == nullptr) {
+        delete handOver;
+        return 0;
+    }
+    HANDLE waits[2] = {helper, stop->Event()};
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    CloseHandle(helper);
+    if (woke == WAIT_OBJECT_0) return task->result;
+    task->cancel.Request();
+    return 0;
+}
+
+bool PictureFileName(const char* tipsFolder, uint32_t messageId, char (&name)[260]) {
+    const int length = std::snprintf(name, sizeof name, "%s%ld.gif", tipsFolder,
+                                     static_cast<long>(static_cast<int32_t>(messageId)));
+    return length > 0 && static_cast<size_t>(length) < sizeof name;
+}
+
+namespace {
+
+// Takes the next waiting tip; null when the queue is empty or the stop has
+// given up on the worker.
+TipRecord* TakeWaitingTip(CShowDataList* store, CWorkerStop* stop) {
+    CGateHold gate(stop);
+    return gate.held() ? store->GetWaitPicData() : nullptr;
+}
+
+bool HandOn(CShowDataList* store, TipRecord* tip, CWorkerStop* stop) {
+    CGateHold gate(stop);
+    if (!gate.held()) {
+        delete tip;
+        return false;
+    }
+    store->AddOneShowData(tip);
+    return true;
+}
+
+}  // namespace
+
+int RunPicturePass(CShowDataList* store, const char* tipsFolder, CWorkerStop* stop) {
+    while (TipRecord* tip = TakeWaitingTip(store, stop)) {
+        const bool stopping = stop != nullptr && stop->Requested();
+        if (!stopping) {
+            char localPath[260];
+            const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath);
+            platform::DebugLine("DataService picture download begin");
+            const int ok = named ? DownloadPicture(FieldText(tip->szPicture), localPath, stop) : 0;
+            platform::DebugLine("DataService picture download finish");
+            // A download that the stop cut short keeps its address for later.
+            if (ok == 1 || stop == nullptr || !stop->Requested()) {
+                std::memset(tip->szPicture, 0, sizeof tip->szPicture);
+                if (ok == 1) {
+                    SetFieldText(tip->szPicture, localPath);
+                    platform::DebugLine("DataService picture download success");
+                }
+                tip->bPicReady = 1;
+            }
+        }
+        if (!HandOn(store, tip, stop)) break;
+    }
+    return 1;
+}
