@@ -1,7 +1,10 @@
 #include "actions/click_action.h"
 
-// The click actions (the browser call and the download agent's calls) fill
-// these two; until then a click only moves the panel.
-void RunClickAction(CMessPanel*, CButtonDrawer*) {}
+#include "actions/run_action.h"
+#include "panels/button_drawer.h"
+#include "panels/mess_panel.h"
 
-void OpenInBrowser(const char*) {}
+void RunClickAction(CMessPanel* panel, CButtonDrawer* button) {
+    if (panel == nullptr || button == nullptr) return;
+    RunAction(panel->Window(), reinterpret_cast<LPARAM>(panel), button->Command(), button->Url());
+}

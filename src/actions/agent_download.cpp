@@ -1,0 +1,87 @@
+#include "actions/agent_download.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "actions/browser.h"
+#include "actions/download_agent.h"
+
+namespace {
+
+// Owns one COM string.
+class ComString {
+public:
+    explicit ComString(const wchar_t* text) : text_(SysAllocString(text)) {}
+    ComString(const wchar_t* text, UINT length) : text_(SysAllocStringLen(text, length)) {}
+    ~ComString() { SysFreeString(text_); }
+    ComString(const ComString&) = delete;
+    ComString& operator=(const ComString&) = delete;
+    BSTR get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+// Owns one reference to the agent.
+class AgentRef {
+public:
+    AgentRef() = default;
+    ~AgentRef() {
+        if (agent_ != nullptr) agent_->Release();
+    }
+    AgentRef(const AgentRef&) = delete;
+    AgentRef& operator=(const AgentRef&) = delete;
+    IDownloadAgent* get() const { return agent_; }
+    void** out() { return reinterpret_cast<void**>(&agent_); }
+
+private:
+    IDownloadAgent* agent_ = nullptr;
+};
+
+// The address in UTF-16, read in the host's ANSI code page.
+std::wstring FromAnsi(const char* text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+}  // namespace
+
+void DownloadThroughAgent(const char* url) {
+    CLSID agentClass;
+    if (FAILED(CLSIDFromProgID(kDownloadAgentProgID, &agentClass))) {
+        OpenInBrowser(url);
+        return;
+    }
+    AgentRef agent;
+    if (FAILED(CoCreateInstance(agentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDownloadAgent,
+                                agent.out())) ||
+        agent.get() == nullptr) {
+        OpenInBrowser(url);
+        return;
+    }
+
+    const std::wstring wideUrl = FromAnsi(url);
+    const ComString address(wideUrl.data(), static_cast<UINT>(wideUrl.size()));
+    const ComString referrer(L"");
+    const ComString folder(kDownloadAgentFolder);
+    const ComString fileName(L"");
+    const ComString comment(L"");
+    // Without memory for the strings there is no task worth handing over.
+    if (address.get() == nullptr || referrer.get() == nullptr || folder.get() == nullptr ||
+        fileName.get() == nullptr || comment.get() == nullptr) {
+        return;
+    }
+    if (FAILED(agent.get()->AddTask(address.get(), referrer.get(), folder.get(), fileName.get(),
+                                    comment.get(), 1, 1, 10))) {
+        return;
+    }
+    LONG queued = 0;
+    agent.get()->CommitTasks(&queued);
+}
