@@ -2,6 +2,7 @@
 
 #include "service/settings.h"
 #include "service/service_hooks.h"
+#include "store/show_data_list.h"
 
 CDataService::CDataService() = default;
 
@@ -19,31 +20,35 @@ int32_t CDataService::Start() {
     if (!BuildHostPaths(executable, &paths_)) return 0;
 
     CreateDirectoryA(paths_.tipsFolder, nullptr);
+    // The store deletes picture files only inside the tips folder.
+    if (store_ != nullptr) store_->SetPictureFolder(paths_.tipsFolder);
     settings_ = ReadSettings(paths_.settingsFile);
     if (settings_.testMessageId > 0) SetMessageID(static_cast<uint32_t>(settings_.testMessageId));
-
-    hostSettled_.Arm();
-    worker_ = StartWorker(this);
 
     uint32_t messageId;
     {
         platform::LockGuard hold(identityLock_);
         messageId = messageId_;
     }
-    if (messageId == 0) {
-        LoadDataFiles(this);
-        loadedDataFiles_ = true;
-    }
+    loadedDataFiles_ = messageId == 0;
+
+    hostSettled_.Arm();
+    worker_.Start(this, loadedDataFiles_);
+
+    if (loadedDataFiles_) LoadDataFiles(this);
     return 1;
 }
 
 int32_t CDataService::Stop() {
     try {
-        if (loadedDataFiles_) SaveHistory(this);
+        // A run whose query asked for one message ID must not overwrite the
+        // user's display history with its own.
+        const uint32_t messageId = worker_.QueriedMessageId(CopyIdentity().messageId);
+        if (loadedDataFiles_ && messageId == 0) SaveHistory(this);
         hostSettled_.Release();
-        StopWorker(this, worker_);
-        worker_ = nullptr;
-        DetachStore(this);
+        const bool storeFree = worker_.Stop();
+        // A worker left to finish a store step keeps the store alive.
+        if (storeFree && store_ != nullptr) DetachStore(this);
         store_ = nullptr;
     } catch (...) {
     }

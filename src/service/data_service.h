@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "service/host_paths.h"
 #include "service/host_settled.h"
+#include "service/worker.h"
 
 class CShowDataList;
 
@@ -56,13 +57,14 @@ public:
     const ServiceSettings& Settings() const { return settings_; }
     CShowDataList* Store() const { return store_; }
     // True when this run loaded the data files at start (no message ID was
-    // set), and so may write them back.
+    // set), and so may write them back (unless its query then carried a
+    // message ID after all).
     bool OwnsDataFiles() const { return loadedDataFiles_; }
     // The worker waits on this before it copies the identity.
     const CHostSettled& HostSettled() const { return hostSettled_; }
 
 private:
-    HANDLE worker_ = nullptr;
+    CWorker worker_;
     CShowDataList* store_ = nullptr;
     platform::Lock identityLock_;
     std::string userName_;
