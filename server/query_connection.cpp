@@ -13,10 +13,7 @@ namespace {
 
 constexpr size_t kFirstReadBytes = 512;
 
-std::string PeerName(const asio::ip::tcp::socket& socket) {
-    asio::error_code ec;
-    const auto peer = socket.remote_endpoint(ec);
-    if (ec) return "?";
+std::string PeerName(const asio::ip::tcp::endpoint& peer) {
     const auto address = peer.address();
     return (address.is_v6() ? "[" + address.to_string() + "]" : address.to_string()) + ":" +
            std::to_string(peer.port());
@@ -24,10 +21,10 @@ std::string PeerName(const asio::ip::tcp::socket& socket) {
 
 }  // namespace
 
-QueryConnection::QueryConnection(asio::ip::tcp::socket socket, ServerContext& context,
-                                 ConnectionDeadlines& deadlines)
+QueryConnection::QueryConnection(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& peer,
+                                 ServerContext& context, ConnectionDeadlines& deadlines)
     : socket_(std::move(socket)), context_(context), deadlines_(deadlines),
-      started_(std::chrono::steady_clock::now()), peer_(PeerName(socket_)) {
+      started_(std::chrono::steady_clock::now()), peer_(PeerName(peer)) {
     ++context_.live_connections;
     deadlines_.Add(this);
 }

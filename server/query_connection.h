@@ -27,7 +27,8 @@ struct ServerContext {
 class QueryConnection : public std::enable_shared_from_this<QueryConnection> {
 public:
     // Lives on the loop that `deadlines` belongs to.
-    QueryConnection(asio::ip::tcp::socket socket, ServerContext& context, ConnectionDeadlines& deadlines);
+    QueryConnection(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& peer, ServerContext& context,
+                    ConnectionDeadlines& deadlines);
     ~QueryConnection();
     QueryConnection(const QueryConnection&) = delete;
     QueryConnection& operator=(const QueryConnection&) = delete;

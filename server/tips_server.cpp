@@ -2,9 +2,8 @@
 
 #include <asio.hpp>
 
-#include <unistd.h>
+#include <sys/socket.h>
 
-#include <cerrno>
 #include <thread>
 #include <vector>
 
@@ -14,25 +13,27 @@ namespace tipserver {
 namespace {
 
 using asio::ip::tcp;
+using ReusePort = asio::detail::socket_option::boolean<SOL_SOCKET, SO_REUSEPORT>;
 
 // How often each loop looks for connections past their deadline.
 constexpr auto kSweepEvery = std::chrono::milliseconds(100);
 
-// One event loop on its own thread, accepting from the shared listening
-// socket into itself, so a connection never changes threads.
+// One event loop on its own thread with its own listening socket, so a
+// connection never changes threads.
 class Worker {
 public:
     explicit Worker(ServerContext& context) : io_(1), sweep_(io_), retry_(io_), context_(context) {}
 
-    // Takes a descriptor of the listening socket of its own.
-    bool Listen(const tcp::endpoint& endpoint, int fd, asio::error_code& error) {
+    asio::io_context& Io() { return io_; }
+
+    bool Listen(const tcp::endpoint& endpoint, asio::error_code& error) {
         acceptor_ = std::make_unique<tcp::acceptor>(io_);
-        acceptor_->assign(endpoint.protocol(), fd, error);
+        acceptor_->open(endpoint.protocol(), error);
+        if (!error) acceptor_->set_option(tcp::acceptor::reuse_address(true), error);
+        if (!error) acceptor_->set_option(ReusePort(true), error);
+        if (!error) acceptor_->bind(endpoint, error);
+        if (!error) acceptor_->listen(asio::socket_base::max_listen_connections, error);
         return !error;
-    }
-    tcp::acceptor& Acceptor() {
-        if (!acceptor_) acceptor_ = std::make_unique<tcp::acceptor>(io_);
-        return *acceptor_;
     }
 
     void Start() {
@@ -48,15 +49,11 @@ public:
 
 private:
     void Accept() {
-        acceptor_->async_accept([this](const asio::error_code& error, tcp::socket socket) {
+        // The peer's address comes with the accept: no extra call per client.
+        acceptor_->async_accept(peer_, [this](const asio::error_code& error, tcp::socket socket) {
             if (error == asio::error::operation_aborted) return;
             if (error) {
-                // Another loop took the connection, or descriptors ran out:
-                // wait a little instead of spinning on the latter.
-                if (error == asio::error::would_block || error == asio::error::try_again) {
-                    Accept();
-                    return;
-                }
+                // Out of descriptors or similar: wait instead of spinning.
                 context_.log.Write("accept failed: " + error.message());
                 retry_.expires_after(std::chrono::milliseconds(100));
                 retry_.async_wait([this](const asio::error_code& e) {
@@ -68,7 +65,7 @@ private:
                 asio::error_code ignored;
                 socket.close(ignored);
             } else {
-                std::make_shared<QueryConnection>(std::move(socket), context_, deadlines_)->Start();
+                std::make_shared<QueryConnection>(std::move(socket), peer_, context_, deadlines_)->Start();
             }
             Accept();
         });
@@ -89,6 +86,7 @@ private:
     std::unique_ptr<tcp::acceptor> acceptor_;
     asio::steady_timer sweep_;
     asio::steady_timer retry_;
+    tcp::endpoint peer_;
     ServerContext& context_;
     std::thread thread_;
 };
@@ -112,25 +110,25 @@ public:
             error = "not an IP address: " + config_.host;
             return false;
         }
-        const tcp::endpoint endpoint(address, config_.port);
-        tcp::acceptor& first = workers_[0]->Acceptor();
-        first.open(endpoint.protocol(), ec);
-        if (!ec) first.set_option(tcp::acceptor::reuse_address(true), ec);
-        if (!ec) first.bind(endpoint, ec);
-        if (!ec) first.listen(asio::socket_base::max_listen_connections, ec);
-        if (!ec) first.non_blocking(true, ec);
-        for (size_t i = 1; i < workers_.size() && !ec; ++i) {
-            const int fd = ::dup(first.native_handle());
-            if (fd < 0 || !workers_[i]->Listen(endpoint, fd, ec)) {
-                if (fd >= 0 && !ec) ::close(fd);
-                if (!ec) ec = asio::error_code(errno, asio::system_category());
-            }
+        // A plain bind first, without port sharing: it fails while any other
+        // socket holds the port, so a second server started by mistake is
+        // refused instead of silently sharing the port with this one.
+        tcp::endpoint endpoint(address, config_.port);
+        {
+            tcp::acceptor probe(workers_[0]->Io());
+            probe.open(endpoint.protocol(), ec);
+            if (!ec) probe.set_option(tcp::acceptor::reuse_address(true), ec);
+            if (!ec) probe.bind(endpoint, ec);
+            if (!ec) endpoint = probe.local_endpoint(ec);  // the port chosen for port 0
         }
+        // Then one listening socket per loop on that port: the kernel spreads
+        // the connections over them, and no loop wakes for another's client.
+        for (size_t i = 0; i < workers_.size() && !ec; ++i) workers_[i]->Listen(endpoint, ec);
         if (ec) {
             error = "cannot listen on " + config_.host + ":" + std::to_string(config_.port) + ": " + ec.message();
             return false;
         }
-        local_ = first.local_endpoint(ec);
+        local_ = endpoint;
         return true;
     }
 
