@@ -38,11 +38,13 @@ public:
     ~Owned() { reset(); }
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
-    Owned(Owned&& other) noexcept : h_(other.release()) {}
+    // A move hands the object on; it stays counted as live.
+    Owned(Owned&& other) noexcept : h_(other.h_) { other.h_ = nullptr; }
     Owned& operator=(Owned&& other) noexcept {
         if (this != &other) {
             reset();
-            h_ = other.release();
+            h_ = other.h_;
+            other.h_ = nullptr;
         }
         return *this;
     }

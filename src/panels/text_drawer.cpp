@@ -30,8 +30,10 @@ void CTextDrawer::SetText(const char* text, const char* link) {
     // search goes on after each replacement.
     for (size_t in = 0; text != nullptr && text[in] != '\0' && out < sizeof m_szText - 1;) {
         if (text[in] == '[' && text[in + 1] == ']') {
+            // A break that does not fit whole ends the text.
+            if (out + 2 > sizeof m_szText - 1) break;
             m_szText[out++] = '\r';
-            if (out < sizeof m_szText - 1) m_szText[out++] = '\n';
+            m_szText[out++] = '\n';
             in += 2;
         } else {
             m_szText[out++] = text[in++];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/tip_record.h"
+#include "support/test_pictures.h"
 
 class CMessPanel;
 
@@ -54,15 +55,6 @@ Capture CaptureScreen(const RECT& rect);
 Capture CaptureBitmap(HBITMAP bitmap);
 // Writes a 24-bit BMP.
 bool SaveBmp(const std::string& path, const Capture& capture);
-
-// Test pictures. Colours are RGB; `transparent` marks the index that a
-// GIF's graphic control extension names transparent (-1: none).
-std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
-                     const std::vector<COLORREF>& palette, int transparent);
-// A JPEG of the given size filled with `colour`, or with a colour ramp
-// when `ramp` is set, encoded by the system's imaging component; empty
-// when no encoder is available.
-std::string JpegBytes(int width, int height, COLORREF colour, bool ramp = false);
 
 // True when two colours differ by at most `tolerance` in each channel.
 bool Near(COLORREF a, COLORREF b, int tolerance);

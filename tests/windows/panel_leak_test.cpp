@@ -1,0 +1,117 @@
+// Paints and shows leave nothing behind: no GDI object (counted by our own
+// wrappers and in the whole process), no kernel handle, no growing memory.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include "panels/gdi_object.h"
+#include "panels/slip_mess_panel.h"
+#include "platform/platform.h"
+#include "support/dll_under_test.h"
+#include "support/panel_fixture.h"
+#include "support/panel_support.h"
+
+namespace {
+
+int32_t g_clock = 0;
+int32_t TestClock() { return g_clock; }
+
+// Kernel handles open in this process, by probing handle values (the
+// counting APIs answer 0 under some hosts).
+int CountKernelHandles() {
+    int count = 0;
+    for (uintptr_t value = 4; value < 0x20000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+// GDI objects of this process. Where the system does not count them, each
+// handle index is probed: a handle without its upper word names whichever
+// object holds that index now.
+int CountGdiObjects() {
+    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted != 0) return static_cast<int>(counted);
+    int count = 0;
+    for (uintptr_t index = 1; index < 0x10000; ++index)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++count;
+    return count;
+}
+
+// Private bytes, or the committed bytes where private bytes read 0.
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+}
+
+class PanelLeaks : public PanelTest {};
+
+TEST_F(PanelLeaks, AThousandPaintsAndTwoHundredShowsWithPicturesLeaveNothingBehind) {
+    g_clock = platform::Now();
+    platform::SetClockForTest(&TestClock);
+    const std::string jpeg = JpegBytes(100, 133, 0, true);
+    ASSERT_FALSE(jpeg.empty());
+    CSlipMessPanel panel;
+    ASSERT_EQ(panel.Create(), 1);
+    panel.SetInterval(1);
+    Store()->SetReady();
+
+    auto showOne = [&](uint32_t id) {
+        TipSpec spec;
+        spec.id = id;
+        spec.title = "Title";
+        spec.text = "A tip with a picture";
+        spec.picture = TipsFolder() + std::to_string(id) + ".gif";
+        spec.captions[0] = "Open";
+        spec.actions[0] = "OPENURL";
+        spec.urls[0] = "http://example.test/";
+        WriteWholeFile(spec.picture, jpeg);
+        ASSERT_EQ(Store()->AddOneShowData(MakeTip(spec).release()), 1);
+        g_clock += 60;
+        panel.TryShowTip();
+        ASSERT_TRUE(IsWindowVisible(panel.Window())) << id;
+        UpdateWindow(panel.Window());
+        SendMessageA(panel.Window(), WM_CLOSE, 0, 0);
+    };
+    auto paint = [&] {
+        InvalidateRect(panel.Window(), nullptr, FALSE);
+        UpdateWindow(panel.Window());
+    };
+
+    // Warm up: the first decode and paint load what the system caches.
+    showOne(1);
+    ShowSpec(panel, TipSpec{}, 0);
+    for (int i = 0; i < 5; ++i) paint();
+    PumpMessages(50);
+    CountKernelHandles();
+
+    const long gdiBefore = gdi::LiveObjects();
+    const int gdiCountBefore = CountGdiObjects();
+    const int handlesBefore = CountKernelHandles();
+    const SIZE_T bytesBefore = PrivateBytes();
+
+    for (uint32_t id = 2; id < 202; ++id) showOne(id);
+    TipSpec last;
+    last.text = "Painted a thousand times";
+    last.picture = TipsFolder() + "2.gif";
+    WriteWholeFile(last.picture, jpeg);
+    ASSERT_EQ(ShowSpec(panel, last, 0), 1);
+    RaisePanel(panel);
+    for (int i = 0; i < 1000; ++i) paint();
+    PumpMessages(50);
+
+    EXPECT_EQ(gdi::LiveObjects(), gdiBefore);
+    EXPECT_LE(CountGdiObjects(), gdiCountBefore + 2);
+    EXPECT_LE(CountKernelHandles(), handlesBefore + 2);
+    // One leaked 100 x 133 bitmap per paint alone would be over 50 MB.
+    EXPECT_LT(PrivateBytes(), bytesBefore + 8 * 1024 * 1024)
+        << "grew by " << (PrivateBytes() - bytesBefore) / 1024 << " KB";
+}
+
+}  // namespace
