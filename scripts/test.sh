@@ -45,4 +45,7 @@ tr_wine_begin
 trap tr_wine_end EXIT
 ctest --preset windows
 
+step "tipserver serving the real DLL under Wine"
+tests/e2e/server_with_dll.sh build/native/bin/tipserver build/windows/bin
+
 step "all tests passed"

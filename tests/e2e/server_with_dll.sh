@@ -13,9 +13,10 @@ winbin="$(realpath "${2:-build/windows/bin}")"
 sample="$root/server/sample"
 work="$(mktemp -d /tmp/tiprelay-server-dll.XXXXXX)"
 server_pid=""
+own_wine=0
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [ "$(type -t tr_wine_end)" = function ] && tr_wine_end
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
+  if [ "$own_wine" = 1 ]; then tr_wine_end; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -37,8 +38,12 @@ done
 [ -n "$port" ] || fail "tipserver did not start: $(cat "$work/server.log")"
 printf '[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=%s\r\n' "$port" >"$host/message.ini"
 
+# Inside the test run's Wine prefix and display when the caller has them.
 . scripts/wine-env.sh
-tr_wine_begin
+if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  tr_wine_begin
+  own_wine=1
+fi
 (cd "$host" && WINEDEBUG=-all,+debugstr timeout 180 wine ./tiphost.exe --user e2e --pid PRO --seconds 5) \
   2>"$work/wine.log" || fail "tiphost.exe failed: $(tail -20 "$work/wine.log")"
 
