@@ -19,7 +19,7 @@ ctest --preset native-asan -j "$jobs"
 
 step "native build (TSan)"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan -j "$jobs" --target native_tests
+cmake --build --preset native-tsan -j "$jobs"
 step "native tests (TSan)"
 ctest --preset native-tsan -R '^native_tests$'
 
