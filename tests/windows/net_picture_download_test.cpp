@@ -9,19 +9,10 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/loopback_http_server.h"
+#include "support/pump_until.h"
 #include "support/tips_answer.h"
 
 namespace {
-
-template <typename Condition>
-bool WaitUntil(Condition done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        Sleep(10);
-    }
-    return true;
-}
 
 class NetPictureDownload : public HostFolderTest {
 protected:
@@ -114,8 +105,8 @@ TEST_F(NetPictureDownload, TheStopCutsASlowDownloadShort) {
     stopper.join();
     EXPECT_LT(took, 2000u) << "the whole body would take 900 s";
     // The helper left behind ends at the next block and removes its file.
-    EXPECT_TRUE(WaitUntil([&] { return !PathExists(Target()); }, 3000));
-    EXPECT_TRUE(WaitUntil([&] { return CountThreads() <= threadsBefore; }, 3000))
+    EXPECT_TRUE(PumpUntil([&] { return !PathExists(Target()); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return CountThreads() <= threadsBefore; }, 3000))
         << CountThreads() << " threads, " << threadsBefore << " before";
 }
 

@@ -13,19 +13,10 @@
 #include "support/host_folder.h"
 #include "support/loopback_http_server.h"
 #include "support/loopback_tips_server.h"
+#include "support/pump_until.h"
 #include "support/tips_answer.h"
 
 namespace {
-
-template <typename Condition>
-bool PumpUntil(Condition done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        PumpMessages(10);
-    }
-    return true;
-}
 
 // True when `expected` occurs in `lines` in this order (other lines between).
 bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
