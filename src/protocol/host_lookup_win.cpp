@@ -23,12 +23,16 @@ void LetGo(Lookup* lookup) {
 
 void LookUp(void* argument) {
     auto* lookup = static_cast<Lookup*>(argument);
+    // Its own hold on Windows Sockets, for a helper that outlives its caller.
+    WSADATA data;
+    const bool started = WSAStartup(0x0202, &data) == 0;
     const hostent* entry = gethostbyname(lookup->host.c_str());
     if (entry != nullptr && entry->h_addrtype == AF_INET && entry->h_length == 4 &&
         entry->h_addr_list != nullptr && entry->h_addr_list[0] != nullptr) {
         std::memcpy(&lookup->address, entry->h_addr_list[0], 4);
         lookup->found = true;
     }
+    if (started) WSACleanup();
     LetGo(lookup);
 }
 
