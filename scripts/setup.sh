@@ -11,6 +11,7 @@ packages=(
   libasio-dev nlohmann-json3-dev libcpp-httplib-dev
   nginx libnginx-mod-stream
   netpbm libjpeg-turbo-progs
+  fonts-wqy-microhei  # CJK and Latin glyphs for tips shown in code page 936 under Wine
   zip unzip
 )
 
