@@ -234,6 +234,23 @@ TEST_F(PanelWindow, PanelActionsRunOnlyOnTheButtonsOfTheirOwnPanel) {
     EXPECT_EQ(panel.State(), PANEL_HIDDEN);
 }
 
+TEST_F(PanelWindow, TheRealPointerRestingOnThePanelHoldsItAndLeavingLetsItGo) {
+    CSlipMessPanel panel;
+    ASSERT_EQ(panel.Create(), 1);
+    ASSERT_EQ(ShowSpec(panel, TextTip(), 1), 1);
+    RaisePanel(panel);
+    ASSERT_EQ(panel.State(), PANEL_SHOWN);
+    const RECT r = WindowRect(panel.Window());
+    SetCursorPos(r.left + 60, r.top + 80);
+    const DWORD start = GetTickCount();
+    while (panel.PointerOutside() && GetTickCount() - start < 3000) PumpMessages(20);
+    EXPECT_FALSE(panel.PointerOutside()) << "no hover reported";
+    EXPECT_EQ(panel.State(), PANEL_SLIDING_IN);
+    SetCursorPos(10, 10);
+    while (!panel.PointerOutside() && GetTickCount() - start < 6000) PumpMessages(20);
+    EXPECT_TRUE(panel.PointerOutside()) << "no leave reported";
+}
+
 TEST_F(PanelWindow, OnItsOwnTimersAOneSecondTipRisesStaysAndSinks) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
