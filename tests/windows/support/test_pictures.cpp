@@ -88,9 +88,9 @@ std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
         for (size_t i = 0; i < row.size(); i += 3) {
             const int x = static_cast<int>(i / 3) % width, y = static_cast<int>(i / 3) / width;
             // The ramp carries some grain, so it compresses like a photograph.
-            const int grain = static_cast<int>((static_cast<unsigned>(x) * 2654435761u ^ y * 40503u) >> 27);
-            const COLORREF c = ramp ? RGB(50 + x * 190 / width + grain, 30 + y * 160 / height + grain, 150 + grain)
-                                    : colour;
+            const int grain = static_cast<int>(((static_cast<unsigned>(x) * 2654435761u) ^ (y * 40503u)) >> 27);
+            const int red = 50 + x * 170 / width + grain, green = 30 + y * 160 / height + grain;
+            const COLORREF c = ramp ? RGB(red, green, 150 + grain) : colour;
             row[i] = GetBValue(c);
             row[i + 1] = GetGValue(c);
             row[i + 2] = GetRValue(c);
