@@ -48,4 +48,7 @@ ctest --preset windows
 step "tipserver serving the real DLL under Wine"
 tests/e2e/server_with_dll.sh build/native/bin/tipserver build/windows/bin
 
+step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
+tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
+
 step "all tests passed"

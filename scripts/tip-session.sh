@@ -1,0 +1,71 @@
+# Sourced by the demo and the end-to-end click test: a tipserver on
+# loopback, a host folder with tiphost.exe, and the test stand-ins for the
+# browser and the download agent in the current Wine prefix.
+#   tr_server_start CATALOGUE LOG    tipserver on loopback ports the system
+#                                    picks; sets TR_SERVER_PID, TR_TIPS_PORT
+#   tr_server_stop
+#   tr_host_folder DIR WINBIN        tiprelay.dll and tiphost.exe in DIR
+#   tr_write_ini DIR [KEY=VALUE]...  message.ini for the server, plus
+#                                    SECTION.KEY=VALUE lines
+#   tr_standins_install WINBIN       test browser as the prefix's iexplore.exe
+#   tr_agent_register WINBIN | tr_agent_unregister WINBIN
+#   tr_library_lines WINE_LOG        the library's debug-output lines
+
+tr_server_start() {
+  local catalogue="$1" log="$2" i
+  "$TR_TIPSERVER" serve --catalogue "$catalogue" --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 \
+    2>"$log" &
+  TR_SERVER_PID=$!
+  TR_TIPS_PORT=""
+  for i in $(seq 1 100); do
+    TR_TIPS_PORT="$(sed -n 's/.*listening tips=127.0.0.1:\([0-9]*\).*/\1/p' "$log")"
+    [ -n "$TR_TIPS_PORT" ] && return 0
+    kill -0 "$TR_SERVER_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "tipserver did not start: $(cat "$log")" >&2
+  return 1
+}
+
+tr_server_stop() {
+  [ -n "${TR_SERVER_PID:-}" ] || return 0
+  kill "$TR_SERVER_PID" 2>/dev/null || true
+  wait "$TR_SERVER_PID" 2>/dev/null || true
+  TR_SERVER_PID=""
+}
+
+tr_host_folder() {
+  mkdir -p "$1"
+  cp "$2/tiprelay.dll" "$2/tiphost.exe" "$1/"
+}
+
+tr_write_ini() {
+  local dir="$1" entry section keyvalue
+  shift
+  {
+    printf '[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=%s\r\n' "$TR_TIPS_PORT"
+    for entry in "$@"; do
+      section="${entry%%.*}"
+      keyvalue="${entry#*.}"
+      printf '[%s]\r\n%s\r\n' "$section" "$keyvalue"
+    done
+  } >"$dir/message.ini"
+}
+
+# The shell starts the system folder's iexplore.exe (syswow64's in a 64-bit
+# prefix); Wine would run its own built-in stand-in for that file, which
+# never ends, unless told to load the file itself.
+tr_standins_install() {
+  local browser="$1/test_browser.exe" folder
+  for folder in "$WINEPREFIX/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/syswow64" \
+    "$WINEPREFIX/drive_c/Program Files/Internet Explorer" \
+    "$WINEPREFIX/drive_c/Program Files (x86)/Internet Explorer"; do
+    [ -d "$folder" ] && cp "$browser" "$folder/iexplore.exe"
+  done
+  wine reg add 'HKCU\Software\Wine\DllOverrides' /v iexplore.exe /d native /f >/dev/null 2>&1
+}
+
+tr_agent_register() { wine regsvr32 /s "$(winepath -w "$1/test_agent.dll")" >/dev/null 2>&1; }
+tr_agent_unregister() { wine regsvr32 /u /s "$(winepath -w "$1/test_agent.dll")" >/dev/null 2>&1; }
+
+tr_library_lines() { sed -n 's/.*OutputDebugStringA "\(.*\)"$/\1/p' "$1"; }
