@@ -39,6 +39,7 @@ TEST(StoreThreads, WorkerAndPanelCallsInterleave) {
     coretest::ScratchFolder folder;
     const std::string tipFile = folder.File("message.dat");
     const std::string historyFile = folder.File("messdisplay.dat");
+    const std::string savedFile = folder.File("saved-message.dat");
 
     // The server sends ids 1..60, every other one with a picture address.
     std::vector<std::unique_ptr<TipRecord>> sent;
@@ -63,7 +64,10 @@ TEST(StoreThreads, WorkerAndPanelCallsInterleave) {
 
         CShowDataList store;
         store.SetPictureFolder(folder.Folder().c_str());
-        std::thread worker(WorkerCycle, &store, std::cref(packet), std::cref(tipFile), folder.Folder());
+        // The worker saves to a file of its own: this test is about the
+        // store, and a save that beats the load to the same file would
+        // hand the load the worker's tips instead of the earlier run's.
+        std::thread worker(WorkerCycle, &store, std::cref(packet), std::cref(savedFile), folder.Folder());
 
         LoadTipFile(tipFile.c_str(), &store);
         LoadDisplayFile(historyFile.c_str(), &store);
