@@ -1,5 +1,7 @@
 #include "query_connection.h"
 
+#include <sys/socket.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -107,18 +109,34 @@ void QueryConnection::Answer(size_t total) {
 
 void QueryConnection::Write(std::string log_line) {
     SetDeadline(context_.config.write_timeout, "answer not taken in time");
-    asio::async_write(socket_, asio::buffer(out_),
-                      [self = shared_from_this(), line = std::move(log_line)](const asio::error_code& error, size_t) {
-                          if (self->finished_) return;
-                          self->finished_ = true;
-                          // The close sends the end of the answer: the client reads until it.
-                          asio::error_code ignored;
-                          self->socket_.close(ignored);
-                          char tail[64];
-                          std::snprintf(tail, sizeof tail, " bytes=%zu ms=%.2f%s", self->out_.size(),
-                                        self->ElapsedMs(), error ? " write_failed" : "");
-                          self->context_.log.Write(line + tail);
-                      });
+    log_line_ = std::move(log_line);
+    SendMore();
+}
+
+void QueryConnection::SendMore() {
+    // "More follows": the kernel holds the last piece until the close, which
+    // then leaves in the same segment as the end of the connection. One
+    // segment fewer for both sides of every exchange.
+    socket_.async_send(asio::buffer(out_.data() + sent_, out_.size() - sent_), MSG_MORE,
+                       [self = shared_from_this()](const asio::error_code& error, size_t bytes) {
+                           if (self->finished_) return;
+                           self->sent_ += bytes;
+                           if (!error && self->sent_ < self->out_.size()) {
+                               self->SendMore();
+                               return;
+                           }
+                           self->Finish(error);
+                       });
+}
+
+void QueryConnection::Finish(const asio::error_code& error) {
+    finished_ = true;
+    // The close sends the end of the answer: the client reads until it.
+    asio::error_code ignored;
+    socket_.close(ignored);
+    char tail[64];
+    std::snprintf(tail, sizeof tail, " bytes=%zu ms=%.2f%s", out_.size(), ElapsedMs(), error ? " write_failed" : "");
+    context_.log.Write(log_line_ + tail);
 }
 
 void QueryConnection::Drop(const char* reason) {

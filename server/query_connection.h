@@ -45,6 +45,8 @@ private:
     void OnRead(const asio::error_code& error, size_t bytes);
     void Answer(size_t total);
     void Write(std::string log_line);
+    void SendMore();
+    void Finish(const asio::error_code& error);
     void Drop(const char* reason);
     double ElapsedMs() const;
 
@@ -59,6 +61,8 @@ private:
     std::vector<uint8_t> in_;
     size_t received_ = 0;
     std::vector<uint8_t> out_;
+    size_t sent_ = 0;
+    std::string log_line_;
     bool finished_ = false;
 };
 

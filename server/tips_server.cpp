@@ -2,6 +2,8 @@
 
 #include <asio.hpp>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <thread>
@@ -14,6 +16,8 @@ namespace {
 
 using asio::ip::tcp;
 using ReusePort = asio::detail::socket_option::boolean<SOL_SOCKET, SO_REUSEPORT>;
+using DeferAccept = asio::detail::socket_option::integer<IPPROTO_TCP, TCP_DEFER_ACCEPT>;
+constexpr int kDeferAcceptSeconds = 1;
 
 // How often each loop looks for connections past their deadline.
 constexpr auto kSweepEvery = std::chrono::milliseconds(100);
@@ -31,6 +35,9 @@ public:
         acceptor_->open(endpoint.protocol(), error);
         if (!error) acceptor_->set_option(tcp::acceptor::reuse_address(true), error);
         if (!error) acceptor_->set_option(ReusePort(true), error);
+        // Clients speak first: the kernel hands over a connection once its
+        // query has begun to arrive, so one wake-up serves accept and read.
+        if (!error) acceptor_->set_option(DeferAccept(kDeferAcceptSeconds), error);
         if (!error) acceptor_->bind(endpoint, error);
         if (!error) acceptor_->listen(asio::socket_base::max_listen_connections, error);
         return !error;
