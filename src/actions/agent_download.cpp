@@ -54,6 +54,9 @@ std::wstring FromAnsi(const char* text) {
 }  // namespace
 
 void DownloadThroughAgent(const char* url) {
+    // An address that does not convert leaves nothing to hand over.
+    const std::wstring wideUrl = FromAnsi(url);
+    if (wideUrl.empty()) return;
     CLSID agentClass;
     if (FAILED(CLSIDFromProgID(kDownloadAgentProgID, &agentClass))) {
         OpenInBrowser(url);
@@ -67,7 +70,6 @@ void DownloadThroughAgent(const char* url) {
         return;
     }
 
-    const std::wstring wideUrl = FromAnsi(url);
     const ComString address(wideUrl.data(), static_cast<UINT>(wideUrl.size()));
     const ComString referrer(L"");
     const ComString folder(kDownloadAgentFolder);
