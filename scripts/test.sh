@@ -51,4 +51,7 @@ tests/e2e/server_with_dll.sh build/native/bin/tipserver build/windows/bin
 step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
 tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 
+step "release archives, unpacked and run"
+tests/e2e/release_unpacked.sh
+
 step "all tests passed"

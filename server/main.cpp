@@ -12,7 +12,8 @@ const char kUsage[] =
     "  tipserver serve --catalogue FILE [--listen 127.0.0.1:5200] [--http-listen 127.0.0.1:8080]\n"
     "                  [--public-url http://HOST:PORT] [--encoding CP936] [--threads N]\n"
     "  tipserver check FILE [--encoding CP936] [--public-url http://HOST:PORT]\n"
-    "  tipserver query HOST:PORT [--user U] [--pid P] [--last-time N] [--message-id N] [--encoding CP936]\n";
+    "  tipserver query HOST:PORT [--user U] [--pid P] [--last-time N] [--message-id N] [--encoding CP936]\n"
+    "  tipserver --version\n";
 
 }  // namespace
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[1], "serve") == 0) return tipserver::RunServe(argc, argv);
         if (std::strcmp(argv[1], "check") == 0) return tipserver::RunCheck(argc, argv);
         if (std::strcmp(argv[1], "query") == 0) return tipserver::RunQuery(argc, argv);
+        if (std::strcmp(argv[1], "--version") == 0) {
+            std::printf("tipserver %s\n", TIPRELAY_VERSION);
+            return 0;
+        }
         if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
             std::fputs(kUsage, stdout);
             return 0;

@@ -30,6 +30,7 @@ for f in bin/tipserver sample/catalogue.json tipserver.service operator.md; do
   [ -f "$srv/$f" ] || fail "server archive lacks $f"
 done
 
+[ "$("$srv/bin/tipserver" --version)" = "tipserver $version" ] || fail "tipserver --version does not say $version"
 "$srv/bin/tipserver" check "$srv/sample/catalogue.json" >/dev/null || fail "sample catalogue does not check"
 "$srv/bin/tipserver" serve --catalogue "$srv/sample/catalogue.json" \
   --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 >"$work/server.log" 2>&1 &
