@@ -93,6 +93,19 @@ std::vector<uint8_t> DataFile(int32_t version, uint32_t stride, const std::vecto
     return out;
 }
 
+std::vector<uint8_t> Query(const std::string& user, const std::string& pid, uint32_t lastTime, uint32_t messageId) {
+    std::vector<uint8_t> body;
+    ByteWriter w(body);
+    w.PutU32(uint32_t(user.size()));
+    w.PutBytes(reinterpret_cast<const uint8_t*>(user.data()), user.size());
+    w.PutU32(uint32_t(pid.size()));
+    w.PutBytes(reinterpret_cast<const uint8_t*>(pid.data()), pid.size());
+    w.PutU32(0);
+    w.PutU32(lastTime);
+    w.PutU32(messageId);
+    return Packet("QUERYNEWMESS", body);
+}
+
 DisplayRecord Entry(uint32_t id, int32_t end, const char* picture) {
     DisplayRecord record{};
     record.nMessageID = id;
@@ -133,5 +146,13 @@ int main(int argc, char** argv) {
                                                 Entry(3, kNow - 1, "/nonexistent-tiprelay-fuzz/tips/3.gif")};
     ok &= Write("fuzz_display_file", "four_entries", DataFile(11, sizeof(DisplayRecord), entries));
     ok &= Write("fuzz_display_file", "wide_stride", DataFile(50, sizeof(DisplayRecord) + 4, entries));
+
+    ok &= Write("fuzz_query", "first_query", Query("user\x01\"name", "STD", 0, 0));
+    ok &= Write("fuzz_query", "pro_edition_later", Query("pro user", "PRO", 1695500000, 0));
+    ok &= Write("fuzz_query", "one_message", Query("", "", 0, 4294967295u));
+    std::vector<uint8_t> twoPackets = Query("a", "STD", 0, 0);
+    const std::vector<uint8_t> second = Query("b", "PRO", 0, 2);
+    twoPackets.insert(twoPackets.end(), second.begin(), second.end());
+    ok &= Write("fuzz_query", "two_packets", twoPackets);
     return ok ? 0 : 1;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs each libFuzzer target of the core for SECONDS seconds (default 30),
+# Runs each libFuzzer target (core and query reader) for SECONDS (default 30),
 # starting from a copy of its seed corpus in fuzz/corpus/<target>/, so the
 # repository's corpus stays as it is. Any finding (crash, sanitizer report,
 # leak, time-out) fails the run; its input is kept in build/fuzz-findings/.
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-30}"
 build="${TIPRELAY_FUZZ_BUILD:-build/native-asan}"
-targets=(fuzz_response fuzz_tip_file fuzz_display_file)
+targets=(fuzz_response fuzz_tip_file fuzz_display_file fuzz_query)
 findings="build/fuzz-findings"
 failed=0
 
