@@ -120,7 +120,7 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         click_rig::ClearLogs();
         CSlipMessPanel panel;
         ASSERT_EQ(panel.Create(), 1);
-        TipSpec tip;
+        TipContent tip;
         tip.title = "Title";
         tip.picture = "C:\\no\\such\\picture.gif";
         tip.text = "Some tip text";
@@ -128,7 +128,7 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         tip.captions[0] = "Get";
         tip.actions[0] = c.action;
         tip.urls[0] = c.url;
-        ASSERT_EQ(ShowSpec(panel, tip, 0), 1);
+        ASSERT_EQ(ShowContent(panel, tip, 0), 1);
         RaisePanel(panel);
         const int32_t before = panel.State();
 
@@ -165,10 +165,10 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
 TEST_F(ActionClick, EachDownloadLinkClickRefillsTheSpareButton) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    TipSpec tip;
+    TipContent tip;
     tip.text = "Some tip text";
     tip.link = "QUILLONBUTTON:DOWNLOAD:" + kFile;
-    ASSERT_EQ(ShowSpec(panel, tip, 0), 1);
+    ASSERT_EQ(ShowContent(panel, tip, 0), 1);
     RaisePanel(panel);
     panel.Text().Spare().SetAction("OPENURL", kPage.c_str());
     Click(panel.Window(), PointOf(Spot::Text));

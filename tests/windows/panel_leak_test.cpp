@@ -63,16 +63,16 @@ TEST_F(PanelLeaks, AThousandPaintsAndTwoHundredShowsWithPicturesLeaveNothingBehi
     Store()->SetReady();
 
     auto showOne = [&](uint32_t id) {
-        TipSpec spec;
-        spec.id = id;
-        spec.title = "Title";
-        spec.text = "A tip with a picture";
-        spec.picture = TipsFolder() + std::to_string(id) + ".gif";
-        spec.captions[0] = "Open";
-        spec.actions[0] = "OPENURL";
-        spec.urls[0] = "http://example.test/";
-        WriteWholeFile(spec.picture, jpeg);
-        ASSERT_EQ(Store()->AddOneShowData(MakeTip(spec).release()), 1);
+        TipContent content;
+        content.id = id;
+        content.title = "Title";
+        content.text = "A tip with a picture";
+        content.picture = TipsFolder() + std::to_string(id) + ".gif";
+        content.captions[0] = "Open";
+        content.actions[0] = "OPENURL";
+        content.urls[0] = "http://example.test/";
+        WriteWholeFile(content.picture, jpeg);
+        ASSERT_EQ(Store()->AddOneShowData(MakeTip(content).release()), 1);
         g_clock += 60;
         panel.TryShowTip();
         ASSERT_TRUE(IsWindowVisible(panel.Window())) << id;
@@ -86,7 +86,7 @@ TEST_F(PanelLeaks, AThousandPaintsAndTwoHundredShowsWithPicturesLeaveNothingBehi
 
     // Warm up: the first decode and paint load what the system caches.
     showOne(1);
-    ShowSpec(panel, TipSpec{}, 0);
+    ShowContent(panel, TipContent{}, 0);
     for (int i = 0; i < 5; ++i) paint();
     PumpMessages(50);
     CountKernelHandles();
@@ -97,11 +97,11 @@ TEST_F(PanelLeaks, AThousandPaintsAndTwoHundredShowsWithPicturesLeaveNothingBehi
     const SIZE_T bytesBefore = PrivateBytes();
 
     for (uint32_t id = 2; id < 202; ++id) showOne(id);
-    TipSpec last;
+    TipContent last;
     last.text = "Painted a thousand times";
     last.picture = TipsFolder() + "2.gif";
     WriteWholeFile(last.picture, jpeg);
-    ASSERT_EQ(ShowSpec(panel, last, 0), 1);
+    ASSERT_EQ(ShowContent(panel, last, 0), 1);
     RaisePanel(panel);
     for (int i = 0; i < 1000; ++i) paint();
     PumpMessages(50);

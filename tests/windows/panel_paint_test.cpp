@@ -39,9 +39,9 @@ protected:
         DeleteObject(skin);
     }
 
-    // Shows `spec`, lets it rise and paint, and reads the panel back.
-    Capture ShowAndCapture(const TipSpec& spec) {
-        EXPECT_EQ(ShowSpec(panel_, spec, 0), 1);
+    // Shows `content`, lets it rise and paint, and reads the panel back.
+    Capture ShowAndCapture(const TipContent& content) {
+        EXPECT_EQ(ShowContent(panel_, content, 0), 1);
         RaisePanel(panel_);
         SettlePaint();
         return CaptureScreen(WindowRect(panel_.Window()));
@@ -79,9 +79,9 @@ protected:
 TEST_F(PanelPaint, TheSkinShowsItsFrameBandAndBody) {
     ASSERT_EQ(skin_.width, 260);
     ASSERT_EQ(skin_.height, 160);
-    TipSpec spec;
-    spec.text = "Skin check";
-    const Capture shot = ShowAndCapture(spec);
+    TipContent content;
+    content.text = "Skin check";
+    const Capture shot = ShowAndCapture(content);
     ASSERT_EQ(shot.width, 260);
     struct Probe {
         const char* what;
@@ -126,15 +126,15 @@ TEST_F(PanelPaint, ButtonsSitWhereTheLayoutTableSays) {
         {false, 1, {121}},         {false, 2, {103, 139}},     {false, 3, {85, 121, 157}},
     };
     for (const Case& c : cases) {
-        TipSpec spec;
-        spec.picture = c.picture ? TipsFolder() + "none.gif" : "";
-        spec.text = "Buttons below";
+        TipContent content;
+        content.picture = c.picture ? TipsFolder() + "none.gif" : "";
+        content.text = "Buttons below";
         for (int k = 0; k < c.count; ++k) {
-            spec.captions[k] = "Buy";
-            spec.actions[k] = "OPENURL";
-            spec.urls[k] = "http://example.test/";
+            content.captions[k] = "Buy";
+            content.actions[k] = "OPENURL";
+            content.urls[k] = "http://example.test/";
         }
-        const Capture shot = ShowAndCapture(spec);
+        const Capture shot = ShowAndCapture(content);
         for (int k = 0; k < c.count; ++k) {
             const int x = c.xs[k], y = 139;
             const std::string where = std::to_string(c.count) + " buttons, x " + std::to_string(x);
@@ -160,10 +160,10 @@ TEST_F(PanelPaint, ButtonsSitWhereTheLayoutTableSays) {
 TEST_F(PanelPaint, APictureShowsAtItsNaturalSizeAndTransparencyAsBlack) {
     const std::string jpeg = JpegBytes(100, 133, RGB(200, 40, 40));
     ASSERT_FALSE(jpeg.empty());
-    TipSpec spec;
-    spec.picture = Picture("7.gif", jpeg);
-    spec.text = "Beside the picture";
-    Capture shot = ShowAndCapture(spec);
+    TipContent content;
+    content.picture = Picture("7.gif", jpeg);
+    content.text = "Beside the picture";
+    Capture shot = ShowAndCapture(content);
     for (const POINT p : {POINT{2, 25}, POINT{50, 90}, POINT{101, 157}})
         EXPECT_TRUE(Near(shot.At(p.x, p.y), RGB(200, 40, 40), 16)) << p.x << "," << p.y;
     EXPECT_EQ(shot.At(1, 90), skin_.At(1, 90)) << "left of the cell";
@@ -175,9 +175,9 @@ TEST_F(PanelPaint, APictureShowsAtItsNaturalSizeAndTransparencyAsBlack) {
     std::vector<uint8_t> indices;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 40; ++x) indices.push_back(x < 20 ? 1 : 0);
-    spec.picture = Picture("8.gif", GifBytes(40, 20, indices, {RGB(0, 255, 0), RGB(0, 0, 255)}, 0));
-    spec.text.clear();
-    shot = ShowAndCapture(spec);
+    content.picture = Picture("8.gif", GifBytes(40, 20, indices, {RGB(0, 255, 0), RGB(0, 0, 255)}, 0));
+    content.text.clear();
+    shot = ShowAndCapture(content);
     EXPECT_EQ(shot.At(2 + 5, 25 + 5), RGB(0, 0, 255));
     EXPECT_EQ(shot.At(2 + 30, 25 + 5), RGB(0, 0, 0));
     EXPECT_EQ(shot.At(2 + 39, 25 + 19), RGB(0, 0, 0));
@@ -186,10 +186,10 @@ TEST_F(PanelPaint, APictureShowsAtItsNaturalSizeAndTransparencyAsBlack) {
 }
 
 TEST_F(PanelPaint, TheTitleIsBlueAndTheTextIsCentredAndTurnsBlueUnderThePointer) {
-    TipSpec spec;
-    spec.title = "Title";
-    spec.text = "Centred";
-    Capture shot = ShowAndCapture(spec);
+    TipContent content;
+    content.title = "Title";
+    content.text = "Centred";
+    Capture shot = ShowAndCapture(content);
     const RECT textArea{20, 25, 240, 135};
     int blue = 0, black = 0;
     const Ink all = InkIn(shot, textArea, kTitleBlue, &blue);
@@ -216,11 +216,11 @@ TEST_F(PanelPaint, TheTitleIsBlueAndTheTextIsCentredAndTurnsBlueUnderThePointer)
 }
 
 TEST_F(PanelPaint, APairOfSquareBracketsBreaksTheLine) {
-    TipSpec spec;
-    spec.text = "First";
-    const Ink one = InkIn(ShowAndCapture(spec), RECT{20, 25, 240, 158}, 0, nullptr);
-    spec.text = "First[]Second";
-    const Ink two = InkIn(ShowAndCapture(spec), RECT{20, 25, 240, 158}, 0, nullptr);
+    TipContent content;
+    content.text = "First";
+    const Ink one = InkIn(ShowAndCapture(content), RECT{20, 25, 240, 158}, 0, nullptr);
+    content.text = "First[]Second";
+    const Ink two = InkIn(ShowAndCapture(content), RECT{20, 25, 240, 158}, 0, nullptr);
     const int oneHeight = one.box.bottom - one.box.top;
     EXPECT_GE(two.box.bottom - two.box.top, 2 * oneHeight);
     EXPECT_STREQ(panel_.Text().Text(), "First\r\nSecond");
@@ -251,16 +251,16 @@ TEST_F(PanelPaint, EachOfTheSixLayoutsIsSavedAsAScreenshot) {
     };
     const char* captions[] = {"&Open", "Get", "More"};
     for (const Layout& l : layouts) {
-        TipSpec spec;
-        spec.title = "Weekly tip";
-        spec.picture = l.picture ? (l.text ? narrowPath : widePath) : "";
-        spec.text = l.text ? "Pause a download and pick it up later[]where you left off." : "";
+        TipContent content;
+        content.title = "Weekly tip";
+        content.picture = l.picture ? (l.text ? narrowPath : widePath) : "";
+        content.text = l.text ? "Pause a download and pick it up later[]where you left off." : "";
         for (int k = 0; k < l.buttons; ++k) {
-            spec.captions[k] = captions[k];
-            spec.actions[k] = "OPENURL";
-            spec.urls[k] = "http://example.test/";
+            content.captions[k] = captions[k];
+            content.actions[k] = "OPENURL";
+            content.urls[k] = "http://example.test/";
         }
-        const Capture shot = ShowAndCapture(spec);
+        const Capture shot = ShowAndCapture(content);
         EXPECT_TRUE(SaveBmp(folder + "\\" + l.file, shot)) << l.file;
         // Something is drawn where the layout puts the tip.
         EXPECT_GT(InkIn(shot, RECT{2, 25, 258, 158}, 0, nullptr).count, 100) << l.file;

@@ -27,10 +27,10 @@ protected:
         platform::SetClockForTest(&TestClock);
     }
     void Queue(uint32_t id, const std::string& text) {
-        TipSpec spec;
-        spec.id = id;
-        spec.text = text;
-        ASSERT_EQ(Store()->AddOneShowData(MakeTip(spec).release()), 1);
+        TipContent content;
+        content.id = id;
+        content.text = text;
+        ASSERT_EQ(Store()->AddOneShowData(MakeTip(content).release()), 1);
     }
     static void HideAtOnce(CMessPanel& panel) {
         SendMessageA(panel.Window(), WM_CLOSE, 0, 0);
@@ -66,12 +66,12 @@ TEST_F(PanelShow, EachCombinationOfContentsGetsItsLayout) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
     for (const Case& c : cases) {
-        TipSpec spec;
-        spec.picture = c.picture ? "C:\\tips\\1.gif" : "";
-        spec.text = c.text ? "Some text" : "";
-        spec.captions[0] = c.buttons ? "Open" : "";
-        spec.actions[0] = "OPENURL";
-        ASSERT_EQ(ShowSpec(panel, spec, 0), 1) << c.name;
+        TipContent content;
+        content.picture = c.picture ? "C:\\tips\\1.gif" : "";
+        content.text = c.text ? "Some text" : "";
+        content.captions[0] = c.buttons ? "Open" : "";
+        content.actions[0] = "OPENURL";
+        ASSERT_EQ(ShowContent(panel, content, 0), 1) << c.name;
         EXPECT_EQ(panel.Picture().IsShown(), c.picture) << c.name;
         EXPECT_EQ(panel.Text().IsShown(), c.text) << c.name;
         EXPECT_EQ(panel.Buttons().Button(0).IsShown(), c.buttons) << c.name;
@@ -92,26 +92,26 @@ TEST_F(PanelShow, ShortPathsTextsAndCaptionsCountAsMissing) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
     // A path of 3 bytes is no picture, a text of 2 bytes no text.
-    TipSpec spec;
-    spec.picture = "a.b";
-    spec.text = "ab";
+    TipContent content;
+    content.picture = "a.b";
+    content.text = "ab";
     {
         LineCapture lines;
-        EXPECT_EQ(ShowSpec(panel, spec, 0), 0);
+        EXPECT_EQ(ShowContent(panel, content, 0), 0);
         EXPECT_TRUE(lines.Contains("text picture not exist"));
     }
     EXPECT_FALSE(IsWindowVisible(panel.Window()));
     // A single double-byte character is no text either.
-    spec.text = "\xCC\xE1";
-    EXPECT_EQ(ShowSpec(panel, spec, 0), 0);
+    content.text = "\xCC\xE1";
+    EXPECT_EQ(ShowContent(panel, content, 0), 0);
 
     // A first caption of 2 bytes means no buttons, whatever the others say.
-    spec.text = "abc";
-    spec.captions[0] = "Go";
-    spec.actions[0] = "OPENURL";
-    spec.captions[1] = "Download";
-    spec.actions[1] = "DOWNLOAD";
-    ASSERT_EQ(ShowSpec(panel, spec, 0), 1);
+    content.text = "abc";
+    content.captions[0] = "Go";
+    content.actions[0] = "OPENURL";
+    content.captions[1] = "Download";
+    content.actions[1] = "DOWNLOAD";
+    ASSERT_EQ(ShowContent(panel, content, 0), 1);
     EXPECT_TRUE(panel.Text().IsShown());
     for (int k = 0; k < 3; ++k) EXPECT_FALSE(panel.Buttons().Button(k).IsShown()) << k;
     EXPECT_EQ(Of(panel.Text()), (Rect{20, 25, 220, 190}));
@@ -129,13 +129,13 @@ TEST_F(PanelShow, TheLayoutKindHidesThePictureOrTheTextAndButtons) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
     for (const Case& c : cases) {
-        TipSpec spec;
-        spec.style = c.style;
-        spec.picture = "C:\\tips\\1.gif";
-        spec.text = "Some text";
-        spec.captions[0] = "Open";
-        spec.actions[0] = "OPENURL";
-        ASSERT_EQ(panel.ShowTip(*MakeTip(spec), 0), 1) << int(c.style);
+        TipContent content;
+        content.style = c.style;
+        content.picture = "C:\\tips\\1.gif";
+        content.text = "Some text";
+        content.captions[0] = "Open";
+        content.actions[0] = "OPENURL";
+        ASSERT_EQ(panel.ShowTip(*MakeTip(content), 0), 1) << int(c.style);
         EXPECT_EQ(panel.Picture().IsShown(), c.picture) << int(c.style);
         EXPECT_EQ(panel.Text().IsShown(), c.text) << int(c.style);
         EXPECT_EQ(panel.Buttons().Button(0).IsShown(), c.buttons) << int(c.style);
@@ -143,7 +143,7 @@ TEST_F(PanelShow, TheLayoutKindHidesThePictureOrTheTextAndButtons) {
         EXPECT_EQ(Of(panel.Picture()).w, c.picture ? (c.text ? 100 : 256) : 0) << int(c.style);
     }
     // A tip whose only content is hidden by its kind is refused.
-    TipSpec textOnly;
+    TipContent textOnly;
     textOnly.style = 21;
     textOnly.text = "Some text";
     EXPECT_EQ(panel.ShowTip(*MakeTip(textOnly), 0), 0);
@@ -152,7 +152,7 @@ TEST_F(PanelShow, TheLayoutKindHidesThePictureOrTheTextAndButtons) {
 TEST_F(PanelShow, TextFieldsThatFillTheirWholeBufferAreReadNoFurther) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    std::unique_ptr<TipRecord> tip = MakeTip(TipSpec{});
+    std::unique_ptr<TipRecord> tip = MakeTip(TipContent{});
     memset(tip->szText, 'x', sizeof tip->szText);      // no NUL inside
     memset(tip->szTitle, 't', sizeof tip->szTitle);    // no NUL inside
     memset(tip->szLinkURL, 'l', sizeof tip->szLinkURL);

@@ -16,11 +16,11 @@ namespace {
 
 class PanelWindow : public PanelTest {};
 
-TipSpec TextTip() {
-    TipSpec spec;
-    spec.title = "Title";
-    spec.text = "A tip to read";
-    return spec;
+TipContent TextTip() {
+    TipContent content;
+    content.title = "Title";
+    content.text = "A tip to read";
+    return content;
 }
 
 std::string ClassOf(HWND window) {
@@ -67,7 +67,7 @@ TEST_F(PanelWindow, ASecondStartInTheSameProcessShowsPanelsAgain) {
         CStatMessPanel stat;
         ASSERT_EQ(sliding.Create(), 1) << start;
         ASSERT_EQ(stat.Create(), 1) << start;
-        EXPECT_EQ(ShowSpec(sliding, TextTip(), 0), 1);
+        EXPECT_EQ(ShowContent(sliding, TextTip(), 0), 1);
         EXPECT_TRUE(IsWindowVisible(sliding.Window()));
         sliding.Destroy();
         stat.Destroy();
@@ -78,7 +78,7 @@ TEST_F(PanelWindow, ASecondStartInTheSameProcessShowsPanelsAgain) {
     EXPECT_EQ(first.Create(), 1);
     EXPECT_EQ(second.Create(), 1);
     first.Destroy();
-    EXPECT_EQ(ShowSpec(second, TextTip(), 0), 1);
+    EXPECT_EQ(ShowContent(second, TextTip(), 0), 1);
     EXPECT_TRUE(IsWindowVisible(second.Window()));
 }
 
@@ -87,7 +87,7 @@ TEST_F(PanelWindow, RisesInElevenTicksToTheWorkAreasCornerStaysAndSinksInSevente
         CSlipMessPanel panel;
         ASSERT_EQ(panel.Create(), 1);
         const RECT work = WorkArea();
-        ASSERT_EQ(ShowSpec(panel, TextTip(), stay), 1);
+        ASSERT_EQ(ShowContent(panel, TextTip(), stay), 1);
         RECT r = WindowRect(panel.Window());
         EXPECT_EQ(r.top, work.bottom) << "starts just below the work area";
         EXPECT_EQ(r.right, work.right);
@@ -121,8 +121,8 @@ TEST_F(PanelWindow, WithoutAStayTheSlidingPanelAndTheStaticPanelStayUp) {
     CStatMessPanel stat;
     ASSERT_EQ(sliding.Create(), 1);
     ASSERT_EQ(stat.Create(), 1);
-    ASSERT_EQ(ShowSpec(sliding, TextTip(), 0), 1);
-    ASSERT_EQ(ShowSpec(stat, TextTip(), 5), 1);
+    ASSERT_EQ(ShowContent(sliding, TextTip(), 0), 1);
+    ASSERT_EQ(ShowContent(stat, TextTip(), 5), 1);
     RaisePanel(sliding);
     RaisePanel(stat);
     Tick(sliding, 600);
@@ -139,7 +139,7 @@ TEST_F(PanelWindow, WithoutAStayTheSlidingPanelAndTheStaticPanelStayUp) {
 TEST_F(PanelWindow, HoverBringsASinkingPanelBackAndLeavingRestartsTheWholeStay) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 1), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 1), 1);
     RaisePanel(panel);
     Tick(panel, 51);
     ASSERT_EQ(panel.State(), PANEL_SLIDING_OUT);
@@ -173,7 +173,7 @@ TEST_F(PanelWindow, HoverBringsASinkingPanelBackAndLeavingRestartsTheWholeStay) 
 TEST_F(PanelWindow, SentAwayItSinksAndThePointerNoLongerHoldsIt) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 0), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 0), 1);
     RaisePanel(panel);
     SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionLeave, 0);
     EXPECT_EQ(panel.State(), PANEL_LEAVING);
@@ -189,7 +189,7 @@ TEST_F(PanelWindow, SentAwayItSinksAndThePointerNoLongerHoldsIt) {
 TEST_F(PanelWindow, TheCloseButtonHidesAtOnceAndTheNextTipRisesFromBelowAgain) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 0), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 0), 1);
     RaisePanel(panel);
     const LPARAM closeBox = MAKELPARAM(243, 11);
     SendMessageA(panel.Window(), WM_MOUSEMOVE, 0, closeBox);
@@ -199,7 +199,7 @@ TEST_F(PanelWindow, TheCloseButtonHidesAtOnceAndTheNextTipRisesFromBelowAgain) {
     EXPECT_FALSE(IsWindowVisible(panel.Window()));
     EXPECT_EQ(panel.State(), PANEL_SHOWN) << "a close leaves the state as it was";
 
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 0), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 0), 1);
     EXPECT_EQ(panel.State(), PANEL_SLIDING_IN);
     EXPECT_EQ(WindowRect(panel.Window()).top, WorkArea().bottom);
     EXPECT_EQ(RaisePanel(panel), 11);
@@ -208,7 +208,7 @@ TEST_F(PanelWindow, TheCloseButtonHidesAtOnceAndTheNextTipRisesFromBelowAgain) {
 TEST_F(PanelWindow, APressOnOneElementAndAReleaseElsewhereClicksNothing) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 0), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 0), 1);
     RaisePanel(panel);
     SendMessageA(panel.Window(), WM_MOUSEMOVE, 0, MAKELPARAM(243, 11));
     SendMessageA(panel.Window(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(243, 11));
@@ -237,7 +237,7 @@ TEST_F(PanelWindow, PanelActionsRunOnlyOnTheButtonsOfTheirOwnPanel) {
 TEST_F(PanelWindow, TheRealPointerRestingOnThePanelHoldsItAndLeavingLetsItGo) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 1), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 1), 1);
     RaisePanel(panel);
     ASSERT_EQ(panel.State(), PANEL_SHOWN);
     const RECT r = WindowRect(panel.Window());
@@ -254,7 +254,7 @@ TEST_F(PanelWindow, TheRealPointerRestingOnThePanelHoldsItAndLeavingLetsItGo) {
 TEST_F(PanelWindow, OnItsOwnTimersAOneSecondTipRisesStaysAndSinks) {
     CSlipMessPanel panel;
     ASSERT_EQ(panel.Create(), 1);
-    ASSERT_EQ(ShowSpec(panel, TextTip(), 1), 1);
+    ASSERT_EQ(ShowContent(panel, TextTip(), 1), 1);
     PumpMessages(600);
     EXPECT_TRUE(IsWindowVisible(panel.Window()));
     EXPECT_EQ(WindowRect(panel.Window()).top, WorkArea().bottom - 160);

@@ -7,32 +7,32 @@
 #include "platform/platform.h"
 #include "support/dll_under_test.h"
 
-std::unique_ptr<TipRecord> MakeTip(const TipSpec& spec) {
+std::unique_ptr<TipRecord> MakeTip(const TipContent& content) {
     std::unique_ptr<TipRecord> tip = NewTipRecord();
     const int32_t now = platform::Now();
-    tip->nMessageID = spec.id;
-    tip->byStyle = spec.style;
-    tip->nShowSeconds = spec.showSeconds;
+    tip->nMessageID = content.id;
+    tip->byStyle = content.style;
+    tip->nShowSeconds = content.showSeconds;
     tip->tBeginTime = now - 3600;
     tip->tEndTime = now + 24 * 3600;
     tip->bPicReady = 1;
-    SetFieldText(tip->szPicture, spec.picture);
-    SetFieldText(tip->szText, spec.text);
-    SetFieldText(tip->szLinkURL, spec.link);
+    SetFieldText(tip->szPicture, content.picture);
+    SetFieldText(tip->szText, content.text);
+    SetFieldText(tip->szLinkURL, content.link);
     int buttons = 0;
     for (int k = 0; k < 3; ++k) {
-        SetFieldText(tip->aButtons[k].szCaption, spec.captions[k]);
-        SetFieldText(tip->aButtons[k].szAction, spec.actions[k]);
-        SetFieldText(tip->aButtons[k].szURL, spec.urls[k]);
-        if (!spec.captions[k].empty()) buttons = k + 1;
+        SetFieldText(tip->aButtons[k].szCaption, content.captions[k]);
+        SetFieldText(tip->aButtons[k].szAction, content.actions[k]);
+        SetFieldText(tip->aButtons[k].szURL, content.urls[k]);
+        if (!content.captions[k].empty()) buttons = k + 1;
     }
     tip->nButtonCount = buttons;
-    SetFieldText(tip->szTitle, spec.title);
+    SetFieldText(tip->szTitle, content.title);
     tip->byVersion = kTipRecordVersion;
     return tip;
 }
 
-int32_t ShowSpec(CMessPanel& panel, const TipSpec& s, int32_t staySeconds) {
+int32_t ShowContent(CMessPanel& panel, const TipContent& s, int32_t staySeconds) {
     return panel.ShowPanel(s.title.c_str(), s.picture.c_str(), s.text.c_str(), s.link.c_str(),
                            s.captions[0].c_str(), s.actions[0].c_str(), s.urls[0].c_str(),
                            s.captions[1].c_str(), s.actions[1].c_str(), s.urls[1].c_str(),

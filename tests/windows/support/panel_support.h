@@ -14,7 +14,7 @@
 
 class CMessPanel;
 
-struct TipSpec {
+struct TipContent {
     uint32_t id = 1;
     std::string title;
     std::string picture;
@@ -28,10 +28,10 @@ struct TipSpec {
 };
 
 // A record valid from now on, ready to be queued.
-std::unique_ptr<TipRecord> MakeTip(const TipSpec& spec);
+std::unique_ptr<TipRecord> MakeTip(const TipContent& content);
 
-// Shows the strings of `spec` on `panel` through ShowPanel.
-int32_t ShowSpec(CMessPanel& panel, const TipSpec& spec, int32_t staySeconds);
+// Shows the strings of `content` on `panel` through ShowPanel.
+int32_t ShowContent(CMessPanel& panel, const TipContent& content, int32_t staySeconds);
 
 // Sends animation ticks until the panel has risen to its shown position
 // (at most `maxTicks`), and returns how many it took.
