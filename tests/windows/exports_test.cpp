@@ -109,7 +109,8 @@ TEST_F(Exports, StartCreatesTheTipsFolderBesideTheHostAndStopEndsCleanly) {
     EXPECT_EQ(dll.msg_exit(), 1);
     EXPECT_EQ(dll.msg_exit(), 0);
     PumpMessages(50);
-    EXPECT_EQ(CountThreads(), threadsBefore);
+    // Threads an earlier test walked away from may end meanwhile; none of ours may stay.
+    EXPECT_LE(CountThreads(), threadsBefore);
 }
 
 TEST_F(Exports, SecondStartWithoutStopStopsTheFirstManager) {
@@ -122,7 +123,8 @@ TEST_F(Exports, SecondStartWithoutStopStopsTheFirstManager) {
     EXPECT_EQ(dll.msg_exit(), 1);
     EXPECT_EQ(dll.msg_exit(), 0) << "only one manager may be left to stop";
     PumpMessages(50);
-    EXPECT_EQ(CountThreads(), threadsBefore);
+    // Threads an earlier test walked away from may end meanwhile; none of ours may stay.
+    EXPECT_LE(CountThreads(), threadsBefore);
 }
 
 TEST_F(Exports, PathsComeFromTheHostProgramNotFromTheLibrary) {

@@ -194,7 +194,7 @@ TEST_F(NetQueryCycle, TheStopEndsAWorkerWaitingOnAHangingServerAtOnce) {
     const DWORD start = GetTickCount();
     service.Stop();
     EXPECT_LT(GetTickCount() - start, 500u);
-    EXPECT_EQ(CountThreads(), threadsBefore);
+    EXPECT_LE(CountThreads(), threadsBefore);
     EXPECT_EQ(ReadIni("LASTTIME", "PID"), "");
 }
 
@@ -259,7 +259,7 @@ TEST_F(NetLibrary, MsgExitWithAHangingServerIsQuickAndLeavesNoThread) {
     const DWORD start = GetTickCount();
     EXPECT_EQ(dll.msg_exit(), 1);
     EXPECT_LT(GetTickCount() - start, 500u);
-    EXPECT_EQ(CountThreads(), threadsBefore);
+    EXPECT_LE(CountThreads(), threadsBefore);
 }
 
 }  // namespace
