@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "service/data_service.h"
+#include "store/display_file.h"
+#include "store/display_record.h"
 #include "store/show_data_list.h"
 #include "store/tip_file.h"
 #include "support/dll_under_test.h"
@@ -142,6 +144,36 @@ TEST_F(NetQueryCycle, AFailedExchangeKeepsTheTipFileAndStillShowsItsTips) {
         EXPECT_EQ(tip->nMessageID, 5u) << int(fault);
         service.Stop();
     }
+}
+
+TEST_F(NetQueryCycle, TheHistoryLoadedAtStartHoldsShownTipsBackAndIsSavedAtStop) {
+    CreateDirectoryA(TipsFolder().c_str(), nullptr);
+    {
+        CShowDataList earlier;
+        for (uint32_t id : {5u, 6u}) {
+            auto* tip = new TipRecord(MakeTip(id, "stored tip"));
+            tip->bPicReady = 1;
+            earlier.AddOneShowData(tip);
+        }
+        ASSERT_TRUE(SaveTipFile(TipFile().c_str(), &earlier));
+        auto* shown = new DisplayRecord{};
+        shown->nMessageID = 5;  // shown in an earlier run, remembered for ever
+        earlier.AddDisplayData(shown);
+        ASSERT_TRUE(SaveDisplayFile(HistoryFile().c_str(), &earlier));
+    }
+    LoopbackTipsServer server(TipsFault::kRefuse);
+    server.PointSettingsHere();
+    CDataService service;
+    ASSERT_TRUE(RunUntilReady(service));
+    std::unique_ptr<TipRecord> tip(service.Store()->GetOneShowData(1));
+    ASSERT_TRUE(tip);
+    EXPECT_EQ(tip->nMessageID, 6u) << "tip 5 is in the loaded history";
+    EXPECT_EQ(service.Store()->GetOneShowData(1), nullptr);
+    service.Stop();
+
+    CShowDataList next;
+    EXPECT_EQ(LoadDisplayFile(HistoryFile().c_str(), &next), 2);
+    EXPECT_EQ(next.GetDisplayDataCount(), 2);
 }
 
 TEST_F(NetQueryCycle, IdentityAndMessageIdHandedOverRightAfterTheStartReachTheQuery) {
