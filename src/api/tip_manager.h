@@ -16,7 +16,7 @@ public:
     CTipManager(const CTipManager&) = delete;
     CTipManager& operator=(const CTipManager&) = delete;
 
-    // Service start, then the panels; exceptions end the sequence.
+    // Service start, then the panels; a step that fails leaves the others be.
     void Start();
     // Service stop (history saved, worker ended, store destroyed), then the
     // panels' windows and timers. Each step's failure is contained.
