@@ -54,4 +54,7 @@ tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 step "release archives, unpacked and run"
 tests/e2e/release_unpacked.sh
 
+step "short soak: 12 starts and stops of the real DLL, 24 tips shown and clicked; nothing may grow"
+bench/soak.sh --cycles 12 --shows 2 --every 4 --check --tipserver build/native/bin/tipserver --winbin build/windows/bin
+
 step "all tests passed"

@@ -2,8 +2,6 @@
 // wrappers and in the whole process), no kernel handle, no growing memory.
 #include <windows.h>
 
-#include <psapi.h>
-
 #include <gtest/gtest.h>
 
 #include "panels/gdi_object.h"
@@ -12,43 +10,12 @@
 #include "support/dll_under_test.h"
 #include "support/panel_fixture.h"
 #include "support/panel_support.h"
+#include "support/process_counts.h"
 
 namespace {
 
 int32_t g_clock = 0;
 int32_t TestClock() { return g_clock; }
-
-// Kernel handles open in this process, by probing handle values (the
-// counting APIs answer 0 under some hosts).
-int CountKernelHandles() {
-    int count = 0;
-    for (uintptr_t value = 4; value < 0x20000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-    }
-    return count;
-}
-
-// GDI objects of this process. Where the system does not count them, each
-// handle index is probed: a handle without its upper word names whichever
-// object holds that index now.
-int CountGdiObjects() {
-    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted != 0) return static_cast<int>(counted);
-    int count = 0;
-    for (uintptr_t index = 1; index < 0x10000; ++index)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++count;
-    return count;
-}
-
-// Private bytes, or the committed bytes where private bytes read 0.
-SIZE_T PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
-}
 
 class PanelLeaks : public PanelTest {};
 

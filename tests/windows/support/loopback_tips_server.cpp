@@ -14,7 +14,8 @@ uint32_t BigEndianAt(const std::string& bytes, size_t at) {
            (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
 }
 
-// Opens a listening socket on 127.0.0.1 with a port of the system's choice.
+}  // namespace
+
 SOCKET ListenOnLoopback(uint16_t* port, bool listen_) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
@@ -30,8 +31,6 @@ SOCKET ListenOnLoopback(uint16_t* port, bool listen_) {
     *port = ntohs(address.sin_port);
     return s;
 }
-
-}  // namespace
 
 bool SendAll(SOCKET socket, const char* bytes, size_t size) {
     while (size > 0) {

@@ -54,6 +54,9 @@ private:
     std::thread thread_;
 };
 
+// A socket bound to 127.0.0.1 on a port of the system's choice, listening
+// when `listen_`; INVALID_SOCKET on failure.
+SOCKET ListenOnLoopback(uint16_t* port, bool listen_);
 // Sends all of `bytes`; false when the connection broke.
 bool SendAll(SOCKET socket, const char* bytes, size_t size);
 // Waits until `socket` is readable, at most `ms`; false on time-out.
