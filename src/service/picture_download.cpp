@@ -17,6 +17,11 @@
 const char kPictureUserAgent[] = "InetURL/1.1";
 
 namespace {
+// How long a stopped download waits for its helper to end.
+constexpr DWORD kHelperGraceMs = 250;
+}  // namespace
+
+namespace {
 
 // Closes its Internet handle through the stop, which may have closed it.
 class CInternetHandle {
@@ -112,6 +117,34 @@ int CopyBody(HINTERNET request, HANDLE file, const CWorkerStop* cancel) {
 
 namespace {
 
+struct HttpTarget {
+    std::string host;
+    INTERNET_PORT port = 0;
+    std::string object;  // path and query
+    bool secure = false;
+};
+
+// False for anything but an http or https address.
+bool SplitHttpUrl(const std::string& url, HttpTarget* target) {
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    // Lengths of 1 with no buffers: the parts are pointed out in `url`.
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+    if (parts.lpszHostName == nullptr || parts.dwHostNameLength == 0) return false;
+    target->host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    target->port = parts.nPort;
+    target->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    if (parts.lpszUrlPath != nullptr) target->object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (target->object.empty()) target->object = "/";
+    // A fragment names a place in the page; only a query goes to the server.
+    if (parts.lpszExtraInfo != nullptr && parts.dwExtraInfoLength != 0 && parts.lpszExtraInfo[0] == '?') {
+        target->object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    }
+    return true;
+}
+
 // One download, on the calling thread. `cancel` (may be null) tracks the
 // Internet handles and ends the read loop once requested.
 int DownloadNow(const std::string& url, const char* localPath, CWorkerStop* cancel) {
@@ -120,9 +153,25 @@ int DownloadNow(const std::string& url, const char* localPath, CWorkerStop* canc
                             cancel);
     if (session.get() == nullptr) return 0;
     SetTimeouts(session.get());
-    CInternetHandle request(
-        InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kPictureUrlFlags, 0), cancel);
+    // An http address gets a connection handle of its own that carries the
+    // time-outs: not every WinInet hands them on to the connection that
+    // InternetOpenUrl makes, and a picture server that stalls in the middle
+    // of a body would then hold the download, and its thread, for ever.
+    HttpTarget target;
+    const bool http = SplitHttpUrl(url, &target);
+    CInternetHandle connection(http ? InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr,
+                                                       nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+                                    : nullptr,
+                               cancel);
+    if (http && connection.get() == nullptr) return 0;
+    if (http) SetTimeouts(connection.get());
+    const DWORD flags = kPictureUrlFlags | (target.secure ? INTERNET_FLAG_SECURE : 0);
+    CInternetHandle request(http ? HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
+                                                    nullptr, nullptr, flags, 0)
+                                 : InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kPictureUrlFlags, 0),
+                            cancel);
     if (request.get() == nullptr) return 0;
+    if (http && !HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return 0;
     if (!AnsweredWithSuccess(request.get())) return 0;
 
     CFileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -168,9 +217,16 @@ int DownloadPicture(const std::string& url, const char* localPath, CWorkerStop* 
     }
     HANDLE waits[2] = {helper, stop->Event()};
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    CloseHandle(helper);
-    if (woke == WAIT_OBJECT_0) return task->result;
+    if (woke == WAIT_OBJECT_0) {
+        CloseHandle(helper);
+        return task->result;
+    }
     task->cancel.Request();
+    // Where closing its handles ends the read, or the body is still coming,
+    // the helper ends within moments: waiting for it here (well inside the
+    // stop's bound) leaves no thread behind once the stop returns.
+    WaitForSingleObject(helper, kHelperGraceMs);
+    CloseHandle(helper);
     return 0;
 }
 
