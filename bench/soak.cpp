@@ -5,6 +5,7 @@
 // pictures, the test browser and the test download agent around it.
 //
 //   soak.exe --port N [--cycles 200] [--shows 5] [--every 50] [--check]
+//            [--keep-files] [--stay MS]
 //
 // Each cycle: message.ini pointed at the server (last-time value 0, so the
 // server sends its tips again; panel interval below zero, so the sliding
@@ -14,8 +15,10 @@
 // tip rising, one click (a button, the text, the picture or the close box
 // in turn) and the panel gone again; then msg_exit. With --check the exit
 // code is 1 when a count grew from the first report after warm-up to the
-// last, a show or click failed, or a thread of the library outlived a
-// msg_exit.
+// last, a show or click failed, or a msg_exit took longer than its bound or
+// left a thread of the library behind. --keep-files leaves the data files
+// alone (for fault runs that prepared them); --stay keeps each start running
+// that much longer before msg_exit.
 #include <windows.h>
 #include <objbase.h>
 
@@ -38,20 +41,25 @@ constexpr UINT_PTR kPollTimer = 2;
 constexpr COLORREF kButtonFill = RGB(191, 226, 255);
 constexpr int kButtonProbeRow = 141;
 constexpr DWORD kShowWaitMs = 20000;
+// The stop waits at most 500 ms for the worker; the rest is the history save
+// and the windows going.
+constexpr double kExitBoundMs = 650;
 
 struct Options {
     int port = 0;
     int cycles = 200;
     int shows = 5;
     int every = 50;
+    int stayMs = 0;
     bool check = false;
+    bool keepFiles = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--check") {
-            options->check = true;
+        if (arg == "--check" || arg == "--keep-files") {
+            (arg == "--check" ? options->check : options->keepFiles) = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -64,11 +72,14 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->shows = value;
         } else if (arg == "--every") {
             options->every = value;
+        } else if (arg == "--stay") {
+            options->stayMs = value;
         } else {
             return false;
         }
     }
-    return options->port > 0 && options->cycles > 0 && options->shows >= 0 && options->every > 0;
+    return options->port > 0 && options->cycles > 0 && options->shows >= 0 && options->every > 0 &&
+           options->stayMs >= 0;
 }
 
 struct Tally {
@@ -216,17 +227,18 @@ void ShowAndClick(Tally& tally, int cycle) {
 
 // Every other start finds no tip file, so that it fetches its pictures
 // again; the others load the tips and their pictures saved before.
-void PrepareHostFolder(int port, int cycle) {
+void PrepareHostFolder(const Options& options, int cycle) {
     WriteIni("TCPSERVER", "HOST", "127.0.0.1");
-    WriteIni("TCPSERVER", "PORT", std::to_string(port));
+    WriteIni("TCPSERVER", "PORT", std::to_string(options.port));
     WriteIni("LASTTIME", "PID", "0");
     WriteIni("NEXTPANEL", "INTERVAL", "-1");
+    if (options.keepFiles) return;
     DeleteFileA((TipsFolder() + "messdisplay.dat").c_str());
     if (cycle % 2 == 1) DeleteFileA((TipsFolder() + "message.dat").c_str());
 }
 
 void RunCycle(const DllUnderTest& dll, const Options& options, int cycle, Tally& tally) {
-    PrepareHostFolder(options.port, cycle);
+    PrepareHostFolder(options, cycle);
     const double beforeInit = NowMs();
     dll.msg_init();
     tally.initMs.push_back(NowMs() - beforeInit);
@@ -236,10 +248,11 @@ void RunCycle(const DllUnderTest& dll, const Options& options, int cycle, Tally&
     // timer could show the next tip while the last one is still watched.
     if (HWND panel = SlidingPanel()) KillTimer(panel, kPollTimer);
     for (int i = 0; i < options.shows; ++i) ShowAndClick(tally, cycle);
-    PumpMessages(20);
+    PumpMessages(20 + static_cast<DWORD>(options.stayMs));
     const double beforeExit = NowMs();
     if (dll.msg_exit() != 1) Fail(tally, cycle, "msg_exit did not return 1");
     tally.exitMs.push_back(NowMs() - beforeExit);
+    if (tally.exitMs.back() > kExitBoundMs) Fail(tally, cycle, "msg_exit took longer than its bound");
     if (SlidingPanel() != nullptr) Fail(tally, cycle, "a panel outlived msg_exit");
     if (CountThreadsStartedIn(GetModuleHandleA("tiprelay.dll")) != 0) {
         Fail(tally, cycle, "a thread of the library outlived msg_exit");
@@ -276,7 +289,8 @@ bool Grew(const ProcessCounts& from, const ProcessCounts& to) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: soak --port N [--cycles N] [--shows N] [--every N] [--check]\n");
+        std::fprintf(stderr, "usage: soak --port N [--cycles N] [--shows N] [--every N] [--check] [--keep-files] "
+                             "[--stay MS]\n");
         return 2;
     }
     // A host initialises COM on its thread: the download agent needs it.

@@ -54,6 +54,9 @@ tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 step "release archives, unpacked and run"
 tests/e2e/release_unpacked.sh
 
+step "faults around the real DLL: tips folder read-only, disk full, tipserver killed"
+tests/e2e/faults.sh build/native/bin/tipserver build/windows/bin
+
 step "short soak: 12 starts and stops of the real DLL, 24 tips shown and clicked; nothing may grow"
 bench/soak.sh --cycles 12 --shows 2 --every 4 --check --tipserver build/native/bin/tipserver --winbin build/windows/bin
 
