@@ -65,11 +65,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
   tr_wine_begin
   own_wine=1
 fi
-tr_standins_install "$winbin"
-tr_agent_register "$winbin"
-export TIPRELAY_BROWSER_LOG TIPRELAY_AGENT_LOG
-TIPRELAY_BROWSER_LOG="$(winepath -w "$work/browser.log")"
-TIPRELAY_AGENT_LOG="$(winepath -w "$work/agent.log")"
+tr_standins_ready "$winbin" "$work"
 
 # Without a window manager, Wine waits 2 s for one at every hide of a
 # window it would hand to one; windows of its own suffice here.

@@ -9,6 +9,10 @@
 #                                    SECTION.KEY=VALUE lines
 #   tr_standins_install WINBIN       test browser as the prefix's iexplore.exe
 #   tr_agent_register WINBIN | tr_agent_unregister WINBIN
+#   tr_standins_ready WINBIN DIR     both installed, the agent registered,
+#                                    their logs DIR/browser.log and
+#                                    DIR/agent.log (TIPRELAY_BROWSER_LOG,
+#                                    TIPRELAY_AGENT_LOG exported)
 #   tr_library_lines WINE_LOG        the library's debug-output lines
 
 tr_server_start() {
@@ -67,5 +71,13 @@ tr_standins_install() {
 
 tr_agent_register() { wine regsvr32 /s "$(winepath -w "$1/test_agent.dll")" >/dev/null 2>&1; }
 tr_agent_unregister() { wine regsvr32 /u /s "$(winepath -w "$1/test_agent.dll")" >/dev/null 2>&1; }
+
+tr_standins_ready() {
+  tr_standins_install "$1"
+  tr_agent_register "$1"
+  export TIPRELAY_BROWSER_LOG TIPRELAY_AGENT_LOG
+  TIPRELAY_BROWSER_LOG="$(winepath -w "$2/browser.log")"
+  TIPRELAY_AGENT_LOG="$(winepath -w "$2/agent.log")"
+}
 
 tr_library_lines() { sed -n 's/.*OutputDebugStringA "\(.*\)"$/\1/p' "$1"; }

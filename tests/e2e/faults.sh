@@ -61,11 +61,7 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
   tr_wine_begin
   own_wine=1
 fi
-tr_standins_install "$winbin"
-tr_agent_register "$winbin"
-export TIPRELAY_BROWSER_LOG TIPRELAY_AGENT_LOG
-TIPRELAY_BROWSER_LOG="$(winepath -w "$work/browser.log")"
-TIPRELAY_AGENT_LOG="$(winepath -w "$work/agent.log")"
+tr_standins_ready "$winbin" "$work"
 
 # soak.exe as the host for one start: ARGS are added to its own.
 host_run() {
