@@ -27,9 +27,23 @@ void FuzzSetUp() {
 
 void ConfineStore(CShowDataList& store) { store.SetPictureFolder("/nonexistent-tiprelay-fuzz/tips/"); }
 
+namespace {
+std::vector<std::string>& ScratchFiles() {
+    static std::vector<std::string> files;
+    return files;
+}
+void RemoveScratchFiles() {
+    for (const std::string& path : ScratchFiles()) std::remove(path.c_str());
+}
+}  // namespace
+
 std::string ScratchPath(const char* name) {
     const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(dir) + "/tiprelay_fuzz_" + std::to_string(getpid()) + "_" + name;
+    const std::string path = std::string(dir) + "/tiprelay_fuzz_" + std::to_string(getpid()) + "_" + name;
+    // Gone again when the run ends, so that runs do not pile up in memory.
+    if (ScratchFiles().empty()) std::atexit(RemoveScratchFiles);
+    ScratchFiles().push_back(path);
+    return path;
 }
 
 bool WriteWhole(const std::string& path, const uint8_t* data, size_t size) {

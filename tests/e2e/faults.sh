@@ -8,7 +8,7 @@
 # or replaced by whole ones, and that no partial picture or temporary file
 # is left.
 #   tests/e2e/faults.sh [path/to/tipserver] [windows bin folder]
-# Making a folder read-only for root and a small full disk need chattr and
+# Making a folder read-only for root and a small full disk need chattr or
 # mount; a case that cannot be staged says SKIPPED.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -115,19 +115,35 @@ outcome() {
   echo "${out}pictures:${pictures:- none}"
 }
 
-# 1. tips\ read-only: nothing can be written there; the new tips still
-# show, without their pictures, and both files stay as they were.
+# 1. tips\ read-only: nothing can be created there; the new tips still
+# show, without their pictures, and both files stay as they were. Root
+# writes wherever the mode bits say no: an immutable folder, or else a
+# read-only mount of it, stops it too.
+readonly_how=""
+make_readonly() {
+  if chattr +i "$tips" 2>/dev/null; then
+    readonly_how="chattr +i"
+  elif mount --bind "$tips" "$tips" 2>/dev/null; then
+    mounted=1
+    mount -o remount,bind,ro "$tips" 2>/dev/null && readonly_how="a read-only bind mount"
+  fi
+  [ -n "$readonly_how" ] && ! touch "$tips/probe" 2>/dev/null
+}
+undo_readonly() {
+  chattr -i "$tips" 2>/dev/null || true
+  if [ $mounted -eq 1 ]; then umount "$tips"; mounted=0; fi
+  rm -f "$tips/probe"
+}
 serve more
-if chattr +i "$tips" 2>/dev/null && ! touch "$tips/probe" 2>/dev/null; then
+if make_readonly; then
   host_run readonly --keep-files --shows 2
-  chattr -i "$tips"
+  undo_readonly
   check_files "read-only tips folder"
   cmp -s "$tips/message.dat" "$work/message.dat.before" || fail "read-only: message.dat changed"
-  echo "faults: read-only tips folder: 2 new tips shown; $(outcome); msg_exit $(exit_line readonly)"
+  echo "faults: read-only tips folder ($readonly_how): 2 new tips shown; $(outcome); msg_exit $(exit_line readonly)"
 else
-  chattr -i "$tips" 2>/dev/null || true
-  rm -f "$tips/probe"
-  echo "faults: read-only tips folder: SKIPPED (chattr +i is not available here)"
+  undo_readonly
+  echo "faults: read-only tips folder: SKIPPED (neither chattr +i nor a read-only mount works here)"
 fi
 
 # 2. The disk full: tips\ on a small file system holding the files from
