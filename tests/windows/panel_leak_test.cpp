@@ -74,8 +74,10 @@ TEST_F(PanelLeaks, AThousandPaintsAndTwoHundredShowsWithPicturesLeaveNothingBehi
     PumpMessages(50);
 
     EXPECT_EQ(gdi::LiveObjects(), gdiBefore);
-    EXPECT_LE(CountGdiObjects(), gdiCountBefore + 2);
-    EXPECT_LE(CountKernelHandles(), handlesBefore + 2);
+    // A few objects the system creates once on first use may appear; a leak
+    // per show or per paint would add hundreds.
+    EXPECT_LE(CountGdiObjects(), gdiCountBefore + 8);
+    EXPECT_LE(CountKernelHandles(), handlesBefore + 8);
     // One leaked 100 x 133 bitmap per paint alone would be over 50 MB.
     EXPECT_LT(PrivateBytes(), bytesBefore + 8 * 1024 * 1024)
         << "grew by " << (PrivateBytes() - bytesBefore) / 1024 << " KB";
