@@ -10,9 +10,9 @@ version="$(sed -n 's/^project(tiprelay VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 scripts/release.sh >/dev/null
 
 work="$(mktemp -d /tmp/tiprelay-unpacked.XXXXXX)"
-server_pid=""
+. scripts/tip-session.sh
 cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  tr_server_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,23 +32,20 @@ done
 
 [ "$("$srv/bin/tipserver" --version)" = "tipserver $version" ] || fail "tipserver --version does not say $version"
 "$srv/bin/tipserver" check "$srv/sample/catalogue.json" >/dev/null || fail "sample catalogue does not check"
-"$srv/bin/tipserver" serve --catalogue "$srv/sample/catalogue.json" \
-  --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 >"$work/server.log" 2>&1 &
-server_pid=$!
-port=""
-for _ in $(seq 1 50); do
-  port="$(sed -n 's/.*listening tips=127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")"
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || fail "tipserver did not start: $(cat "$work/server.log")"
-
-printf '[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=%s\r\n' "$port" >"$win/message.ini"
+TR_TIPSERVER="$srv/bin/tipserver"
+tr_server_start "$srv/sample/catalogue.json" "$work/server.log" || fail "tipserver did not start"
+tr_write_ini "$win"
+# Inside the test run's Wine prefix and display when the caller has them.
 . scripts/wine-env.sh
-tr_wine_begin
-(cd "$win" && wine ./tiphost.exe --user release --pid 11 --seconds 6) >"$work/host.log" 2>&1 \
-  || { tr_wine_end; fail "tiphost.exe failed: $(cat "$work/host.log")"; }
-tr_wine_end
+own_wine=0
+if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  tr_wine_begin
+  own_wine=1
+fi
+host_rc=0
+(cd "$win" && wine ./tiphost.exe --user release --pid 11 --seconds 6) >"$work/host.log" 2>&1 || host_rc=$?
+[ "$own_wine" -eq 1 ] && tr_wine_end
+[ "$host_rc" -eq 0 ] || fail "tiphost.exe failed: $(cat "$work/host.log")"
 
 [ -s "$win/tips/message.dat" ] || fail "no message.dat beside the unpacked tiphost.exe"
 pictures="$(find "$win/tips" -name '*.gif' | wc -l)"
