@@ -29,11 +29,10 @@ done
 TR_TIPSERVER="$(realpath "$TR_TIPSERVER")"
 winbin="$(realpath "$winbin")"
 work="$(mktemp -d /tmp/tiprelay-soak.XXXXXX)"
-own_wine=0
 cleanup() {
   tr_server_stop
   [ -n "${WINEPREFIX:-}" ] && type restore_managed >/dev/null 2>&1 && restore_managed
-  [ $own_wine -eq 1 ] && tr_wine_end
+  tr_wine_leave
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -61,10 +60,7 @@ tr_server_start "$work/catalogue.json" "$work/server.log" || exit 1
 host="$work/host"
 mkdir -p "$host"
 cp "$winbin/tiprelay.dll" "$winbin/soak.exe" "$host/"
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  tr_wine_begin
-  own_wine=1
-fi
+tr_wine_join
 tr_standins_ready "$winbin" "$work"
 
 # Without a window manager, Wine waits 2 s for one at every hide of a

@@ -48,3 +48,21 @@ tr_wine_end() {
     rm -rf "$TR_OWN_PREFIX"
   fi
 }
+
+# For scripts that may run inside a test run: join the caller's prefix and
+# display when it has them, else start our own; tr_wine_leave ends only
+# what tr_wine_join started.
+tr_wine_join() {
+  TR_WINE_JOINED_OWN=0
+  if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    tr_wine_begin
+    TR_WINE_JOINED_OWN=1
+  fi
+}
+
+tr_wine_leave() {
+  if [ "${TR_WINE_JOINED_OWN:-0}" = 1 ]; then
+    tr_wine_end
+    TR_WINE_JOINED_OWN=0
+  fi
+}

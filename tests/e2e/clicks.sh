@@ -12,10 +12,9 @@ cd "$(dirname "$0")/../.."
 TR_TIPSERVER="$(realpath "${1:-build/native/bin/tipserver}")"
 winbin="$(realpath "${2:-build/windows/bin}")"
 work="$(mktemp -d /tmp/tiprelay-clicks.XXXXXX)"
-own_wine=0
 cleanup() {
   tr_server_stop
-  [ $own_wine -eq 1 ] && tr_wine_end
+  tr_wine_leave
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -52,10 +51,7 @@ tr_host_folder "$host" "$winbin"
 cp "$winbin/tipuser.exe" "$work/"
 tr_write_ini "$host" NEXTPANEL.INTERVAL=1
 
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  tr_wine_begin
-  own_wine=1
-fi
+tr_wine_join
 tr_standins_install "$winbin"
 export TIPRELAY_BROWSER_LOG TIPRELAY_AGENT_LOG
 TIPRELAY_BROWSER_LOG="$(winepath -w "$work/browser.log")"

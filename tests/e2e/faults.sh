@@ -17,14 +17,13 @@ winbin="$(realpath "${2:-build/windows/bin}")"
 work="$(mktemp -d /tmp/tiprelay-faults.XXXXXX)"
 host="$work/host"
 tips="$host/tips"
-own_wine=0
 mounted=0
 cleanup() {
   chattr -i "$tips" 2>/dev/null || true
   [ $mounted -eq 1 ] && umount "$tips" 2>/dev/null
   [ -n "${TR_SERVER_PID:-}" ] && kill -CONT "$TR_SERVER_PID" 2>/dev/null
   tr_server_stop
-  [ $own_wine -eq 1 ] && tr_wine_end
+  tr_wine_leave
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -57,10 +56,7 @@ serve() {
 
 mkdir -p "$host"
 cp "$winbin/tiprelay.dll" "$winbin/soak.exe" "$host/"
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  tr_wine_begin
-  own_wine=1
-fi
+tr_wine_join
 tr_standins_ready "$winbin" "$work"
 
 # soak.exe as the host for one start: ARGS are added to its own.

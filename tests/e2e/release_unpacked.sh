@@ -11,6 +11,7 @@ scripts/release.sh >/dev/null
 
 work="$(mktemp -d /tmp/tiprelay-unpacked.XXXXXX)"
 . scripts/tip-session.sh
+. scripts/wine-env.sh
 cleanup() {
   tr_server_stop
   rm -rf "$work"
@@ -36,15 +37,10 @@ TR_TIPSERVER="$srv/bin/tipserver"
 tr_server_start "$srv/sample/catalogue.json" "$work/server.log" || fail "tipserver did not start"
 tr_write_ini "$win"
 # Inside the test run's Wine prefix and display when the caller has them.
-. scripts/wine-env.sh
-own_wine=0
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  tr_wine_begin
-  own_wine=1
-fi
+tr_wine_join
 host_rc=0
 (cd "$win" && wine ./tiphost.exe --user release --pid 11 --seconds 6) >"$work/host.log" 2>&1 || host_rc=$?
-[ "$own_wine" -eq 1 ] && tr_wine_end
+tr_wine_leave
 [ "$host_rc" -eq 0 ] || fail "tiphost.exe failed: $(cat "$work/host.log")"
 
 [ -s "$win/tips/message.dat" ] || fail "no message.dat beside the unpacked tiphost.exe"

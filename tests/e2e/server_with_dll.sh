@@ -11,12 +11,12 @@ root="$(pwd)"
 tipserver="$(realpath "${1:-build/native/bin/tipserver}")"
 winbin="$(realpath "${2:-build/windows/bin}")"
 sample="$root/server/sample"
+. scripts/wine-env.sh
 work="$(mktemp -d /tmp/tiprelay-server-dll.XXXXXX)"
 server_pid=""
-own_wine=0
 cleanup() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
-  if [ "$own_wine" = 1 ]; then tr_wine_end; fi
+  tr_wine_leave
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,11 +39,7 @@ done
 printf '[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=%s\r\n' "$port" >"$host/message.ini"
 
 # Inside the test run's Wine prefix and display when the caller has them.
-. scripts/wine-env.sh
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  tr_wine_begin
-  own_wine=1
-fi
+tr_wine_join
 (cd "$host" && WINEDEBUG=-all,+debugstr timeout 180 wine ./tiphost.exe --user e2e --pid PRO --seconds 5) \
   2>"$work/wine.log" || fail "tiphost.exe failed: $(tail -20 "$work/wine.log")"
 
