@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "real_input.h"
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/process_counts.h"
@@ -121,19 +122,6 @@ bool IsUp(HWND panel) {
     if (before.bottom != work.bottom) return false;
     PumpMessages(40);
     return RectOf(panel).top == before.top;
-}
-
-void SendMouse(DWORD flags, int x, int y) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        const int w = GetSystemMetrics(SM_CXSCREEN);
-        const int h = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = static_cast<LONG>((x * 65535LL + (w - 1) / 2) / (w - 1));
-        input.mi.dy = static_cast<LONG>((y * 65535LL + (h - 1) / 2) / (h - 1));
-    }
-    SendInput(1, &input, sizeof input);
 }
 
 // The first action button on screen: the middle of the first run of its

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "real_input.h"
 #include "png_file.h"
 
 namespace {
@@ -201,19 +202,6 @@ bool ResolveTarget(const std::string& target, HWND panel, POINT* at) {
         return true;
     }
     return false;
-}
-
-void SendMouse(DWORD flags, int screenX, int screenY) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        const int w = GetSystemMetrics(SM_CXSCREEN);
-        const int h = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = static_cast<LONG>((screenX * 65535LL + (w - 1) / 2) / (w - 1));
-        input.mi.dy = static_cast<LONG>((screenY * 65535LL + (h - 1) / 2) / (h - 1));
-    }
-    SendInput(1, &input, sizeof input);
 }
 
 // Moves the pointer onto the panel point, rests, and clicks.
