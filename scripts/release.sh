@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Makes the two release archives and their SHA-256 sums in dist/:
-#   tiprelay-<version>-win32.zip          what a host developer receives
+# Makes the release and its SHA-256 sums in dist/:
+#   tiprelay-<version>-win32.zip             what a host developer receives
+#                                            (with a CMake package)
 #   tipserver-<version>-linux-x86_64.tar.gz  what an operator receives
+#   tipserver_<version>-1_<arch>.deb         the server as a Debian package
+#   tiprelay-<version>-symbols.tar.gz        the debug information that the
+#                                            shipped binaries are stripped of
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -19,25 +23,46 @@ dist="$root/dist"
 stage="$(mktemp -d /tmp/tiprelay-release.XXXXXX)"
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$dist"
+symbols="$stage/tiprelay-$version-symbols"
+mkdir -p "$symbols"
+
+# Strips a copy of a binary; its debug information goes to the symbols
+# folder as NAME.debug, which the stripped file names (with a checksum) so
+# that a debugger finds it beside the binary or in its .debug/ folder.
+ship_stripped() {
+  local objcopy="$1" binary="$2" into="$3" name
+  name="$(basename "$binary")"
+  "$objcopy" --only-keep-debug "$binary" "$symbols/$name.debug"
+  "$objcopy" --strip-all -R .comment --add-gnu-debuglink="$symbols/$name.debug" "$binary" "$into/$name"
+  echo "release: $name $(stat -c %s "$into/$name") bytes stripped, $(stat -c %s "$binary") with debug information"
+}
 
 win="$stage/tiprelay-$version-win32"
-mkdir -p "$win"
-cp build/windows/bin/tiprelay.dll build/windows/bin/tiphost.exe "$win/"
+mkdir -p "$win/lib/cmake/tiprelay"
+ship_stripped i686-w64-mingw32-objcopy build/windows/bin/tiprelay.dll "$win"
+ship_stripped i686-w64-mingw32-objcopy build/windows/bin/tiphost.exe "$win"
 cp include/tiprelay.h src/api/tiprelay.def "$win/"
 cp build/windows/sdk/libtiprelay.dll.a build/windows/sdk/tiprelay.lib "$win/"
+cp build/windows/sdk/cmake/tiprelayConfig.cmake build/windows/sdk/cmake/tiprelayConfigVersion.cmake \
+  "$win/lib/cmake/tiprelay/"
 cp packaging/message.ini docs/host-guide.md "$win/"
 rm -f "$dist/tiprelay-$version-win32.zip"
 (cd "$stage" && zip -q -r -X "$dist/tiprelay-$version-win32.zip" "$(basename "$win")")
 
 srv="$stage/tipserver-$version-linux-x86_64"
 mkdir -p "$srv/bin" "$srv/sample"
-cp build/native/bin/tipserver "$srv/bin/"
+ship_stripped objcopy build/native/bin/tipserver "$srv/bin"
 cp server/sample/catalogue.json "$srv/sample/"
 find server/sample -maxdepth 1 -type f \( -name '*.gif' -o -name '*.jpg' -o -name '*.png' \) \
   -exec cp {} "$srv/sample/" \;
 cp packaging/tipserver.service docs/operator.md "$srv/"
 tar -C "$stage" --owner=0 --group=0 -czf "$dist/tipserver-$version-linux-x86_64.tar.gz" "$(basename "$srv")"
 
-(cd "$dist" && sha256sum "tiprelay-$version-win32.zip" "tipserver-$version-linux-x86_64.tar.gz" \
-  > "SHA256SUMS-$version")
-echo "release: $(cd "$dist" && ls "tiprelay-$version-win32.zip" "tipserver-$version-linux-x86_64.tar.gz" "SHA256SUMS-$version" | tr '\n' ' ')"
+rm -f "$dist"/tipserver_*.deb
+deb="$(scripts/debian-package.sh "$version" "$srv/bin/tipserver" "$dist")"
+tar -C "$stage" --owner=0 --group=0 -czf "$dist/tiprelay-$version-symbols.tar.gz" "$(basename "$symbols")"
+
+files=("tiprelay-$version-win32.zip" "tipserver-$version-linux-x86_64.tar.gz" "$(basename "$deb")"
+  "tiprelay-$version-symbols.tar.gz")
+(cd "$dist" && sha256sum "${files[@]}" >"SHA256SUMS-$version")
+echo "release: dist/ ${files[*]} SHA256SUMS-$version"

@@ -13,6 +13,7 @@ packages=(
   netpbm libjpeg-turbo-progs
   fonts-wqy-microhei  # CJK and Latin glyphs for tips shown in code page 936 under Wine
   zip unzip
+  gdb dpkg-dev lintian curl  # the release: symbols, the Debian package and its test
 )
 
 missing=()

@@ -51,8 +51,11 @@ tests/e2e/server_with_dll.sh build/native/bin/tipserver build/windows/bin
 step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
 tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 
-step "release archives, unpacked and run"
+step "release archives, unpacked and run; a host built against the CMake package"
 tests/e2e/release_unpacked.sh
+
+step "the server's Debian package: lintian, installed, queried, purged"
+tests/e2e/debian_package.sh
 
 step "faults around the real DLL: tips folder read-only, disk full, tipserver killed"
 tests/e2e/faults.sh build/native/bin/tipserver build/windows/bin

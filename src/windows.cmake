@@ -29,16 +29,28 @@ set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # __stdcall exports go out under their plain names, as the .def lists them.
 target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
 
-# The host SDK's import libraries: __stdcall callers link against the
-# decorated names, which dlltool -k maps to the DLL's plain export names.
+# Import libraries: __stdcall callers link against the decorated names,
+# which dlltool -k maps to the DLL's plain export names. The linker's own
+# import library has only the plain names, so the target's is replaced and
+# a host in this build links `tiprelay` as a host developer links the SDK.
+set(TR_IMPORT_DEF ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def)
+set_property(TARGET tiprelay APPEND PROPERTY LINK_DEPENDS ${TR_IMPORT_DEF})
+add_custom_command(TARGET tiprelay POST_BUILD
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l $<TARGET_LINKER_FILE:tiprelay>)
+
+# The host SDK: the import libraries for MinGW and MSVC, and the CMake
+# package files (tiprelay::tiprelay) that scripts/release.sh puts into the zip.
 set(TR_SDK_DIR ${CMAKE_BINARY_DIR}/sdk)
 add_custom_command(
   OUTPUT ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TR_SDK_DIR}
-  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def
-          -l ${TR_SDK_DIR}/libtiprelay.dll.a
-  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def
-          -l ${TR_SDK_DIR}/tiprelay.lib
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/libtiprelay.dll.a
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/tiprelay.lib
+  DEPENDS ${TR_IMPORT_DEF}
   COMMENT "Import libraries for host developers")
 add_custom_target(tiprelay_sdk ALL DEPENDS ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib)
+include(CMakePackageConfigHelpers)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/cmake/tiprelayConfig.cmake
+  ${TR_SDK_DIR}/cmake/tiprelayConfig.cmake COPYONLY)
+write_basic_package_version_file(${TR_SDK_DIR}/cmake/tiprelayConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
