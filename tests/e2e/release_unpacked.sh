@@ -36,10 +36,10 @@ done
 
 has_lines() { gdb -nx -batch -ex "info line $2" "$1" 2>&1 | grep -q '^Line [0-9]* of'; }
 for entry in "$win/tiprelay.dll msg_init" "$win/tiphost.exe main" "$srv/bin/tipserver main"; do
-  set -- $entry
-  ! has_lines "$1" "$2" || fail "$(basename "$1") carries its debug information"
-  cp "$work/tiprelay-$version-symbols/$(basename "$1").debug" "$(dirname "$1")/"
-  has_lines "$1" "$2" || fail "$(basename "$1") does not find its debug information"
+  read -r binary symbol <<<"$entry"
+  ! has_lines "$binary" "$symbol" || fail "$(basename "$binary") carries its debug information"
+  cp "$work/tiprelay-$version-symbols/$(basename "$binary").debug" "$(dirname "$binary")/"
+  has_lines "$binary" "$symbol" || fail "$(basename "$binary") does not find its debug information"
 done
 
 [ "$("$srv/bin/tipserver" --version)" = "tipserver $version" ] || fail "tipserver --version does not say $version"
