@@ -37,9 +37,9 @@ chmod -R u=rwX,go=rX "$root"
 # dpkg-shlibdeps reads a source package's control file.
 mkdir -p "$work/src/debian"
 printf 'Source: tipserver\n\nPackage: tipserver\nArchitecture: any\n' >"$work/src/debian/control"
-depends="$(cd "$work/src" && dpkg-shlibdeps -O -e "$root/usr/bin/tipserver" 2>/dev/null)"
+depends="$(cd "$work/src" && dpkg-shlibdeps -O -e "$root/usr/bin/tipserver" 2>"$work/shlibdeps.log")" || true
 depends="${depends#shlibs:Depends=}"
-[ -n "$depends" ] || { echo "debian-package: no dependencies found for $tipserver" >&2; exit 1; }
+[ -n "$depends" ] || { echo "debian-package: no dependencies for $tipserver: $(cat "$work/shlibdeps.log")" >&2; exit 1; }
 
 size="$(du -sk --exclude=DEBIAN "$root" | cut -f1)"
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@MAINTAINER@/$maintainer/" \
