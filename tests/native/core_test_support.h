@@ -13,10 +13,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "protocol/byte_order.h"
-#include "protocol/packet_header.h"
 #include "protocol/tip_record.h"
-#include "protocol/tip_wire.h"
+#include "shared/wire_builders.h"
 #include "store/show_data_list.h"
 
 namespace coretest {
@@ -148,33 +146,8 @@ inline std::vector<uint32_t> DrainSlideQueue(CShowDataList& store) {
     return ids;
 }
 
-inline std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
-    std::vector<uint8_t> out;
-    ByteWriter w(out);
-    for (uint32_t v : words) w.PutU32(v);
-    return out;
-}
-
-inline std::vector<uint8_t> Packet(const std::string& name, const std::vector<uint8_t>& body, uint32_t version = 10) {
-    std::vector<uint8_t> out;
-    ByteWriter w(out);
-    AppendPacketHeader(w, 1, name, uint32_t(body.size()));
-    w.PutBytes(body.data(), body.size());
-    StoreBigEndian32(out.data(), version);
-    return out;
-}
-
-// A RESPNEWMESS body: status 0, last time, the records, the panel interval.
-inline std::vector<uint8_t> ResponseBody(uint32_t lastTime, const std::vector<const TipRecord*>& tips,
-                                         uint32_t interval, int32_t count = -2) {
-    std::vector<uint8_t> out;
-    ByteWriter w(out);
-    w.PutU32(0);
-    w.PutU32(lastTime);
-    w.PutI32(count == -2 ? int32_t(tips.size()) : count);
-    for (const TipRecord* tip : tips) AppendTipRecordWire(w, *tip);
-    w.PutU32(interval);
-    return out;
-}
+using wire::Packet;
+using wire::ResponseBody;
+using wire::Words;
 
 }  // namespace coretest

@@ -104,19 +104,6 @@ TEST(Decode, HeaderRulesDecideWhetherTheBodyIsRead) {
     }
 }
 
-TEST(Decode, EmptyBodyReachesTheBodyDecoderWithLengthZero) {
-    const auto packet = Packet("RESPERROR", {});
-    CNetResponse plain("RESPNEWMESS");
-    plain.Decode(packet.data(), uint32_t(packet.size()));
-    EXPECT_EQ(plain.GetResultCode(), -1);
-
-    coretest::LineCapture lines;
-    CShowDataList store;
-    CRespNewMess response(&store);
-    EXPECT_THROW(response.Decode(packet.data(), uint32_t(packet.size())), std::exception);
-    EXPECT_EQ(lines.Count("error1"), 1);
-}
-
 TEST(Decode, SequenceAndVersionAreTakenFromThePacket) {
     auto packet = Packet("QUERYNEWMESS", Words({3, 0x61626300, 0, 0, 0, 7}));
     StoreBigEndian32(packet.data() + 4, 77);

@@ -8,8 +8,6 @@
 
 #include "core_test_support.h"
 #include "protocol/query_body.h"
-#include "protocol/resp_new_mess.h"
-#include "store/show_data_list.h"
 
 namespace {
 
@@ -73,17 +71,6 @@ TEST(QueryNewMess, BodyEncoderThrowsBeforeWritingWhenRoomIsShort) {
     }
     EXPECT_EQ(room, 22u);
     for (uint8_t b : body) ASSERT_EQ(b, 0xCC);
-}
-
-TEST(QueryNewMess, CreatesANewTipsResponse) {
-    CQueryNewMess query;
-    std::unique_ptr<CNetCommand> response(query.CreateResponse());
-    auto* typed = dynamic_cast<CRespNewMess*>(response.get());
-    ASSERT_NE(typed, nullptr);
-    EXPECT_EQ(typed->GetName(), "RESPNEWMESS");
-    EXPECT_EQ(typed->GetResultCode(), -1);
-    EXPECT_EQ(response->CreateResponse(), nullptr);
-    CShowDataList::DestroyInstance();
 }
 
 TEST(ParseQueryBody, ReadsEveryFieldAndRefusesEveryCut) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core_test_support.h"
+#include "protocol/net_response.h"
 #include "store/show_data_list.h"
 
 namespace {
@@ -21,30 +22,29 @@ using coretest::Words;
 
 constexpr int32_t kNow = 1500000000;
 
-// Decodes a body, and reports the numbered line of a failure ("" if none).
+// Decodes a packet, and reports whether it threw and its last line.
 struct Outcome {
     bool threw = false;
     std::string lastLine;
 };
 
+Outcome Decode(CRespNewMess& response, const std::vector<uint8_t>& packet) {
+    LineCapture::Clear();
+    Outcome outcome;
+    try {
+        response.Decode(packet.data(), uint32_t(packet.size()));
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "error");
+        outcome.threw = true;
+    }
+    const auto lines = LineCapture::Lines();
+    if (!lines.empty()) outcome.lastLine = lines.back();
+    return outcome;
+}
+
 class RespNewMessTest : public testing::Test {
 protected:
-    Outcome DecodeBody(const std::vector<uint8_t>& body) {
-        LineCapture::Clear();
-        const auto packet = Packet("RESPNEWMESS", body);
-        Outcome outcome;
-        try {
-            response_.Decode(packet.data(), uint32_t(packet.size()));
-        } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), "error");
-            outcome.threw = true;
-        }
-        const auto lines = LineCapture::Lines();
-        if (!lines.empty()) outcome.lastLine = lines.back();
-        return outcome;
-    }
-
-    std::vector<uint32_t> SlideIds() { return coretest::DrainSlideQueue(store_); }
+    Outcome DecodeBody(const std::vector<uint8_t>& body) { return Decode(response_, Packet("RESPNEWMESS", body)); }
 
     FixedClock clock_{kNow};
     LineCapture lines_;
@@ -52,41 +52,55 @@ protected:
     CRespNewMess response_{&store_};
 };
 
-TEST_F(RespNewMessTest, SixteenByteBodyWithoutRecords) {
-    const Outcome o = DecodeBody(Words({0, 5, 0, 30}));
-    EXPECT_FALSE(o.threw);
-    EXPECT_EQ(response_.GetResultCode(), 0);
-    EXPECT_EQ(response_.GetLastTime(), 5u);
-    EXPECT_EQ(response_.GetPanelInterval(), 30u);
-    EXPECT_EQ(LineCapture::Count("nMessageCount == 0"), 1);
-    EXPECT_EQ(store_.GetShowDataCount(), 0);
+std::vector<uint8_t> WithWord(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+    StoreBigEndian32(bytes.data() + at, value);
+    return bytes;
 }
 
-TEST_F(RespNewMessTest, NonZeroStatusEndsDecodingQuietly) {
-    auto body = Words({3});
-    body.insert(body.end(), {0xDE, 0xAD});  // garbage after the status
-    const Outcome o = DecodeBody(body);
-    EXPECT_FALSE(o.threw);
-    EXPECT_EQ(o.lastLine, "error2");
-    EXPECT_EQ(response_.GetResultCode(), 3);
-    EXPECT_EQ(response_.GetLastTime(), 0u);
-    EXPECT_EQ(response_.GetPanelInterval(), 0u);
-}
-
-TEST_F(RespNewMessTest, ErrorPacketsDecodeIntoTheResultCode) {
-    const auto seven = Packet("RESPERROR", Words({7}));
-    response_.Decode(seven.data(), uint32_t(seven.size()));
-    EXPECT_EQ(response_.GetResultCode(), 7);
-    EXPECT_EQ(LineCapture::Lines(), std::vector<std::string>{"error2"});
-    EXPECT_EQ(store_.GetShowDataCount(), 0);
-
-    // Code 0 reads as the start of a new-tips body, which then ends too soon.
-    CRespNewMess zero(&store_);
-    const auto packet = Packet("RESPERROR", Words({0}));
-    LineCapture::Clear();
-    EXPECT_THROW(zero.Decode(packet.data(), uint32_t(packet.size())), std::exception);
-    EXPECT_EQ(LineCapture::Lines(), std::vector<std::string>{"error3"});
-    EXPECT_EQ(zero.GetResultCode(), 0);
+// What a whole packet leaves behind: the codes read, the line decoding
+// ended with, and how many tips reached the store.
+TEST_F(RespNewMessTest, PacketOutcomes) {
+    auto tip = MakeTip(4, kNow - 1, kNow + 1);
+    const auto oneTip = ResponseBody(1, {tip.get()}, 60);
+    struct Case {
+        const char* what;
+        const char* name;
+        std::vector<uint8_t> body;
+        bool threw;
+        const char* lastLine;
+        int32_t code;
+        uint32_t lastTime;
+        uint32_t interval;
+        int32_t stored;
+    };
+    const std::vector<Case> cases = {
+        {"no records", "RESPNEWMESS", Words({0, 5, 0, 30}), false, "nMessageCount == 0", 0, 5, 30, 0},
+        {"status 3, garbage after", "RESPNEWMESS", {0, 0, 0, 3, 0xDE, 0xAD}, false, "error2", 3, 0, 0, 0},
+        {"error packet", "RESPERROR", Words({7}), false, "error2", 7, 0, 0, 0},
+        // Code 0 reads as the start of a new-tips body, which then ends too soon.
+        {"error packet with code 0", "RESPERROR", Words({0}), true, "error3", 0, 0, 0, 0},
+        {"empty body", "RESPERROR", {}, true, "error1", -1, 0, 0, 0},
+        {"cut inside the status", "RESPNEWMESS", {0, 0}, true, "error1", -1, 0, 0, 0},
+        {"cut inside the count", "RESPNEWMESS", Words({0, 1}), true, "error4", 0, 1, 0, 0},
+        // The record itself is complete; the next read runs off the end.
+        {"huge record length", "RESPNEWMESS", WithWord(oneTip, 12, 0xFFFFFFF0), true, "error35", 0, 1, 0, 1},
+    };
+    for (const auto& c : cases) {
+        CShowDataList store;
+        CRespNewMess response(&store);
+        const Outcome o = Decode(response, Packet(c.name, c.body));
+        EXPECT_EQ(o.threw, c.threw) << c.what;
+        EXPECT_EQ(o.lastLine, c.lastLine) << c.what;
+        EXPECT_EQ(response.GetResultCode(), c.code) << c.what;
+        EXPECT_EQ(response.GetLastTime(), c.lastTime) << c.what;
+        EXPECT_EQ(response.GetPanelInterval(), c.interval) << c.what;
+        EXPECT_EQ(store.GetShowDataCount(), c.stored) << c.what;
+    }
+    // A plain response reads no body at all from an empty one.
+    const auto empty = Packet("RESPERROR", {});
+    CNetResponse plain("RESPNEWMESS");
+    plain.Decode(empty.data(), uint32_t(empty.size()));
+    EXPECT_EQ(plain.GetResultCode(), -1);
 }
 
 TEST_F(RespNewMessTest, RecordCountRules) {
@@ -113,21 +127,13 @@ TEST_F(RespNewMessTest, RecordCountRules) {
     }
 }
 
-// A record with every text at a chosen length; the longest texts that fit
-// are accepted and one byte more fails with the field's own line.
-struct LimitCase {
-    const char* field;
-    size_t length;
-    const char* line;  // nullptr: accepted
-};
-
-std::unique_ptr<TipRecord> TipWithText(const char* field, size_t length, std::vector<uint8_t>* wire) {
-    auto tip = MakeTip(7, kNow - 1, kNow + 100, "");
-    tip->nButtonCount = 3;
+// One record written by hand, since a record cannot hold an over-long
+// text: every text is short but `field`, which is `length` bytes long
+// ("buttons": the button count is `length`).
+std::vector<uint8_t> RecordWith(const char* field, size_t length) {
     const std::string text(length, 'q');
     std::vector<uint8_t> out;
     ByteWriter w(out);
-    // Write by hand, since a record cannot hold an over-long text.
     auto put = [&](const char* name, const char* value) {
         if (std::strcmp(name, field) == 0) {
             w.PutText(text.data(), text.size());
@@ -144,7 +150,7 @@ std::unique_ptr<TipRecord> TipWithText(const char* field, size_t length, std::ve
     put("picture", "");
     put("text", "t");
     put("link", "l");
-    w.PutI32(3);
+    w.PutI32(std::strcmp(field, "buttons") == 0 ? int32_t(length) : 3);
     for (int k = 0; k < 3; ++k) {
         put(k == 2 ? "caption" : "-", "c");
         put(k == 2 ? "action" : "-", "a");
@@ -153,87 +159,49 @@ std::unique_ptr<TipRecord> TipWithText(const char* field, size_t length, std::ve
     w.PutU8(0);
     put("title", "h");
     w.PatchU32(0, uint32_t(out.size()));
-    *wire = out;
-    return tip;
+    return out;
 }
 
+// The longest texts that fit are accepted whole; one byte more fails with
+// the field's own line.
 TEST_F(RespNewMessTest, EveryTextLimitAtItsEdge) {
-    const std::vector<LimitCase> cases = {
+    struct Case {
+        const char* field;
+        size_t length;
+        const char* line;  // nullptr: accepted
+    };
+    const std::vector<Case> cases = {
         {"picture", 1024, nullptr}, {"picture", 1025, "error13"}, {"text", 100, nullptr},
         {"text", 101, "error16"},   {"link", 1024, nullptr},      {"link", 1025, "error19"},
         {"caption", 20, nullptr},   {"caption", 21, "error24"},   {"action", 20, nullptr},
         {"action", 21, "error27"},  {"url", 1024, nullptr},       {"url", 1025, "error30"},
-        {"title", 40, nullptr},     {"title", 41, "error34"},
+        {"title", 40, nullptr},     {"title", 41, "error34"},     {"buttons", 3, nullptr},
+        {"buttons", 4, "error21"},
     };
     for (const auto& c : cases) {
-        std::vector<uint8_t> record;
-        TipWithText(c.field, c.length, &record);
         auto body = Words({0, 0, 1});
+        const auto record = RecordWith(c.field, c.length);
         body.insert(body.end(), record.begin(), record.end());
         const auto tail = Words({30});
         body.insert(body.end(), tail.begin(), tail.end());
 
         CShowDataList store;
         CRespNewMess response(&store);
-        const auto packet = Packet("RESPNEWMESS", body);
-        LineCapture::Clear();
-        bool threw = false;
-        try {
-            response.Decode(packet.data(), uint32_t(packet.size()));
-        } catch (const std::exception&) {
-            threw = true;
-        }
+        const Outcome o = Decode(response, Packet("RESPNEWMESS", body));
         const std::string what = std::string(c.field) + " " + std::to_string(c.length);
         if (c.line == nullptr) {
-            EXPECT_FALSE(threw) << what;
+            EXPECT_FALSE(o.threw) << what;
             EXPECT_EQ(response.GetPanelInterval(), 30u) << what;
             // A picture makes the tip wait for its download instead.
-            TipRecord* tip = std::strcmp(c.field, "picture") == 0 ? store.GetWaitPicData() : store.GetOneShowData(1);
+            std::unique_ptr<TipRecord> tip(std::strcmp(c.field, "picture") == 0 ? store.GetWaitPicData()
+                                                                                 : store.GetOneShowData(1));
             ASSERT_NE(tip, nullptr) << what;
             EXPECT_EQ(tip->aButtons[2].szURL[0], std::strcmp(c.field, "url") == 0 ? 'q' : 'u') << what;
-            delete tip;
         } else {
-            EXPECT_TRUE(threw) << what;
-            EXPECT_EQ(LineCapture::Lines().back(), c.line) << what;
+            EXPECT_TRUE(o.threw) << what;
+            EXPECT_EQ(o.lastLine, c.line) << what;
             EXPECT_EQ(store.GetShowDataCount(), 0) << what;
             EXPECT_EQ(response.GetPanelInterval(), 0u) << what;
-        }
-    }
-}
-
-TEST_F(RespNewMessTest, FullTitleFillsItsFieldWithoutANul) {
-    std::vector<uint8_t> record;
-    TipWithText("title", 40, &record);
-    auto body = Words({0, 0, 1});
-    body.insert(body.end(), record.begin(), record.end());
-    const auto tail = Words({1});
-    body.insert(body.end(), tail.begin(), tail.end());
-    ASSERT_FALSE(DecodeBody(body).threw);
-    std::unique_ptr<TipRecord> tip(store_.GetOneShowData(1));
-    ASSERT_TRUE(tip);
-    EXPECT_EQ(FieldText(tip->szTitle), std::string(40, 'q'));
-    EXPECT_EQ(tip->byVersion, 11);
-}
-
-TEST_F(RespNewMessTest, ButtonCountThreeIsReadAndFourRefused) {
-    for (int32_t buttons : {3, 4}) {
-        auto tip = MakeTip(1, kNow - 1, kNow + 1);
-        tip->nButtonCount = 3;
-        auto body = ResponseBody(0, {tip.get()}, 5);
-        // The count word follows the fixed fields and the three texts.
-        const size_t countAt = 12 + 21 + 4 + 4 + 4 + 4;
-        ASSERT_EQ(LoadBigEndian32(body.data() + countAt), 3u);
-        StoreBigEndian32(body.data() + countAt, uint32_t(buttons));
-        CShowDataList store;
-        CRespNewMess response(&store);
-        const auto packet = Packet("RESPNEWMESS", body);
-        LineCapture::Clear();
-        if (buttons == 3) {
-            EXPECT_NO_THROW(response.Decode(packet.data(), uint32_t(packet.size())));
-            EXPECT_EQ(store.GetShowDataCount(), 1);
-        } else {
-            EXPECT_THROW(response.Decode(packet.data(), uint32_t(packet.size())), std::exception);
-            EXPECT_EQ(LineCapture::Lines().back(), "error21");
         }
     }
 }
@@ -306,38 +274,26 @@ TEST_F(RespNewMessTest, EveryCutInsideARecordFailsWithThatFieldsLine) {
     while (std::unique_ptr<TipRecord>(store_.GetWaitPicData())) ++waiting;
     EXPECT_EQ(waiting, 4);
     EXPECT_EQ(store_.GetShowDataCount(), 0);
-
-    // Cuts inside the first three words.
-    EXPECT_EQ(DecodeBody({0, 0}).lastLine, "error1");
-    EXPECT_EQ(DecodeBody(Words({0, 1})).lastLine, "error4");
-    EXPECT_EQ(DecodeBody(Words({0})).lastLine, "error3");
-    EXPECT_EQ(response_.GetResultCode(), 0);
 }
 
-TEST_F(RespNewMessTest, DecodedRecordMatchesWhatWasSentAndGoesToThePictureQueue) {
-    auto tip = RichTip(3);
-    const Outcome o = DecodeBody(ResponseBody(1, {tip.get()}, 60));
-    ASSERT_FALSE(o.threw);
-    EXPECT_EQ(o.lastLine, "Recv one Data ,AddWaitPicData");
-    EXPECT_EQ(store_.GetShowDataCount(), 0);
-    std::unique_ptr<TipRecord> got(store_.GetWaitPicData());
-    ASSERT_TRUE(got);
-    tip->bPicReady = 0;  // waits for its picture
-    EXPECT_EQ(std::memcmp(got.get(), tip.get(), sizeof(TipRecord)), 0);
-    EXPECT_EQ(got->aButtons[2].szCaption[0], 0);
-    EXPECT_EQ(int32_t{got->nButtonCount}, 2);
-}
-
-TEST_F(RespNewMessTest, TipWithoutPictureGoesStraightToTheSlideQueue) {
-    auto tip = MakeTip(8, kNow, kNow);
-    tip->bPicReady = 0;  // set by the decoder, not sent
-    ASSERT_FALSE(DecodeBody(ResponseBody(1, {tip.get()}, 60)).threw);
-    const auto lines = LineCapture::Lines();
-    EXPECT_EQ(LineCapture::Count("Recv one Data ,Add list"), 1);
-    EXPECT_EQ(LineCapture::Count("Recv one Data ,AddWaitPicData"), 0);
-    std::unique_ptr<TipRecord> got(store_.GetOneShowData(1));
-    ASSERT_TRUE(got);
-    EXPECT_EQ(uint32_t{got->bPicReady}, 1u);
+// A tip with a picture waits for it; one without is ready to show. The
+// ready flag is the decoder's, whatever was sent.
+TEST_F(RespNewMessTest, PictureDecidesTheQueueAndTheReadyFlag) {
+    for (const bool picture : {true, false}) {
+        auto tip = RichTip(3);
+        if (!picture) SetFieldText(tip->szPicture, "");
+        tip->bPicReady = picture ? 1 : 0;
+        CShowDataList store;
+        CRespNewMess response(&store);
+        const Outcome o = Decode(response, Packet("RESPNEWMESS", ResponseBody(1, {tip.get()}, 60)));
+        ASSERT_FALSE(o.threw);
+        EXPECT_EQ(LineCapture::Count("Recv one Data ,AddWaitPicData"), picture ? 1 : 0);
+        EXPECT_EQ(store.GetShowDataCount(), picture ? 0 : 1);
+        std::unique_ptr<TipRecord> got(picture ? store.GetWaitPicData() : store.GetOneShowData(1));
+        ASSERT_TRUE(got) << picture;
+        tip->bPicReady = picture ? 0 : 1;
+        EXPECT_EQ(std::memcmp(got.get(), tip.get(), sizeof(TipRecord)), 0) << picture;
+    }
 }
 
 TEST_F(RespNewMessTest, LongerRecordLengthSkipsUnknownTrailingBytes) {
@@ -357,56 +313,17 @@ TEST_F(RespNewMessTest, LongerRecordLengthSkipsUnknownTrailingBytes) {
     ASSERT_FALSE(o.threw);
     EXPECT_EQ(LineCapture::Count("struct change !!!!!!!!!!!!!!!!"), 1);
     EXPECT_EQ(response_.GetPanelInterval(), 15u);
-    EXPECT_EQ(SlideIds(), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(coretest::DrainSlideQueue(store_), (std::vector<uint32_t>{1, 2}));
 }
 
 TEST_F(RespNewMessTest, RecordLengthZeroDecodesTheSameBytesAgain) {
     auto tip = MakeTip(4, kNow - 1, kNow + 1);
-    auto body = ResponseBody(1, {tip.get()}, 60, 2);
-    StoreBigEndian32(body.data() + 12, 0);
     // The second pass reads the one record again; the interval follows it.
-    const Outcome o = DecodeBody(body);
+    const Outcome o = DecodeBody(WithWord(ResponseBody(1, {tip.get()}, 60, 2), 12, 0));
     ASSERT_FALSE(o.threw);
     EXPECT_EQ(LineCapture::Count("struct change !!!!!!!!!!!!!!!!"), 2);
     EXPECT_EQ(LineCapture::Count("AddOneShowData but data exist"), 1);
-    EXPECT_EQ(SlideIds(), std::vector<uint32_t>{4});
-}
-
-TEST_F(RespNewMessTest, HugeRecordLengthFailsAtTheNextRead) {
-    auto tip = MakeTip(4, kNow - 1, kNow + 1);
-    auto body = ResponseBody(1, {tip.get()}, 60);
-    StoreBigEndian32(body.data() + 12, 0xFFFFFFF0);
-    const Outcome o = DecodeBody(body);
-    EXPECT_TRUE(o.threw);
-    EXPECT_EQ(o.lastLine, "error35");
-    EXPECT_EQ(store_.GetShowDataCount(), 1);  // the record itself was complete
-}
-
-TEST_F(RespNewMessTest, CutInsideTheThirdOfFiveLeavesTwoInTheStore) {
-    std::vector<std::unique_ptr<TipRecord>> owned;
-    std::vector<const TipRecord*> tips;
-    for (uint32_t id = 1; id <= 5; ++id) {
-        owned.push_back(RichTip(id));
-        SetFieldText(owned.back()->szPicture, "");
-        owned.back()->byShowFirst = 0;
-        tips.push_back(owned.back().get());
-    }
-    auto body = ResponseBody(77, tips, 60);
-    std::vector<uint8_t> twoRecords;
-    {
-        ByteWriter w(twoRecords);
-        AppendTipRecordWire(w, *tips[0]);
-        AppendTipRecordWire(w, *tips[1]);
-    }
-    const size_t thirdAt = 12 + twoRecords.size();
-    body.resize(thirdAt + 30);  // inside the third record's text
-    const Outcome o = DecodeBody(body);
-    EXPECT_TRUE(o.threw);
-    EXPECT_EQ(o.lastLine, "error15");
-    EXPECT_EQ(response_.GetResultCode(), 0);
-    EXPECT_EQ(response_.GetLastTime(), 77u);
-    EXPECT_EQ(response_.GetPanelInterval(), 0u);
-    EXPECT_EQ(SlideIds(), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(coretest::DrainSlideQueue(store_), std::vector<uint32_t>{4});
 }
 
 TEST(RespNewMess, WithoutAStoreTipsAreDroppedSafely) {

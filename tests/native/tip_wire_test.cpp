@@ -15,7 +15,8 @@ namespace {
 constexpr int32_t kNow = 1600000000;
 
 // Each case fills some fields to the brim: a full field has no NUL and must
-// still travel with its whole width.
+// still travel with its whole width, and no further (the byte after a full
+// title is the version).
 std::unique_ptr<TipRecord> Filled(uint32_t id, int buttons, bool fullFields) {
     auto tip = coretest::MakeTip(id, kNow - 100, kNow + 100, "");
     auto fill = [&](auto& field, char c) {
@@ -86,6 +87,18 @@ TEST(TipWire, FullWriterReportsFailure) {
     uint8_t small[40];
     ByteWriter w(small, sizeof small);
     EXPECT_FALSE(AppendTipRecordWire(w, *tip));
+}
+
+TEST(TipRecord, SetFieldTextCutsToLeaveTheNulAndClearsTheRest) {
+    auto tip = NewTipRecord();
+    std::memset(tip->szText, 'x', sizeof tip->szText);
+    SetFieldText(tip->szText, "short");
+    EXPECT_EQ(FieldText(tip->szText), "short");
+    for (size_t i = 5; i < sizeof tip->szText; ++i) ASSERT_EQ(tip->szText[i], 0);
+
+    SetFieldText(tip->szTitle, std::string(60, 'y'));
+    EXPECT_EQ(FieldText(tip->szTitle), std::string(39, 'y'));
+    EXPECT_EQ(tip->byVersion, 0);
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #include "support/tips_answer.h"
 
 #include "platform/platform.h"
-#include "protocol/byte_order.h"
-#include "protocol/packet_header.h"
-#include "protocol/tip_wire.h"
+#include "protocol/query_body.h"
+#include "shared/wire_builders.h"
 
 TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictureUrl) {
     TipRecord tip{};
@@ -18,35 +17,17 @@ TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictu
 }
 
 namespace {
-
-std::string Packet(const char* name, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> bytes;
-    ByteWriter out(bytes);
-    AppendPacketHeader(out, 1, name, static_cast<uint32_t>(body.size()));
-    out.PutBytes(body.data(), body.size());
-    return std::string(bytes.begin(), bytes.end());
-}
-
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 }  // namespace
 
 std::string NewTipsAnswer(int32_t status, uint32_t lastTime, const std::vector<TipRecord>& tips,
                           uint32_t panelInterval) {
-    std::vector<uint8_t> body;
-    ByteWriter out(body);
-    out.PutI32(status);
-    out.PutU32(lastTime);
-    out.PutI32(static_cast<int32_t>(tips.size()));
-    for (const TipRecord& tip : tips) AppendTipRecordWire(out, tip);
-    out.PutU32(panelInterval);
-    return Packet("RESPNEWMESS", body);
+    std::vector<const TipRecord*> records;
+    for (const TipRecord& tip : tips) records.push_back(&tip);
+    return Text(wire::Packet("RESPNEWMESS", wire::ResponseBody(lastTime, records, panelInterval, -2, status)));
 }
 
-std::string ErrorAnswer(int32_t code) {
-    std::vector<uint8_t> body;
-    ByteWriter out(body);
-    out.PutI32(code);
-    return Packet("RESPERROR", body);
-}
+std::string ErrorAnswer(int32_t code) { return Text(wire::Packet("RESPERROR", wire::Words({uint32_t(code)}))); }
 
 ReceivedQuery ReadQuery(const std::string& packet) {
     ReceivedQuery q;
@@ -56,16 +37,17 @@ ReceivedQuery ReadQuery(const std::string& packet) {
         !in.ReadU32(nameLength) || !in.CanRead(nameLength)) {
         return q;
     }
-    q.name.resize(nameLength);
-    in.ReadBytes(&q.name[0], nameLength);
-    uint32_t length = 0;
-    if (!in.ReadU32(length) || !in.CanRead(length)) return q;
-    q.userName.resize(length);
-    in.ReadBytes(&q.userName[0], length);
-    if (!in.ReadU32(length) || !in.CanRead(length)) return q;
-    q.pid.resize(length);
-    in.ReadBytes(&q.pid[0], length);
-    if (!in.ReadU32(q.reserved) || !in.ReadU32(q.lastTime) || !in.ReadU32(q.messageId)) return q;
-    q.ok = in.Position() == packet.size();
+    q.name = packet.substr(16, nameLength);
+    // The body reader ignores bytes after the last field; a query has none.
+    const size_t bodyAt = 16 + nameLength;
+    QueryFields fields;
+    const auto* body = reinterpret_cast<const uint8_t*>(packet.data()) + bodyAt;
+    if (!ParseQueryBody(body, packet.size() - bodyAt, &fields)) return q;
+    q.userName = fields.userName;
+    q.pid = fields.pid;
+    q.reserved = fields.reserved;
+    q.lastTime = fields.lastTime;
+    q.messageId = fields.messageId;
+    q.ok = bodyAt + 20 + q.userName.size() + q.pid.size() == packet.size();
     return q;
 }
