@@ -28,16 +28,15 @@ while [ $# -gt 0 ]; do
 done
 TR_TIPSERVER="$(realpath "$TR_TIPSERVER")"
 winbin="$(realpath "$winbin")"
-work="$(mktemp -d /tmp/tiprelay-soak.XXXXXX)"
-cleanup() {
-  tr_server_stop
-  [ -n "${WINEPREFIX:-}" ] && type restore_managed >/dev/null 2>&1 && restore_managed
-  tr_wine_leave
-  rm -rf "$work"
-}
-trap cleanup EXIT
 . scripts/tip-session.sh
 . scripts/wine-env.sh
+tr_e2e_begin soak
+work="$TR_WORK"
+cleanup() {
+  [ -n "${WINEPREFIX:-}" ] && type restore_managed >/dev/null 2>&1 && restore_managed
+  tr_e2e_end
+}
+trap cleanup EXIT
 
 cp server/sample/welcome.gif server/sample/banner.jpg "$work/"
 tip() {  # id picture first-action
@@ -58,8 +57,7 @@ EOF
 
 tr_server_start "$work/catalogue.json" "$work/server.log" || exit 1
 host="$work/host"
-mkdir -p "$host"
-cp "$winbin/tiprelay.dll" "$winbin/soak.exe" "$host/"
+tr_host_folder "$host" "$winbin" soak.exe
 tr_wine_join
 tr_standins_ready "$winbin" "$work"
 

@@ -23,16 +23,11 @@
 
 #include "real_input.h"
 #include "png_file.h"
+#include "screen_capture.h"
 
 namespace {
 
 const char* const kPanelClasses[] = {"slipzemtraMessPanelClass", "statzemtraMessPanelClass"};
-constexpr COLORREF kButtonFill = RGB(191, 226, 255);
-constexpr COLORREF kButtonBorder = RGB(126, 208, 205);
-// Action buttons are 30 x 18 with their top edge on row 139; row 141 runs
-// through the fill just above the caption.
-constexpr int kButtonTopRow = 139;
-constexpr int kButtonProbeRow = 141;
 
 struct Options {
     double waitSeconds = 60;
@@ -119,67 +114,6 @@ HWND WaitForPanel(double seconds, DWORD* waitedMs) {
     return nullptr;
 }
 
-// The panel's pixels as on screen, row by row from the top.
-std::vector<uint32_t> Capture(const RECT& r) {
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-        GdiFlush();
-        const auto* bgra = static_cast<const uint32_t*>(bits);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            const uint32_t p = bgra[i];
-            pixels[i] = RGB((p >> 16) & 0xff, (p >> 8) & 0xff, p & 0xff);
-        }
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-bool NearColour(uint32_t a, COLORREF b) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff);
-        if (d > 8 || d < -8) return false;
-    }
-    return true;
-}
-
-// Centres of the action buttons, left to right: a run of the fill colour
-// as wide as a button, under a border of the border colour.
-std::vector<POINT> FindButtons(const std::vector<uint32_t>& pixels, int width, int height) {
-    std::vector<POINT> centres;
-    if (kButtonProbeRow >= height) return centres;
-    auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; };
-    int runStart = -1;
-    for (int x = 0; x <= width; ++x) {
-        const bool fill = x < width && NearColour(at(x, kButtonProbeRow), kButtonFill);
-        if (fill && runStart < 0) runStart = x;
-        if (fill || runStart < 0) continue;
-        const int middle = (runStart + x) / 2;
-        if (x - runStart >= 24 && x - runStart <= 30 && NearColour(at(middle, kButtonTopRow), kButtonBorder)) {
-            centres.push_back(POINT{middle, kButtonTopRow + 9});
-        }
-        runStart = -1;
-    }
-    return centres;
-}
-
 bool ResolveTarget(const std::string& target, HWND panel, POINT* at) {
     if (target == "close") {
         *at = POINT{243, 11};
@@ -194,9 +128,7 @@ bool ResolveTarget(const std::string& target, HWND panel, POINT* at) {
     }
     if (target.rfind("button:", 0) == 0) {
         const int n = std::atoi(target.c_str() + 7);
-        const RECT r = WindowRectOf(panel);
-        const int width = r.right - r.left;
-        const std::vector<POINT> buttons = FindButtons(Capture(r), width, r.bottom - r.top);
+        const std::vector<POINT> buttons = FindButtons(CaptureScreen(WindowRectOf(panel)));
         if (n < 1 || static_cast<size_t>(n) > buttons.size()) return false;
         *at = buttons[static_cast<size_t>(n) - 1];
         return true;
@@ -261,7 +193,8 @@ int main(int argc, char** argv) {
     if (!options.screenshot.empty()) {
         const int width = r.right - r.left;
         const int height = r.bottom - r.top;
-        if (!WritePng(options.screenshot, width, height, Capture(r))) {
+        const Capture shot = CaptureScreen(r);
+        if (!WritePng(options.screenshot, width, height, std::vector<uint32_t>(shot.pixels.begin(), shot.pixels.end()))) {
             Say("screenshot", "cannot write " + options.screenshot);
             return 5;
         }

@@ -1,10 +1,18 @@
-# Sourced by the demo and the end-to-end click test: a tipserver on
-# loopback, a host folder with tiphost.exe, and the test stand-ins for the
-# browser and the download agent in the current Wine prefix.
-#   tr_server_start CATALOGUE LOG    tipserver on loopback ports the system
+# Sourced by the demo and the end-to-end scripts: a tipserver on loopback,
+# a host folder with tiphost.exe, the test stand-ins for the browser and
+# the download agent in the current Wine prefix, and a script's scratch
+# folder, failure and clean-up.
+#   tr_e2e_begin NAME                scratch folder TR_WORK; at exit the
+#                                    servers stop, a Wine prefix joined is
+#                                    left and TR_WORK removed
+#   tr_fail TEXT                     "NAME: FAIL: TEXT" on stderr, exit 1
+#   tr_server_start CATALOGUE LOG [ARG]...
+#                                    tipserver on loopback ports the system
 #                                    picks; sets TR_SERVER_PID, TR_TIPS_PORT
-#   tr_server_stop
-#   tr_host_folder DIR WINBIN        tiprelay.dll and tiphost.exe in DIR
+#                                    and adds the process to TR_PIDS
+#   tr_server_stop                   stops the last one started
+#   tr_host_folder DIR WINBIN [HOST] tiprelay.dll and the host program
+#                                    (default tiphost.exe) in DIR
 #   tr_write_ini DIR [KEY=VALUE]...  message.ini for the server, plus
 #                                    SECTION.KEY=VALUE lines
 #   tr_standins_install WINBIN       test browser as the prefix's iexplore.exe
@@ -15,11 +23,31 @@
 #                                    TIPRELAY_AGENT_LOG exported)
 #   tr_library_lines WINE_LOG        the library's debug-output lines
 
+tr_e2e_begin() {
+  TR_NAME="$1"
+  TR_WORK="$(mktemp -d "/tmp/tiprelay-$1.XXXXXX")"
+  TR_PIDS=()
+  trap tr_e2e_end EXIT
+}
+
+tr_e2e_end() {
+  local pid
+  for pid in "${TR_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  TR_SERVER_PID=""
+  tr_wine_leave
+  rm -rf "$TR_WORK"
+}
+
+tr_fail() { echo "$TR_NAME: FAIL: $*" >&2; exit 1; }
+
 tr_server_start() {
   local catalogue="$1" log="$2" i
-  "$TR_TIPSERVER" serve --catalogue "$catalogue" --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 \
+  shift 2
+  "$TR_TIPSERVER" serve --catalogue "$catalogue" --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 "$@" \
     2>"$log" &
   TR_SERVER_PID=$!
+  TR_PIDS+=("$TR_SERVER_PID")
   TR_TIPS_PORT=""
   for i in $(seq 1 100); do
     TR_TIPS_PORT="$(sed -n 's/.*listening tips=127.0.0.1:\([0-9]*\).*/\1/p' "$log")"
@@ -40,7 +68,7 @@ tr_server_stop() {
 
 tr_host_folder() {
   mkdir -p "$1"
-  cp "$2/tiprelay.dll" "$2/tiphost.exe" "$1/"
+  cp "$2/tiprelay.dll" "$2/${3:-tiphost.exe}" "$1/"
 }
 
 tr_write_ini() {

@@ -5,12 +5,8 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
-own=0
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  tr_wine_begin
-  own=1
-fi
+tr_wine_join
 wine "$@"
 rc=$?
-[ $own -eq 1 ] && tr_wine_end
+tr_wine_leave
 exit $rc

@@ -14,22 +14,20 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 TR_TIPSERVER="$(realpath "${1:-build/native/bin/tipserver}")"
 winbin="$(realpath "${2:-build/windows/bin}")"
-work="$(mktemp -d /tmp/tiprelay-faults.XXXXXX)"
+. scripts/tip-session.sh
+. scripts/wine-env.sh
+tr_e2e_begin faults
+work="$TR_WORK"
 host="$work/host"
 tips="$host/tips"
 mounted=0
-cleanup() {
+undo_faults() {
   chattr -i "$tips" 2>/dev/null || true
   [ $mounted -eq 1 ] && umount "$tips" 2>/dev/null
   [ -n "${TR_SERVER_PID:-}" ] && kill -CONT "$TR_SERVER_PID" 2>/dev/null
-  tr_server_stop
-  tr_wine_leave
-  rm -rf "$work"
+  tr_e2e_end
 }
-trap cleanup EXIT
-fail() { echo "faults: FAIL: $*" >&2; exit 1; }
-. scripts/tip-session.sh
-. scripts/wine-env.sh
+trap undo_faults EXIT
 
 cp server/sample/welcome.gif server/sample/banner.jpg "$work/"
 tip() {  # id [picture]
@@ -51,11 +49,10 @@ catalogue() {
 serve() {
   tr_server_stop
   catalogue "$1"
-  tr_server_start "$work/catalogue.json" "$work/server.log" || fail "tipserver did not start"
+  tr_server_start "$work/catalogue.json" "$work/server.log" || tr_fail "tipserver did not start"
 }
 
-mkdir -p "$host"
-cp "$winbin/tiprelay.dll" "$winbin/soak.exe" "$host/"
+tr_host_folder "$host" "$winbin" soak.exe
 tr_wine_join
 tr_standins_ready "$winbin" "$work"
 
@@ -64,7 +61,7 @@ host_run() {
   local name="$1"
   shift
   (cd "$host" && WINEDEBUG=-all timeout 120 wine ./soak.exe --port "$TR_TIPS_PORT" --cycles 1 --check "$@") \
-    >"$work/$name.log" 2>&1 || fail "$name: $(cat "$work/$name.log")"
+    >"$work/$name.log" 2>&1 || tr_fail "$name: $(cat "$work/$name.log")"
 }
 
 # The data files of a real run: three tips shown, so three history entries.
@@ -86,16 +83,16 @@ whole() {  # file record-size
 check_files() {
   local case="$1" file
   for file in message.dat messdisplay.dat; do
-    [ -f "$tips/$file" ] || fail "$case: tips/$file is gone"
+    [ -f "$tips/$file" ] || tr_fail "$case: tips/$file is gone"
     cmp -s "$tips/$file" "$work/$file.before" && continue
     local size=5407
     [ $file = messdisplay.dat ] && size=1036
-    whole "$tips/$file" $size || fail "$case: tips/$file was replaced by a broken file"
+    whole "$tips/$file" $size || tr_fail "$case: tips/$file was replaced by a broken file"
   done
-  ls "$tips" | grep -q '\.tmp$' && fail "$case: a temporary file was left: $(ls "$tips")"
+  ls "$tips" | grep -q '\.tmp$' && tr_fail "$case: a temporary file was left: $(ls "$tips")"
   for file in 6004 6005; do
     [ ! -f "$tips/$file.gif" ] || cmp -s "$tips/$file.gif" "$work/$([ $file = 6004 ] && echo banner.jpg || echo welcome.gif)" ||
-      fail "$case: a partial picture $file.gif was left"
+      tr_fail "$case: a partial picture $file.gif was left"
   done
   return 0
 }
@@ -135,7 +132,7 @@ if make_readonly; then
   host_run readonly --keep-files --shows 2
   undo_readonly
   check_files "read-only tips folder"
-  cmp -s "$tips/message.dat" "$work/message.dat.before" || fail "read-only: message.dat changed"
+  cmp -s "$tips/message.dat" "$work/message.dat.before" || tr_fail "read-only: message.dat changed"
   echo "faults: read-only tips folder ($readonly_how): 2 new tips shown; $(outcome); msg_exit $(exit_line readonly)"
 else
   undo_readonly
@@ -184,8 +181,8 @@ sleep 2.5
 kill -KILL "$TR_SERVER_PID"
 wait "$TR_SERVER_PID" 2>/dev/null || true
 TR_SERVER_PID=""
-wait "$runner" || fail "server killed: $(cat "$work/killed.log")"
+wait "$runner" || tr_fail "server killed: $(cat "$work/killed.log")"
 check_files "server killed"
-cmp -s "$tips/message.dat" "$work/message.dat.before" || fail "server killed: message.dat changed"
-grep -q 'query peer=' "$work/server.log" && fail "server killed: it answered before it was killed"
+cmp -s "$tips/message.dat" "$work/message.dat.before" || tr_fail "server killed: message.dat changed"
+grep -q 'query peer=' "$work/server.log" && tr_fail "server killed: it answered before it was killed"
 echo "faults: tipserver killed while the library waited: $(outcome); msg_exit $(exit_line killed)"

@@ -1,7 +1,6 @@
 #include "support/panel_support.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "panels/mess_panel.h"
 #include "platform/platform.h"
@@ -69,51 +68,13 @@ RECT WindowRect(HWND window) {
     return r;
 }
 
-namespace {
-
-Capture ReadBits(HDC source, int x, int y, int width, int height) {
-    Capture capture;
-    capture.width = width;
-    capture.height = height;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const uint8_t*>(bits);
-    capture.pixels.resize(static_cast<size_t>(width) * height);
-    for (size_t i = 0; i < capture.pixels.size(); ++i)
-        capture.pixels[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    return capture;
-}
-
-}  // namespace
-
-Capture CaptureScreen(const RECT& rect) {
-    HDC screen = GetDC(nullptr);
-    Capture c = ReadBits(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
 Capture CaptureBitmap(HBITMAP bitmap) {
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
     HDC screen = GetDC(nullptr);
     HDC source = CreateCompatibleDC(screen);
     HGDIOBJ old = SelectObject(source, bitmap);
-    Capture c = ReadBits(source, 0, 0, info.bmWidth, info.bmHeight);
+    Capture c = CaptureDC(source, 0, 0, info.bmWidth, info.bmHeight);
     SelectObject(source, old);
     DeleteDC(source);
     ReleaseDC(nullptr, screen);
@@ -160,12 +121,6 @@ bool SaveBmp(const std::string& path, const Capture& c) {
     if (!out) return false;
     const bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size();
     return std::fclose(out) == 0 && ok;
-}
-
-bool Near(COLORREF a, COLORREF b, int tolerance) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
-           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
 std::string ColourText(COLORREF c) {

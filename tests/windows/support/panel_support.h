@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/tip_record.h"
+#include "screen_capture.h"
 #include "support/test_pictures.h"
 
 class CMessPanel;
@@ -44,18 +45,7 @@ void SettlePaint();
 RECT WorkArea();
 RECT WindowRect(HWND window);
 
-// Pixels of a screen rectangle, row by row from the top, as COLORREF.
-struct Capture {
-    int width = 0;
-    int height = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-Capture CaptureScreen(const RECT& rect);
 Capture CaptureBitmap(HBITMAP bitmap);
 // Writes a 24-bit BMP.
 bool SaveBmp(const std::string& path, const Capture& capture);
-
-// True when two colours differ by at most `tolerance` in each channel.
-bool Near(COLORREF a, COLORREF b, int tolerance);
 std::string ColourText(COLORREF c);

@@ -1,0 +1,130 @@
+// Servers on 127.0.0.1 inside the test process. Each takes one connection
+// after another on a thread of its own and runs a script on it: the stock
+// scripts are a tips server and a picture (HTTP) server whose faults are
+// data; a test stages any other fault with a script of its own.
+#pragma once
+
+#include <winsock2.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ScriptedServer {
+public:
+    // `stopping` turns true when the server is being destroyed: a script
+    // that hangs must watch it.
+    using Script = std::function<void(SOCKET client, const std::atomic<bool>& stopping)>;
+
+    explicit ScriptedServer(Script script);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    uint16_t Port() const { return port_; }
+    std::string Url(const std::string& path) const;
+    int Connections() const { return connections_.load(); }
+
+private:
+    void Serve();
+
+    Script script_;
+    SOCKET listener_ = INVALID_SOCKET;
+    uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::thread thread_;
+};
+
+enum class TipsFault {
+    kAnswer,       // writes the answer, closes
+    kSegments,     // writes the answer in three pieces with pauses, closes
+    kRefuse,       // nothing listens on the port
+    kHang,         // reads the query, then neither answers nor closes
+    kCloseAtOnce,  // closes each connection as soon as it is accepted
+    kOversize,     // writes the answer padded to 300000 bytes
+    kCutOff,       // writes the first half of the answer, closes
+};
+
+// A tips server: reads each query whole (by its rest length), keeps it, and
+// then does what its fault says.
+class LoopbackTipsServer {
+public:
+    explicit LoopbackTipsServer(TipsFault fault, std::string answer = std::string());
+
+    uint16_t Port() const { return server_ ? server_->Port() : refusedPort_; }
+    // Writes [TCPSERVER] HOST=127.0.0.1 and PORT into the test's message.ini.
+    void PointSettingsHere() const;
+    // The queries received so far, each the whole packet.
+    std::vector<std::string> Queries() const;
+    // Waits up to `ms` for the first query; empty when none came.
+    std::string WaitForQuery(DWORD ms) const;
+    int Connections() const { return server_ ? server_->Connections() : 0; }
+
+private:
+    void Handle(SOCKET client, const std::atomic<bool>& stopping);
+
+    TipsFault fault_;
+    std::string answer_;
+    uint16_t refusedPort_ = 0;
+    mutable std::mutex mutex_;
+    std::vector<std::string> queries_;
+    std::unique_ptr<ScriptedServer> server_;  // last: its thread ends first
+};
+
+struct HttpAnswer {
+    int status = 200;
+    std::string body;
+    std::string extraHeaders;  // whole lines, each ending in \r\n
+    bool cutOff = false;       // promises the whole body, sends half, closes
+    bool trickle = false;      // sends one body byte per 100 ms
+};
+
+// A picture server: one request per connection, answers set per path, and
+// a record of what was asked.
+class LoopbackHttpServer {
+public:
+    LoopbackHttpServer();
+
+    // Paths without an answer get a 404.
+    void Set(const std::string& path, const HttpAnswer& answer);
+    std::string Url(const std::string& path) const { return server_->Url(path); }
+    // The head of every request received, in order.
+    std::vector<std::string> Requests() const;
+
+private:
+    void Handle(SOCKET client, const std::atomic<bool>& stopping);
+
+    mutable std::mutex mutex_;
+    std::map<std::string, HttpAnswer> answers_;
+    std::vector<std::string> requests_;
+    std::unique_ptr<ScriptedServer> server_;  // last: its thread ends first
+};
+
+// A few bytes that start like a GIF file, and like a JPEG file.
+std::string SampleGif();
+std::string SampleJpeg();
+
+// A socket bound to 127.0.0.1 on a port of the system's choice, listening
+// when `listen_`; INVALID_SOCKET on failure.
+SOCKET ListenOnLoopback(uint16_t* port, bool listen_);
+// Sends all of `bytes`; false when the connection broke.
+bool SendAll(SOCKET socket, const char* bytes, size_t size);
+// Waits until `socket` is readable, at most `ms`; false on time-out.
+bool WaitReadable(SOCKET socket, int ms);
+// Reads one whole packet of the tips protocol (by its rest length); what
+// arrived when the peer stopped sending otherwise.
+std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping);
+// Reads an HTTP request head, up to its blank line.
+std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping);
+// Makes the coming close a reset, as when the system ends the connections
+// of a program that was killed while it still held unread bytes.
+void ResetOnClose(SOCKET client);
+// Sleeps `ms`, or less once `stopping` turns true.
+void PauseUnlessStopping(DWORD ms, const std::atomic<bool>& stopping);
