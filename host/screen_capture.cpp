@@ -1,5 +1,6 @@
 #include "screen_capture.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {

@@ -14,48 +14,13 @@
 
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
+#include "shared/line_capture.h"
 #include "shared/wire_builders.h"
 #include "store/show_data_list.h"
 
 namespace coretest {
 
-// Collects every diagnostic line while alive.
-class LineCapture {
-public:
-    LineCapture() {
-        Clear();
-        platform::SetLineSinkForTest(&Sink);
-    }
-    ~LineCapture() { platform::SetLineSinkForTest(nullptr); }
-
-    static std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> hold(Mutex());
-        return Store();
-    }
-    static int Count(const std::string& line) {
-        int n = 0;
-        for (const auto& l : Lines()) n += l == line ? 1 : 0;
-        return n;
-    }
-    static void Clear() {
-        std::lock_guard<std::mutex> hold(Mutex());
-        Store().clear();
-    }
-
-private:
-    static std::mutex& Mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& Store() {
-        static std::vector<std::string> lines;
-        return lines;
-    }
-    static void Sink(const char* text) {
-        std::lock_guard<std::mutex> hold(Mutex());
-        Store().push_back(text);
-    }
-};
+using ::LineCapture;
 
 // Puts the core's clock at a chosen second while alive.
 class FixedClock {

@@ -4,9 +4,7 @@
 
 #include <fstream>
 #include <iterator>
-#include <mutex>
 
-#include "platform/platform.h"
 
 std::string ExeFolder() {
     char path[MAX_PATH] = {};
@@ -72,32 +70,3 @@ void HostFolderTest::SetUp() {
 }
 
 void HostFolderTest::TearDown() { SetUp(); }
-
-namespace {
-std::mutex g_captureMutex;
-std::vector<std::string> g_captured;
-void Capture(const char* text) {
-    std::lock_guard<std::mutex> hold(g_captureMutex);
-    g_captured.push_back(text);
-}
-}  // namespace
-
-LineCapture::LineCapture() {
-    std::lock_guard<std::mutex> hold(g_captureMutex);
-    g_captured.clear();
-    platform::SetLineSinkForTest(Capture);
-}
-
-LineCapture::~LineCapture() { platform::SetLineSinkForTest(nullptr); }
-
-std::vector<std::string> LineCapture::Lines() const {
-    std::lock_guard<std::mutex> hold(g_captureMutex);
-    return g_captured;
-}
-
-bool LineCapture::Contains(const std::string& line) const {
-    for (const std::string& captured : Lines()) {
-        if (captured == line) return true;
-    }
-    return false;
-}

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/line_capture.h"
+
 std::string ExeFolder();                       // no trailing backslash
 std::string HostFile(const std::string& name);  // ExeFolder() + "\" + name
 std::string TipsFolder();                       // ExeFolder() + "\tips\"
@@ -23,14 +25,4 @@ class HostFolderTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-};
-
-// Collects the library's diagnostic lines (in-process code only; the DLL
-// writes its own to the debugger output).
-class LineCapture {
-public:
-    LineCapture();
-    ~LineCapture();
-    std::vector<std::string> Lines() const;
-    bool Contains(const std::string& line) const;
 };

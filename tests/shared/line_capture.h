@@ -1,0 +1,48 @@
+// Collects the library's diagnostic lines while alive (in-process code
+// only; the real DLL writes its own to the debugger output).
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+class LineCapture {
+public:
+    LineCapture() {
+        Clear();
+        platform::SetLineSinkForTest(&Sink);
+    }
+    ~LineCapture() { platform::SetLineSinkForTest(nullptr); }
+
+    static std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> hold(Mutex());
+        return Store();
+    }
+    static int Count(const std::string& line) {
+        int n = 0;
+        for (const auto& l : Lines()) n += l == line ? 1 : 0;
+        return n;
+    }
+    static bool Contains(const std::string& line) { return Count(line) > 0; }
+    static void Clear() {
+        std::lock_guard<std::mutex> hold(Mutex());
+        Store().clear();
+    }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::vector<std::string>& Store() {
+        static std::vector<std::string> lines;
+        return lines;
+    }
+    static void Sink(const char* text) {
+        std::lock_guard<std::mutex> hold(Mutex());
+        Store().push_back(text);
+    }
+};
+
