@@ -19,29 +19,32 @@ std::vector<uint8_t> EncodeWhole(CQueryNewMess& query) {
     return buffer;
 }
 
-TEST(QueryNewMess, UserAbcAndMessageSevenIsFiftyOneBytes) {
-    CQueryNewMess query;
-    query.SetLastTime(0, 0);
-    query.SetQueryParameter("abc", "", 7);
-    const auto packet = EncodeWhole(query);
-    ASSERT_EQ(packet.size(), 51u);
-    EXPECT_EQ(LoadBigEndian32(packet.data()), 10u);
-    EXPECT_EQ(LoadBigEndian32(packet.data() + 4), query.GetSequence());
-    EXPECT_EQ(LoadBigEndian32(packet.data() + 8), 39u);
-    EXPECT_EQ(LoadBigEndian32(packet.data() + 12), 12u);
-    EXPECT_EQ(std::string(packet.begin() + 16, packet.begin() + 28), "QUERYNEWMESS");
-    const std::vector<uint8_t> body(packet.begin() + 28, packet.end());
-    EXPECT_EQ(body, (std::vector<uint8_t>{0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}));
-}
-
-TEST(QueryNewMess, EmptyQueryIsFortyEightBytesWithTheLastTimeValue) {
-    CQueryNewMess query;
-    query.SetLastTime(0x01020304, 99);
-    const auto packet = EncodeWhole(query);
-    ASSERT_EQ(packet.size(), 48u);
-    EXPECT_EQ(LoadBigEndian32(packet.data() + 8), 36u);
-    EXPECT_EQ(LoadBigEndian32(packet.data() + 40), 0x01020304u);
-    EXPECT_EQ(LoadBigEndian32(packet.data() + 44), 0u);
+// The header (version, sequence, rest length, the name) and then the body:
+// user, edition, a reserved word, the last-time value, the message id.
+TEST(QueryNewMess, PacketBytes) {
+    struct Case {
+        const char* user;
+        uint32_t lastTime;
+        uint32_t messageId;
+        std::vector<uint8_t> body;
+    };
+    const Case cases[] = {
+        {"abc", 0, 7, {0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
+        {"", 0x01020304, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        CQueryNewMess query;
+        query.SetLastTime(c.lastTime, 99);
+        if (c.messageId != 0) query.SetQueryParameter(c.user, "", c.messageId);
+        const auto packet = EncodeWhole(query);
+        ASSERT_EQ(packet.size(), 28 + c.body.size()) << c.user;
+        EXPECT_EQ(LoadBigEndian32(packet.data()), 10u);
+        EXPECT_EQ(LoadBigEndian32(packet.data() + 4), query.GetSequence());
+        EXPECT_EQ(LoadBigEndian32(packet.data() + 8), 16 + c.body.size());
+        EXPECT_EQ(LoadBigEndian32(packet.data() + 12), 12u);
+        EXPECT_EQ(std::string(packet.begin() + 16, packet.begin() + 28), "QUERYNEWMESS");
+        EXPECT_EQ(std::vector<uint8_t>(packet.begin() + 28, packet.end()), c.body) << c.user;
+    }
 }
 
 TEST(QueryNewMess, UserNameWithANulTravelsWholeButItsLogLineStopsAtTheNul) {
