@@ -7,31 +7,8 @@ namespace {
 constexpr int kPollMs = 10;
 constexpr size_t kOversize = 300000;
 
-// Reads until `complete` says the bytes so far are whole, or the peer stops.
-template <typename Complete>
-std::string ReadUntil(SOCKET client, const std::atomic<bool>& stopping, Complete complete) {
-    std::string bytes;
-    char chunk[4096];
-    while (!stopping && !complete(bytes)) {
-        if (!WaitReadable(client, kPollMs)) continue;
-        const int got = recv(client, chunk, sizeof chunk, 0);
-        if (got <= 0) break;
-        bytes.append(chunk, static_cast<size_t>(got));
-    }
-    return bytes;
-}
-
-const char* Reason(int status) {
-    switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    default: return "Status";
-    }
-}
-
-}  // namespace
-
+// A socket bound to 127.0.0.1 on a port of the system's choice, listening
+// when `listen_`; INVALID_SOCKET on failure.
 SOCKET ListenOnLoopback(uint16_t* port, bool listen_) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
@@ -65,6 +42,31 @@ bool WaitReadable(SOCKET socket, int ms) {
     timeval wait{ms / 1000, (ms % 1000) * 1000};
     return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
+
+// Reads until `complete` says the bytes so far are whole, or the peer stops.
+template <typename Complete>
+std::string ReadUntil(SOCKET client, const std::atomic<bool>& stopping, Complete complete) {
+    std::string bytes;
+    char chunk[4096];
+    while (!stopping && !complete(bytes)) {
+        if (!WaitReadable(client, kPollMs)) continue;
+        const int got = recv(client, chunk, sizeof chunk, 0);
+        if (got <= 0) break;
+        bytes.append(chunk, static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+const char* Reason(int status) {
+    switch (status) {
+    case 200: return "OK";
+    case 302: return "Found";
+    case 404: return "Not Found";
+    default: return "Status";
+    }
+}
+
+}  // namespace
 
 std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping) {
     return ReadUntil(client, stopping, [](const std::string& bytes) {
@@ -113,7 +115,6 @@ void ScriptedServer::Serve() {
         if (!WaitReadable(listener_, kPollMs)) continue;
         SOCKET client = accept(listener_, nullptr, nullptr);
         if (client == INVALID_SOCKET) continue;
-        ++connections_;
         script_(client, stopping_);
         closesocket(client);
     }

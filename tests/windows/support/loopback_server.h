@@ -29,7 +29,6 @@ public:
 
     uint16_t Port() const { return port_; }
     std::string Url(const std::string& path) const;
-    int Connections() const { return connections_.load(); }
 
 private:
     void Serve();
@@ -38,7 +37,6 @@ private:
     SOCKET listener_ = INVALID_SOCKET;
     uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
-    std::atomic<int> connections_{0};
     std::thread thread_;
 };
 
@@ -65,7 +63,6 @@ public:
     std::vector<std::string> Queries() const;
     // Waits up to `ms` for the first query; empty when none came.
     std::string WaitForQuery(DWORD ms) const;
-    int Connections() const { return server_ ? server_->Connections() : 0; }
 
 private:
     void Handle(SOCKET client, const std::atomic<bool>& stopping);
@@ -111,13 +108,6 @@ private:
 std::string SampleGif();
 std::string SampleJpeg();
 
-// A socket bound to 127.0.0.1 on a port of the system's choice, listening
-// when `listen_`; INVALID_SOCKET on failure.
-SOCKET ListenOnLoopback(uint16_t* port, bool listen_);
-// Sends all of `bytes`; false when the connection broke.
-bool SendAll(SOCKET socket, const char* bytes, size_t size);
-// Waits until `socket` is readable, at most `ms`; false on time-out.
-bool WaitReadable(SOCKET socket, int ms);
 // Reads one whole packet of the tips protocol (by its rest length); what
 // arrived when the peer stopped sending otherwise.
 std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping);
