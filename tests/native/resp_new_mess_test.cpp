@@ -287,6 +287,7 @@ TEST_F(RespNewMessTest, PictureDecidesTheQueueAndTheReadyFlag) {
         CRespNewMess response(&store);
         const Outcome o = Decode(response, Packet("RESPNEWMESS", ResponseBody(1, {tip.get()}, 60)));
         ASSERT_FALSE(o.threw);
+        EXPECT_EQ(LineCapture::Count("Recv one Data ,Add list"), 1);
         EXPECT_EQ(LineCapture::Count("Recv one Data ,AddWaitPicData"), picture ? 1 : 0);
         EXPECT_EQ(store.GetShowDataCount(), picture ? 0 : 1);
         std::unique_ptr<TipRecord> got(picture ? store.GetWaitPicData() : store.GetOneShowData(1));
