@@ -207,6 +207,25 @@ int CShowDataList::GetAllShowData(TipRecord* array, int32_t& count) {
     return 1;
 }
 
+int CShowDataList::GetShowableData(TipRecord* array, int32_t& count) {
+    platform::LockGuard guard(m_lock);
+    const int32_t now = platform::Now();
+    int32_t copied = 0;
+    for (const TipRecord* tip : m_slideQueue) {
+        if (array == nullptr || copied >= count) break;
+        const bool showable = tip->tEndTime != 0 && tip->tBeginTime <= tip->tEndTime && now <= tip->tEndTime &&
+                              m_history.find(tip->nMessageID) == m_history.end();
+        if (showable) std::memcpy(&array[copied++], tip, sizeof(TipRecord));
+    }
+    count = copied;
+    return 1;
+}
+
+bool CShowDataList::KnowsTip(uint32_t id) {
+    platform::LockGuard guard(m_lock);
+    return m_knownTips.find(id) != m_knownTips.end();
+}
+
 int32_t CShowDataList::GetDisplayDataCount() {
     platform::LockGuard guard(m_lock);
     return ClampedCount(m_history.size());

@@ -51,6 +51,13 @@ public:
     // Copies the tips still held, ascending by id, at most count of them;
     // count then holds the number copied. Returns 1.
     int GetAllShowData(TipRecord* array, int32_t& count);
+    // Copies the held tips that can still be shown (end time ahead and not
+    // before the begin time, id not in the history) in the order the sliding
+    // panel would get them, at most count; count then holds the number
+    // copied. Returns 1.
+    int GetShowableData(TipRecord* array, int32_t& count);
+    // True while the store knows a tip of this id, held or handed out.
+    bool KnowsTip(uint32_t id);
     int32_t GetDisplayDataCount();
     int GetAllDisplayData(DisplayRecord* array, int32_t& count);
 

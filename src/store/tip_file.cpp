@@ -1,6 +1,6 @@
 #include "store/tip_file.h"
 
-#include <cstring>
+#include <algorithm>
 #include <memory>
 
 #include "protocol/tip_record.h"
@@ -28,13 +28,16 @@ bool SaveTipFile(const char* path, CShowDataList* store) {
     if (store == nullptr) return false;
     return SaveStoredRecords<TipRecord>(
         path, [store] { return store->GetShowDataCount(); },
-        [store](TipRecord* tips, int32_t& count) { store->GetAllShowData(tips, count); },
+        [store](TipRecord* tips, int32_t& count) {
+            // The loader takes no more than 99: those the panel would get
+            // first, leaving out any that could never be shown.
+            count = std::min(count, kMaxDataFileRecords);
+            store->GetShowableData(tips, count);
+        },
         [](TipRecord* tips, int32_t count) {
-            // The copy ascends by id; the loader takes no more than 99, so
-            // keep the newest tips.
-            if (count <= kMaxDataFileRecords) return count;
-            std::memmove(tips, tips + (count - kMaxDataFileRecords), kMaxDataFileRecords * sizeof(TipRecord));
-            return kMaxDataFileRecords;
+            std::sort(tips, tips + count,
+                      [](const TipRecord& a, const TipRecord& b) { return a.nMessageID < b.nMessageID; });
+            return count;
         },
         true);
 }

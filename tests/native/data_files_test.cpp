@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,14 @@ DisplayRecord Entry(uint32_t id, int32_t end, const std::string& picture = "") {
     record.bPicReady = 1;
     SetFieldText(record.szPicture, picture);
     return record;
+}
+
+// first..last, then `more`.
+std::vector<uint32_t> Ids(uint32_t first, uint32_t last, std::vector<uint32_t> more = {}) {
+    std::vector<uint32_t> ids;
+    for (uint32_t id = first; id <= last; ++id) ids.push_back(id);
+    ids.insert(ids.end(), more.begin(), more.end());
+    return ids;
 }
 
 std::vector<uint32_t> HistoryIds(CShowDataList& store) {
@@ -198,15 +207,52 @@ TEST_F(DataFilesTest, NothingToSaveRemovesTheFile) {
     EXPECT_FALSE(Exists(historyFile_));
 }
 
-TEST_F(DataFilesTest, TooManyTipsSaveTheNewestNinetyNineAndStayLoadable) {
-    for (uint32_t id = 1; id <= 150; ++id) store_.AddOneShowData(MakeTip(id, kNow - 1, kNow + 1).release());
-    ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store_));
-    CShowDataList reloaded;
-    EXPECT_EQ(LoadTipFile(tipFile_.c_str(), &reloaded), 99);
-    const auto ids = DrainSlideQueue(reloaded);
-    ASSERT_EQ(ids.size(), 99u);
-    EXPECT_EQ(ids.front(), 52u);
-    EXPECT_EQ(ids.back(), 150u);
+TEST_F(DataFilesTest, TooManyTipsKeepTheShowableOnesThePanelWouldGetFirst) {
+    const auto add = [](CShowDataList& store, uint32_t id, int32_t end, uint8_t showFirst = 0) {
+        auto tip = MakeTip(id, kNow - 1, end);
+        tip->byShowFirst = showFirst;
+        store.AddOneShowData(tip.release());
+    };
+    struct Case {
+        const char* name;
+        std::function<void(CShowDataList&)> fill;
+        std::vector<uint32_t> kept;
+    };
+    const Case cases[] = {
+        {"a zero-time record ends the highest id",
+         [&](CShowDataList& s) {
+             for (uint32_t id = 1; id <= 100; ++id) add(s, id, kNow + 1);
+             s.AddOneShowData(MakeTip(100, 0, 0).release());
+         },
+         Ids(1, 99)},
+        {"queue order, show-first in front",
+         [&](CShowDataList& s) {
+             for (uint32_t id = 1; id <= 150; ++id) add(s, id, kNow + 1, id > 100 ? 1 : 0);
+         },
+         Ids(1, 49, Ids(101, 150))},
+        {"ended and already shown ids are left out",
+         [&](CShowDataList& s) {
+             for (uint32_t id = 1; id <= 110; ++id) add(s, id, id <= 5 ? kNow : kNow + 9);
+             for (uint32_t id = 6; id <= 10; ++id) s.AddDisplayData(new DisplayRecord(Entry(id, 0)));
+             clock_.Set(kNow + 1);
+         },
+         Ids(11, 109)},
+    };
+    for (const Case& c : cases) {
+        clock_.Set(kNow);
+        CShowDataList store;
+        c.fill(store);
+        ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store)) << c.name;
+        clock_.Set(kNow);
+        CShowDataList reloaded;
+        EXPECT_EQ(LoadTipFile(tipFile_.c_str(), &reloaded), int(c.kept.size())) << c.name;
+        int32_t count = reloaded.GetShowDataCount();
+        std::vector<TipRecord> held(static_cast<size_t>(count));
+        reloaded.GetAllShowData(held.data(), count);
+        std::vector<uint32_t> ids;
+        for (const TipRecord& tip : held) ids.push_back(uint32_t{tip.nMessageID});
+        EXPECT_EQ(ids, c.kept) << c.name;
+    }
 }
 
 TEST_F(DataFilesTest, FailedSaveKeepsTheOldFileWhole) {
@@ -293,23 +339,56 @@ TEST_F(DataFilesTest, ZeroTimeTipFromTheTipFileMakesTheHistoryRecordADuplicate) 
     EXPECT_FALSE(Exists(picture));
 }
 
-TEST_F(DataFilesTest, LongHistorySavesTheNinetyNineRememberedLongest) {
-    // Ids 1..150; every third never expires, the others end at kNow + id.
-    for (uint32_t id = 1; id <= 150; ++id) {
-        auto record = NewDisplayRecord();
-        *record = Entry(id, id % 3 == 0 ? 0 : kNow + int32_t(id));
-        store_.AddDisplayData(record.release());
+TEST_F(DataFilesTest, LongHistoryKeepsTheEntriesThatStillHoldATipBack) {
+    const auto entry = [](CShowDataList& s, uint32_t id, int32_t end) {
+        s.AddDisplayData(new DisplayRecord(Entry(id, end)));
+    };
+    struct Case {
+        const char* name;
+        std::function<void(CShowDataList&)> fill;
+        std::vector<uint32_t> kept;
+    };
+    const Case cases[] = {
+        {"a tip shown this run outranks never-expiring entries",
+         [&](CShowDataList& s) {
+             for (uint32_t id = 1; id <= 99; ++id) entry(s, id, 0);
+             s.AddOneShowData(MakeTip(500, kNow - 1, kNow + 30 * 86400).release());
+             delete s.GetOneShowData(1);
+         },
+         Ids(1, 98, {500})},
+        {"a known tip's entry outranks later end times",
+         [&](CShowDataList& s) {
+             for (uint32_t id = 2; id <= 100; ++id) entry(s, id, kNow + 100 + int32_t(id));
+             s.AddOneShowData(MakeTip(1, kNow - 1, kNow + 1).release());
+             delete s.GetOneShowData(1);
+         },
+         Ids(1, 1, Ids(3, 100))},
+        {"end time ahead, then never-expiring",
+         [&](CShowDataList& s) {
+             for (uint32_t id = 1; id <= 150; ++id) entry(s, id, id % 3 == 0 ? 0 : kNow + int32_t(id));
+         },
+         [] {
+             std::vector<uint32_t> ids;
+             for (uint32_t id = 2; id <= 150; ++id) {
+                 if (id % 3 != 0) ids.push_back(id);
+             }
+             return ids;
+         }()},
+        {"a record of zeros goes last",
+         [&](CShowDataList& s) {
+             s.AddDisplayData(new DisplayRecord{});  // what a short read makes
+             for (uint32_t id = 1; id <= 99; ++id) entry(s, id, 0);
+         },
+         Ids(1, 99)},
+    };
+    for (const Case& c : cases) {
+        CShowDataList store;
+        c.fill(store);
+        ASSERT_TRUE(SaveDisplayFile(historyFile_.c_str(), &store)) << c.name;
+        CShowDataList reloaded;
+        EXPECT_EQ(LoadDisplayFile(historyFile_.c_str(), &reloaded), 99) << c.name;
+        EXPECT_EQ(HistoryIds(reloaded), c.kept) << c.name;
     }
-    ASSERT_TRUE(SaveDisplayFile(historyFile_.c_str(), &store_));
-    CShowDataList reloaded;
-    EXPECT_EQ(LoadDisplayFile(historyFile_.c_str(), &reloaded), 99);
-    const auto ids = HistoryIds(reloaded);
-    // 50 never-expiring ids, then the 49 latest of the rest: 77..150.
-    std::vector<uint32_t> expected;
-    for (uint32_t id = 1; id <= 150; ++id) {
-        if (id % 3 == 0 || id >= 77) expected.push_back(id);
-    }
-    EXPECT_EQ(ids, expected);
 }
 
 }  // namespace
