@@ -4,6 +4,7 @@ file(GLOB TR_WIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/service/*.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/panels/*.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/actions/*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/platform/*_win.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/protocol/*_win.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/store/*_win.cpp)
 list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/exports\\.cpp$")

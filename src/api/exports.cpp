@@ -1,6 +1,7 @@
 #include "api/exports.h"
 
 #include "api/tip_manager.h"
+#include "platform/edge.h"
 
 // The one global of the host interface. The host calls every export from
 // its user-interface thread, so the pointer needs no lock.
@@ -8,18 +9,12 @@ static CTipManager* g_manager = nullptr;
 
 // Stops and deletes a manager; nothing that fails in here reaches the host.
 static void StopAndDelete(CTipManager* manager) {
-    try {
-        manager->Stop();
-    } catch (...) {
-    }
-    try {
-        delete manager;
-    } catch (...) {
-    }
+    platform::Contain("manager stop", [manager] { manager->Stop(); });
+    platform::Contain("manager delete", [manager] { delete manager; });
 }
 
 extern "C" int32_t __stdcall msg_init(int32_t) {
-    try {
+    return platform::Contain("msg_init", 1, [] {
         // A second start without a stop would leave a worker and a second
         // pair of live panels behind: stop the running manager first.
         if (CTipManager* running = g_manager) {
@@ -29,9 +24,8 @@ extern "C" int32_t __stdcall msg_init(int32_t) {
         g_manager = new CTipManager();
         g_manager->SetMessageID(0);
         g_manager->Start();
-    } catch (...) {
-    }
-    return 1;
+        return 1;
+    });
 }
 
 extern "C" int32_t __stdcall msg_exit() {
@@ -43,27 +37,24 @@ extern "C" int32_t __stdcall msg_exit() {
 }
 
 extern "C" int32_t __stdcall set_clinettype(const char* pid, int32_t count, int32_t) {
-    try {
+    return platform::Contain("set_clinettype", 1, [=] {
         if (g_manager != nullptr) g_manager->SetIdentity(nullptr, 0, pid, count);
-    } catch (...) {
-    }
-    return 1;
+        return 1;
+    });
 }
 
 extern "C" int32_t __stdcall set_username(const char* name, int32_t count, int32_t) {
-    try {
+    return platform::Contain("set_username", 1, [=] {
         if (g_manager != nullptr) g_manager->SetIdentity(name, count, nullptr, 0);
-    } catch (...) {
-    }
-    return 1;
+        return 1;
+    });
 }
 
 extern "C" int32_t __stdcall show_onetips(int32_t) { return 1; }
 
 extern "C" int32_t __stdcall SetMessageID(int32_t messageId) {
-    try {
+    return platform::Contain("SetMessageID", 1, [=] {
         if (g_manager != nullptr) g_manager->SetMessageID(static_cast<uint32_t>(messageId));
-    } catch (...) {
-    }
-    return 1;
+        return 1;
+    });
 }

@@ -2,6 +2,8 @@
 
 #include <winsock2.h>
 
+#include "platform/edge.h"
+
 CTipManager::CTipManager() {
     WSADATA data;
     // Version 2.1, as the host has always asked for; the result is not needed
@@ -13,29 +15,19 @@ CTipManager::~CTipManager() {
     if (socketsStarted_) WSACleanup();
 }
 
-namespace {
-// Runs one step of the start or stop sequence; its failure stays inside.
-template <typename Step>
-void Contained(Step step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-}  // namespace
-
+// Each step of the start and the stop is an edge of its own: a panel that
+// fails to come up leaves the other one working.
 void CTipManager::Start() {
     service_.Start();
-    // A panel that fails to come up leaves the other one working.
-    Contained([this] { slidingPanel_.Create(); });
-    Contained([this] { staticPanel_.Create(); });
-    Contained([this] { slidingPanel_.SetInterval(service_.GetPanelInterval()); });
+    platform::Contain("sliding panel create", [this] { slidingPanel_.Create(); });
+    platform::Contain("static panel create", [this] { staticPanel_.Create(); });
+    platform::Contain("panel interval", [this] { slidingPanel_.SetInterval(service_.GetPanelInterval()); });
 }
 
 void CTipManager::Stop() {
-    Contained([this] { service_.Stop(); });
-    Contained([this] { slidingPanel_.Destroy(); });
-    Contained([this] { staticPanel_.Destroy(); });
+    platform::Contain("service stop", [this] { service_.Stop(); });
+    platform::Contain("sliding panel destroy", [this] { slidingPanel_.Destroy(); });
+    platform::Contain("static panel destroy", [this] { staticPanel_.Destroy(); });
 }
 
 int32_t CTipManager::SetIdentity(const char* name, int32_t nameCount, const char* pid,

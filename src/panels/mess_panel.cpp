@@ -6,6 +6,7 @@
 #include "actions/click_action.h"
 #include "panels/library_module.h"
 #include "panels/panel_action.h"
+#include "platform/edge.h"
 #include "platform/platform.h"
 #include "store/show_data_list.h"
 
@@ -136,11 +137,11 @@ LRESULT CALLBACK CMessPanel::WindowProc(HWND window, UINT message, WPARAM wParam
         panel->m_hWnd = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    try {
-        LRESULT result = 0;
-        if (panel->HandleMessage(message, wParam, lParam, result)) return result;
-    } catch (...) {
-        // The panel keeps working; the message gets default processing.
+    // A failure keeps the panel working; the message gets default processing.
+    LRESULT result = 0;
+    if (platform::Contain("panel window procedure", false,
+                          [&] { return panel->HandleMessage(message, wParam, lParam, result); })) {
+        return result;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -4,7 +4,7 @@
 
 #include "protocol/host_lookup_win.h"
 #include "protocol/net_command.h"
-#include "protocol/network_timeout_win.h"
+#include "platform/network_timeout_win.h"
 
 namespace {
 
@@ -52,11 +52,19 @@ int CTcpSocket::Close() {
     return result;
 }
 
+bool CTcpSocket::Abandoned() const {
+    if (abandon_ == nullptr || WaitForSingleObject(abandon_, 0) != WAIT_OBJECT_0) return false;
+    WSASetLastError(WSAEINTR);
+    return true;
+}
+
 long CTcpSocket::WaitFor() {
-    HANDLE waits[2] = {ready_, abandon_};
-    const DWORD count = abandon_ != nullptr ? 2 : 1;
-    const DWORD result = WaitForMultipleObjects(count, waits, FALSE, kNetworkTimeoutMs);
-    if (result != WAIT_OBJECT_0) {
+    // The abandon event first: when both are signalled, the stop wins.
+    HANDLE waits[2] = {abandon_, ready_};
+    const DWORD result = abandon_ != nullptr ? WaitForMultipleObjects(2, waits, FALSE, kNetworkTimeoutMs)
+                                             : WaitForSingleObject(ready_, kNetworkTimeoutMs);
+    const DWORD ready = abandon_ != nullptr ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0;
+    if (result != ready) {
         WSASetLastError(result == WAIT_TIMEOUT ? WSAETIMEDOUT : WSAEINTR);
         return -1;
     }
@@ -70,7 +78,7 @@ long CTcpSocket::WaitFor() {
 }
 
 int CTcpSocket::Connect(const char* host, uint16_t port) {
-    if (socket_ == INVALID_SOCKET || socket_ == 0) return SOCKET_ERROR;
+    if (socket_ == INVALID_SOCKET || socket_ == 0 || Abandoned()) return SOCKET_ERROR;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -80,6 +88,8 @@ int CTcpSocket::Connect(const char* host, uint16_t port) {
     } else if (LookUpHost(name.c_str(), abandon_, &address.sin_addr) != 1) {
         return -1;
     }
+    // A lookup that ended as the stop came starts no connection.
+    if (Abandoned()) return SOCKET_ERROR;
     if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
     // FD_CONNECT is signalled once, with the outcome.
@@ -92,6 +102,7 @@ int CTcpSocket::Connect(const char* host, uint16_t port) {
 
 int CTcpSocket::Send(const char* buffer, int length) {
     for (;;) {
+        if (Abandoned()) return SOCKET_ERROR;
         const int sent = send(socket_, buffer, length, 0);
         if (sent != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) return sent;
         if (WaitFor() < 0) return SOCKET_ERROR;
@@ -100,6 +111,7 @@ int CTcpSocket::Send(const char* buffer, int length) {
 
 int CTcpSocket::Recv(char* buffer, int length) {
     for (;;) {
+        if (Abandoned()) return SOCKET_ERROR;
         const int received = recv(socket_, buffer, length, 0);
         if (received != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) return received;
         if (WaitFor() < 0) return SOCKET_ERROR;

@@ -1,8 +1,9 @@
 // One TCP connection to the tips server per exchange: connect, send one
 // command, read until the server closes, decode once.
 //
-// Every wait also watches an abandon event: when the service stop signals
-// it, a connect, send or receive in progress returns at once as failed.
+// Every wait also watches an abandon event, ahead of the socket: once the
+// service stop signals it, a connect, send or receive in progress returns at
+// once as failed, and none starts.
 // Each wait is bounded by kNetworkTimeoutMs as well.
 #pragma once
 
@@ -34,6 +35,8 @@ private:
     // Waits for the next network event on the socket and returns the events
     // seen; -1 on abandon, time-out or a failed connect.
     long WaitFor();
+    // True (and WSAEINTR set) once the abandon event is signalled.
+    bool Abandoned() const;
 
     SOCKET socket_;
     WSAEVENT ready_ = WSA_INVALID_EVENT;

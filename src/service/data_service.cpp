@@ -1,16 +1,27 @@
 #include "service/data_service.h"
 
+#include <windows.h>
+
+#include <string>
+
+#include "platform/edge.h"
+#include "service/host_settled.h"
+#include "service/identity.h"
 #include "service/settings.h"
-#include "service/service_hooks.h"
+#include "store/display_file.h"
 #include "store/show_data_list.h"
+#include "store/tip_file.h"
 
-CDataService::CDataService() = default;
+CDataService::CDataService() : identity_(std::make_shared<CIdentity>()) {}
 
-// The thread and the store are the stop's business, not destruction's.
-CDataService::~CDataService() = default;
+// The thread is the stop's business; only the host's timer goes here, on
+// the host's thread.
+CDataService::~CDataService() {
+    if (hostSettled_) hostSettled_->Disarm();
+}
 
 int32_t CDataService::Start() {
-    store_ = AttachStore(this);
+    store_ = CShowDataList::SharedInstance();
 
     char executable[kPathBufferSize + 1] = {};
     const DWORD length = GetModuleFileNameA(nullptr, executable, sizeof executable);
@@ -21,69 +32,73 @@ int32_t CDataService::Start() {
 
     CreateDirectoryA(paths_.tipsFolder, nullptr);
     // The store deletes picture files only inside the tips folder.
-    if (store_ != nullptr) store_->SetPictureFolder(paths_.tipsFolder);
+    if (store_) store_->SetPictureFolder(paths_.tipsFolder);
     settings_ = ReadSettings(paths_.settingsFile);
     if (settings_.testMessageId > 0) SetMessageID(static_cast<uint32_t>(settings_.testMessageId));
+    // A run for one message ID neither loads nor writes the user's files.
+    loadedDataFiles_ = identity_->Copy().messageId == 0;
 
-    uint32_t messageId;
-    {
-        platform::LockGuard hold(identityLock_);
-        messageId = messageId_;
-    }
-    loadedDataFiles_ = messageId == 0;
+    hostSettled_ = std::make_shared<CHostSettled>();
+    hostSettled_->Arm();
+    WorkerValues values;
+    values.target.serverHost = settings_.serverHost;
+    values.target.serverPort = static_cast<uint16_t>(settings_.serverPort);
+    values.target.lastTime = settings_.lastTime;
+    values.target.settingsFile = paths_.settingsFile;
+    values.tipsFolder = paths_.tipsFolder;
+    values.tipFile = paths_.tipFile;
+    values.writeTipFile = loadedDataFiles_;
+    worker_.Start(values, store_, identity_, hostSettled_);
 
-    hostSettled_.Arm();
-    worker_.Start(this, loadedDataFiles_);
-
-    if (loadedDataFiles_) LoadDataFiles(this);
+    if (loadedDataFiles_) LoadDataFiles();
     return 1;
 }
 
 int32_t CDataService::Stop() {
-    try {
-        // A run whose query asked for one message ID must not overwrite the
-        // user's display history with its own.
-        const uint32_t messageId = worker_.QueriedMessageId(CopyIdentity().messageId);
-        if (loadedDataFiles_ && messageId == 0) SaveHistory(this);
-        hostSettled_.Release();
-        const bool storeFree = worker_.Stop();
-        // A worker left to finish a store step keeps the store alive.
-        if (storeFree && store_ != nullptr) DetachStore(this);
-        store_ = nullptr;
-    } catch (...) {
-    }
+    platform::Contain("CDataService::Stop", [this] {
+        if (loadedDataFiles_) SaveHistory();
+        if (hostSettled_) {
+            hostSettled_->Release();
+            hostSettled_->Disarm();
+        }
+        worker_.Stop();
+    });
+    // A worker left to finish a store step keeps its own hold on this store;
+    // the next start gets a new, empty one.
+    if (store_) CShowDataList::DestroyInstance();
+    store_.reset();
+    hostSettled_.reset();
     return 1;
+}
+
+void CDataService::LoadDataFiles() {
+    if (!store_) return;
+    LoadTipFile(paths_.tipFile, store_.get());
+    LoadDisplayFile(paths_.historyFile, store_.get());
+}
+
+void CDataService::SaveHistory() {
+    if (!store_) return;
+    SaveDisplayFile(paths_.historyFile, store_.get());
 }
 
 int32_t CDataService::SetIdentity(const char* name, int32_t nameCount, const char* pid,
                                   int32_t pidCount) {
     if (nameCount > 0 && name != nullptr) {
         std::string value(name, static_cast<size_t>(nameCount));
-        {
-            platform::LockGuard hold(identityLock_);
-            userName_ = value;
-        }
+        identity_->SetUserName(value);
         platform::DebugLine("Set UserName:");
         platform::DebugLine(value.c_str());
     }
     if (pidCount > 0 && pid != nullptr) {
         std::string value(pid, static_cast<size_t>(pidCount));
-        {
-            platform::LockGuard hold(identityLock_);
-            pid_ = value;
-        }
+        identity_->SetPid(value);
         platform::DebugLine("Set PID:");
         platform::DebugLine(value.c_str());
     }
     return 1;
 }
 
-void CDataService::SetMessageID(uint32_t messageId) {
-    platform::LockGuard hold(identityLock_);
-    messageId_ = messageId;
-}
+void CDataService::SetMessageID(uint32_t messageId) { identity_->SetMessageId(messageId); }
 
-QueryIdentity CDataService::CopyIdentity() {
-    platform::LockGuard hold(identityLock_);
-    return QueryIdentity{userName_, pid_, messageId_};
-}
+QueryIdentity CDataService::CopyIdentity() const { return identity_->Copy(); }

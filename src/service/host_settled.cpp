@@ -11,9 +11,13 @@ void CALLBACK OnHostLoop(HWND, UINT, UINT_PTR timer, DWORD) {
 }  // namespace
 
 CHostSettled::~CHostSettled() {
-    if (timer_ != 0) KillTimer(nullptr, timer_);
-    if (g_pendingEvent == event_) g_pendingEvent = nullptr;
     if (event_ != nullptr) CloseHandle(event_);
+}
+
+void CHostSettled::Disarm() {
+    if (timer_ != 0) KillTimer(nullptr, timer_);
+    timer_ = 0;
+    if (g_pendingEvent == event_) g_pendingEvent = nullptr;
 }
 
 bool CHostSettled::Arm() {

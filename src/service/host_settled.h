@@ -5,7 +5,7 @@
 // worker builds its one query from those values, so it waits until the
 // host's thread is back in its message loop (a thread timer fires there),
 // and never longer than a bound, so a host without a loop still gets its
-// query.
+// query. The worker shares the signal; the host's thread owns the timer.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +24,9 @@ public:
     void Wait(DWORD boundMs) const;
     // Releases any waiter at once (service stop).
     void Release() const;
+    // On the host's thread, at the stop: the timer goes, so that the event
+    // may live on with a worker that still holds it.
+    void Disarm();
 
 private:
     HANDLE event_ = nullptr;

@@ -1,6 +1,5 @@
 #include "service/query_exchange.h"
 
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -31,18 +30,12 @@ void WriteBack(const std::string& settingsFile, const CRespNewMess& response) {
 
 }  // namespace
 
-int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CWorkerStop* stop) {
+int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CShowDataList* store,
+                     CWorkerStop* stop) {
     try {
+        if (store == nullptr || (stop != nullptr && stop->Requested())) Fail();
         CQueryNewMess query;
-        std::unique_ptr<CNetCommand> made;
-        {
-            // The response takes the store's pointer when it is made.
-            CGateHold gate(stop);
-            if (!gate.held()) Fail();
-            made.reset(query.CreateResponse());
-        }
-        auto* response = dynamic_cast<CRespNewMess*>(made.get());
-        if (response == nullptr) Fail();
+        CRespNewMess response(store);
         std::vector<uint8_t> buffer(kExchangeBufferSize);
         query.SetLastTime(static_cast<uint32_t>(target.lastTime), 0);
         query.SetQueryParameter(identity.userName, identity.pid, identity.messageId);
@@ -60,9 +53,9 @@ int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity
         // Decoding fills the store: not once the stop has given up on us.
         CGateHold gate(stop);
         if (!gate.held()) Fail();
-        response->Decode(buffer.data(), received);
+        response.Decode(buffer.data(), received);
         platform::DebugLine("DataService recv data success");
-        WriteBack(target.settingsFile, *response);
+        WriteBack(target.settingsFile, response);
         return 1;
     } catch (...) {
         return 0;

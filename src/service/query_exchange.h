@@ -7,20 +7,16 @@
 
 #include <cstdint>
 
-#include "service/data_service.h"
+#include "service/exchange_inputs.h"
 
+class CShowDataList;
 class CWorkerStop;
 
 constexpr uint32_t kExchangeBufferSize = 0x40000;  // 262144
 
-struct ExchangeTarget {
-    std::string serverHost;
-    uint16_t serverPort = 0;
-    int32_t lastTime = 0;
-    std::string settingsFile;
-};
-
 // 1 when the exchange completed (whatever the answer's result code), 0 when
 // it failed: no connection, a broken send, a malformed answer, or the stop.
-// Logs no line of its own about a failure. `stop` may be null.
-int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CWorkerStop* stop);
+// Logs no line of its own about a failure. The answer's tips go into
+// `store`. `stop` may be null.
+int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CShowDataList* store,
+                     CWorkerStop* stop);

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "service/data_service.h"
+#include "service/service_settings.h"
 
 ServiceSettings ReadSettings(const char* settingsFile);
 

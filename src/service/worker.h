@@ -3,10 +3,15 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <memory>
+#include <string>
 
-class CDataService;
+#include "platform/pinned_thread_win.h"
+#include "service/exchange_inputs.h"
+
+class CHostSettled;
+class CIdentity;
+class CShowDataList;
 struct WorkerJob;
 
 // How long the worker waits for the host to finish its start-up calls
@@ -15,27 +20,39 @@ constexpr DWORD kHostSettleBoundMs = 1000;
 // How long the service stop waits for the worker to end.
 constexpr DWORD kWorkerStopBoundMs = 500;
 
+// The values of the worker's job, copied from the service at start.
+struct WorkerValues {
+    ExchangeTarget target;
+    std::string tipsFolder;
+    std::string tipFile;
+    // A start that loaded message.dat writes it back after a completed
+    // exchange; one that did not leaves the user's file alone.
+    bool writeTipFile = false;
+};
+
 class CWorker {
 public:
-    CWorker();
+    CWorker() = default;
     ~CWorker();
     CWorker(const CWorker&) = delete;
     CWorker& operator=(const CWorker&) = delete;
 
-    // Starts the thread; the service's settings, paths and store must be in
-    // place. False when no thread could be made.
-    bool Start(CDataService* service, bool writeDataFiles);
+    // Starts the thread. It shares the store, the identity and the host's
+    // settle signal, so a worker left behind by the stop keeps them alive
+    // and touches nothing of the service. False when no thread could be made.
+    bool Start(const WorkerValues& values, std::shared_ptr<CShowDataList> store,
+               std::shared_ptr<const CIdentity> identity, std::shared_ptr<const CHostSettled> settled);
     // Makes a waiting worker give up its network calls, then waits for it
-    // within kWorkerStopBoundMs. True when the store and the service are free
-    // of the worker; false when it had to be left to finish a store step on
-    // its own (it then touches nothing more, but the store must stay).
+    // within kWorkerStopBoundMs. True when it ended or was outside any store
+    // step; false when it had to be left to finish a store step on its own
+    // (it then touches nothing more, and lets go of the store at its end).
     bool Stop();
-    bool Running() const { return thread_ != nullptr; }
-    // The message ID that the query carried, or `fallback` when the worker
-    // has built no query.
-    uint32_t QueriedMessageId(uint32_t fallback) const;
+    bool Running() const { return static_cast<bool>(thread_); }
 
 private:
     std::shared_ptr<WorkerJob> job_;
-    HANDLE thread_ = nullptr;
+    platform::ThreadHandle thread_;
 };
+
+// Test seam: called by the worker inside its last store step.
+void SetWorkerStoreStepHookForTest(void (*hook)());

@@ -13,7 +13,7 @@ platform::Lock& InstanceLock() {
     static platform::Lock lock;
     return lock;
 }
-CShowDataList* g_instance = nullptr;
+std::shared_ptr<CShowDataList> g_instance;
 
 bool InsideWindow(const TipRecord& tip, int32_t now) { return tip.tBeginTime <= now && now <= tip.tEndTime; }
 
@@ -57,25 +57,27 @@ CShowDataList::CShowDataList() = default;
 
 CShowDataList::~CShowDataList() { FreeAll(); }
 
-CShowDataList* CShowDataList::GetInstance() {
+CShowDataList* CShowDataList::GetInstance() { return SharedInstance().get(); }
+
+std::shared_ptr<CShowDataList> CShowDataList::SharedInstance() {
     platform::LockGuard guard(InstanceLock());
-    if (g_instance == nullptr) g_instance = new (std::nothrow) CShowDataList();
+    if (!g_instance) {
+        try {
+            g_instance = std::make_shared<CShowDataList>();
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
     return g_instance;
 }
 
 int CShowDataList::DestroyInstance() {
-    CShowDataList* store = nullptr;
+    std::shared_ptr<CShowDataList> store;
     {
         platform::LockGuard guard(InstanceLock());
-        store = g_instance;
-        g_instance = nullptr;
+        store.swap(g_instance);
     }
-    if (store == nullptr) return 1;
-    {
-        platform::LockGuard guard(store->m_lock);
-        store->FreeAll();
-    }
-    delete store;
+    // Freed here, outside the instance lock, unless another owner holds it.
     return 1;
 }
 

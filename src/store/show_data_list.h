@@ -27,8 +27,11 @@ public:
 
     // The process-wide store, made by the first call.
     static CShowDataList* GetInstance();
-    // Frees the process-wide store and all it holds; a later GetInstance
-    // makes a new one. Returns 1.
+    // The same, shared with the caller: a worker holds its store this way.
+    static std::shared_ptr<CShowDataList> SharedInstance();
+    // Lets go of the process-wide store: a later GetInstance makes a new one,
+    // and the store with all it holds is freed once no other owner holds it.
+    // Returns 1.
     static int DestroyInstance();
 
     // The folder picture files live in. The store deletes a picture only

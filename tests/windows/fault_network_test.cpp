@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/network_timeout_win.h"
+#include "platform/network_timeout_win.h"
 #include "support/fault_fixture.h"
 #include "support/loopback_http_server.h"
 #include "support/pump_until.h"

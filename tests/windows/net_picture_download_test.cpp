@@ -3,7 +3,8 @@
 
 #include <thread>
 
-#include "service/picture_download.h"
+#include "service/http_download.h"
+#include "service/picture_pass.h"
 #include "service/worker_stop.h"
 #include "store/show_data_list.h"
 #include "support/dll_under_test.h"

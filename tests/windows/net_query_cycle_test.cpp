@@ -192,14 +192,14 @@ TEST_F(NetQueryCycle, IdentityAndMessageIdHandedOverRightAfterTheStartReachTheQu
     service.Stop();
 }
 
-TEST_F(NetQueryCycle, ARunForOneMessageIdLeavesBothDataFilesAlone) {
+TEST_F(NetQueryCycle, OnlyAStartThatLoadedTheDataFilesWritesThemBack) {
     struct Case {
         bool fromSettings;  // TESTMESSAGE/ID, or SetMessageID after the start
+        bool written;
     };
-    for (const Case c : {Case{true}, Case{false}}) {
+    for (const Case c : {Case{true, false}, Case{false, true}}) {
         SetUp();
         SaveTipsForNextStart(MakeTip(5, "the user's own tip"));
-        WriteWholeFile(HistoryFile(), "the user's history");
         const std::string tipsBefore = ReadWholeFile(TipFile());
         LoopbackTipsServer server(TipsFault::kAnswer, NewTipsAnswer(0, 2, {MakeTip(7, "test tip")}, 30));
         server.PointSettingsHere();
@@ -209,11 +209,44 @@ TEST_F(NetQueryCycle, ARunForOneMessageIdLeavesBothDataFilesAlone) {
         if (!c.fromSettings) service.SetMessageID(7);
         ASSERT_TRUE(PumpUntil([&] { return service.Store()->IsReady(); }, 8000));
         EXPECT_EQ(ReadQuery(server.WaitForQuery(0)).messageId, 7u);
-        std::unique_ptr<TipRecord> shown(service.Store()->GetOneShowData(1));
+        while (TipRecord* shown = service.Store()->GetOneShowData(1)) delete shown;
         service.Stop();
-        EXPECT_TRUE(ReadWholeFile(TipFile()) == tipsBefore) << c.fromSettings;
-        EXPECT_EQ(ReadWholeFile(HistoryFile()), "the user's history") << c.fromSettings;
+        EXPECT_EQ(ReadWholeFile(TipFile()) != tipsBefore, c.written) << c.fromSettings;
+        CShowDataList next;
+        EXPECT_EQ(LoadDisplayFile(HistoryFile().c_str(), &next), c.written ? 2 : 0) << c.fromSettings;
     }
+}
+
+TEST_F(NetQueryCycle, AWorkerLeftInAStoreStepTouchesNothingOfTheNextStart) {
+    static HANDLE inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    static HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(inside);
+    ResetEvent(release);
+    SaveTipsForNextStart(MakeTip(5, "stored tip"));
+    LoopbackTipsServer server(TipsFault::kRefuse);
+    server.PointSettingsHere();
+    SetWorkerStoreStepHookForTest([] {
+        SetEvent(inside);
+        WaitForSingleObject(release, 5000);
+    });
+    auto first = std::make_unique<CDataService>();
+    first->Start();
+    const CShowDataList* oldStore = first->Store();
+    ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(inside, 0) == WAIT_OBJECT_0; }, 8000));
+    first->Stop();  // walks away after its bound
+    first.reset();
+    SetWorkerStoreStepHookForTest(nullptr);
+    DeleteFileA(TipFile().c_str());
+
+    CDataService second;
+    second.Start();
+    EXPECT_NE(second.Store(), oldStore) << "the old worker still holds the old store";
+    EXPECT_EQ(second.Store()->GetShowDataCount(), 0);
+    EXPECT_EQ(second.Store()->IsReady(), 0);
+    SetEvent(release);
+    ASSERT_TRUE(PumpUntil([&] { return second.Store()->IsReady(); }, 8000));
+    EXPECT_EQ(second.Store()->GetShowDataCount(), 0);
+    second.Stop();
 }
 
 TEST_F(NetQueryCycle, TheStopEndsAWorkerWaitingOnAHangingServerAtOnce) {
@@ -278,6 +311,18 @@ TEST_F(NetLibrary, TheQueryCarriesWhatTheHostSetRightAfterMsgInit) {
     EXPECT_EQ(q.pid, "pid9");
     EXPECT_TRUE(PumpUntil([&] { return ReadIni("LASTTIME", "PID") == "12"; }, 8000));
     EXPECT_EQ(dll.msg_exit(), 1);
+}
+
+TEST_F(NetLibrary, MsgExitRightAfterMsgInitReachesNoServer) {
+    LoopbackTipsServer server(TipsFault::kAnswer, NewTipsAnswer(0, 12, {}, 30));
+    server.PointSettingsHere();
+    DllUnderTest dll;
+    ASSERT_TRUE(dll.Loaded());
+    dll.msg_init();
+    EXPECT_EQ(dll.msg_exit(), 1);
+    Sleep(300);
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_EQ(ReadIni("LASTTIME", "PID"), "");
 }
 
 TEST_F(NetLibrary, MsgExitWithAHangingServerIsQuickAndLeavesNoThread) {

@@ -1,27 +1,21 @@
-#include "service/picture_download.h"
+#include "service/http_download.h"
 
 #include <windows.h>
 #include <wininet.h>
 
-#include <cstdio>
-#include <cstring>
 #include <memory>
+#include <string>
 
 #include "platform/platform.h"
-#include "protocol/network_timeout_win.h"
-#include "protocol/pinned_thread_win.h"
-#include "protocol/tip_record.h"
+#include "platform/network_timeout_win.h"
+#include "platform/pinned_thread_win.h"
 #include "service/worker_stop.h"
-#include "store/show_data_list.h"
 
 const char kPictureUserAgent[] = "InetURL/1.1";
 
 namespace {
 // How long a stopped download waits for its helper to end.
 constexpr DWORD kHelperGraceMs = 250;
-}  // namespace
-
-namespace {
 
 // Closes its Internet handle through the stop, which may have closed it.
 class CInternetHandle {
@@ -113,9 +107,6 @@ int CopyBody(HINTERNET request, HANDLE file, const CWorkerStop* cancel) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 struct HttpTarget {
     std::string host;
@@ -191,13 +182,6 @@ struct DownloadTask {
     CWorkerStop cancel;
 };
 
-void RunDownloadTask(void* argument) {
-    std::shared_ptr<DownloadTask> task;
-    task.swap(*static_cast<std::shared_ptr<DownloadTask>*>(argument));
-    delete static_cast<std::shared_ptr<DownloadTask>*>(argument);
-    task->result = DownloadNow(task->url, task->localPath.c_str(), &task->cancel);
-}
-
 }  // namespace
 
 int DownloadPicture(const std::string& url, const char* localPath, CWorkerStop* stop) {
@@ -209,74 +193,17 @@ int DownloadPicture(const std::string& url, const char* localPath, CWorkerStop* 
     auto task = std::make_shared<DownloadTask>();
     task->url = url;
     task->localPath = localPath;
-    auto* handOver = new std::shared_ptr<DownloadTask>(task);
-    HANDLE helper = StartPinnedThread(RunDownloadTask, handOver);
-    if (helper == nullptr) {
-        delete handOver;
-        return 0;
-    }
-    HANDLE waits[2] = {helper, stop->Event()};
+    const platform::ThreadHandle helper = platform::StartPinnedThread(
+        "picture download", [task] { task->result = DownloadNow(task->url, task->localPath.c_str(), &task->cancel); });
+    if (!helper) return 0;
+    // The stop first: when both are signalled, the stop wins.
+    HANDLE waits[2] = {stop->Event(), helper.get()};
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    if (woke == WAIT_OBJECT_0) {
-        CloseHandle(helper);
-        return task->result;
-    }
+    if (woke == WAIT_OBJECT_0 + 1) return task->result;
     task->cancel.Request();
     // Where closing its handles ends the read, or the body is still coming,
     // the helper ends within moments: waiting for it here (well inside the
     // stop's bound) leaves no thread behind once the stop returns.
-    WaitForSingleObject(helper, kHelperGraceMs);
-    CloseHandle(helper);
+    WaitForSingleObject(helper.get(), kHelperGraceMs);
     return 0;
-}
-
-bool PictureFileName(const char* tipsFolder, uint32_t messageId, char (&name)[260]) {
-    const int length = std::snprintf(name, sizeof name, "%s%ld.gif", tipsFolder,
-                                     static_cast<long>(static_cast<int32_t>(messageId)));
-    return length > 0 && static_cast<size_t>(length) < sizeof name;
-}
-
-namespace {
-
-// Takes the next waiting tip; null when the queue is empty or the stop has
-// given up on the worker.
-TipRecord* TakeWaitingTip(CShowDataList* store, CWorkerStop* stop) {
-    CGateHold gate(stop);
-    return gate.held() ? store->GetWaitPicData() : nullptr;
-}
-
-bool HandOn(CShowDataList* store, TipRecord* tip, CWorkerStop* stop) {
-    CGateHold gate(stop);
-    if (!gate.held()) {
-        delete tip;
-        return false;
-    }
-    store->AddOneShowData(tip);
-    return true;
-}
-
-}  // namespace
-
-int RunPicturePass(CShowDataList* store, const char* tipsFolder, CWorkerStop* stop) {
-    while (TipRecord* tip = TakeWaitingTip(store, stop)) {
-        const bool stopping = stop != nullptr && stop->Requested();
-        if (!stopping) {
-            char localPath[260];
-            const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath);
-            platform::DebugLine("DataService picture download begin");
-            const int ok = named ? DownloadPicture(FieldText(tip->szPicture), localPath, stop) : 0;
-            platform::DebugLine("DataService picture download finish");
-            // A download that the stop cut short keeps its address for later.
-            if (ok == 1 || stop == nullptr || !stop->Requested()) {
-                std::memset(tip->szPicture, 0, sizeof tip->szPicture);
-                if (ok == 1) {
-                    SetFieldText(tip->szPicture, localPath);
-                    platform::DebugLine("DataService picture download success");
-                }
-                tip->bPicReady = 1;
-            }
-        }
-        if (!HandOn(store, tip, stop)) break;
-    }
-    return 1;
 }
