@@ -8,8 +8,9 @@
 // When the worker still has not ended after the stop's bound, the stop gives
 // up on it instead of killing it (a thread killed mid-call can leave the
 // heap's or the store's lock held for ever). The worker brackets every touch
-// of the store and of the service with Enter/Leave; once given up, Enter
-// fails and the worker ends without touching either again.
+// of the store and of the data files with Enter/Leave; once given up, Enter
+// fails and the worker ends without touching either again (it still holds
+// its store, so a step it was in finishes on memory that is still there).
 #pragma once
 
 #include <windows.h>
@@ -43,7 +44,7 @@ public:
     bool Enter();
     void Leave();
     // Stop: gives up on the worker. True when the worker was not between
-    // Enter and Leave, so the store and the service are free of it.
+    // Enter and Leave, so it will touch the store and the files no more.
     bool GiveUp();
 
 private:
