@@ -7,12 +7,12 @@ file(GLOB TR_WIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/*_win.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/protocol/*_win.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/store/*_win.cpp)
-list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/exports\\.cpp$")
+list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/(exports|terminate_handler)\\.cpp$")
 
 # tr_win holds everything but the export edge, so the Windows tests can
 # link the same code that the DLL is made of.
 add_library(tr_win STATIC ${TR_WIN_SOURCES})
-target_link_libraries(tr_win PUBLIC tr_core ws2_32 wininet ole32 oleaut32 uuid comctl32 shell32 gdi32 user32)
+target_link_libraries(tr_win PUBLIC tr_core ws2_32 wininet ole32 oleaut32 uuid shell32 gdi32 user32)
 
 # Resources of the library (the skin bitmap and friends) come from
 # src/resources.cmake when it exists; it sets TR_RESOURCES.
@@ -24,7 +24,7 @@ endif()
 include(${PROJECT_SOURCE_DIR}/cmake/version_resource.cmake)
 tr_version_resource(TR_DLL_VERSION tiprelay.dll "Tips for the host application" VFT_DLL)
 
-add_library(tiprelay SHARED api/exports.cpp api/tiprelay.def ${TR_RESOURCES} ${TR_DLL_VERSION})
+add_library(tiprelay SHARED api/exports.cpp api/terminate_handler.cpp api/tiprelay.def ${TR_RESOURCES} ${TR_DLL_VERSION})
 target_link_libraries(tiprelay PRIVATE tr_win)
 set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # __stdcall exports go out under their plain names, as the .def lists them.

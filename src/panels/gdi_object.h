@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <utility>
 
 namespace gdi {
@@ -24,9 +22,6 @@ struct DeleteGdiObject {
 };
 struct DeleteMemoryDC {
     static void Delete(HDC h) { DeleteDC(h); }
-};
-struct DestroyImageList {
-    static void Delete(HIMAGELIST h) { ImageList_Destroy(h); }
 };
 }  // namespace detail
 
@@ -83,7 +78,6 @@ using Bitmap = Owned<HBITMAP, detail::DeleteGdiObject>;
 using Brush = Owned<HBRUSH, detail::DeleteGdiObject>;
 using Pen = Owned<HPEN, detail::DeleteGdiObject>;
 using MemoryDC = Owned<HDC, detail::DeleteMemoryDC>;
-using ImageList = Owned<HIMAGELIST, detail::DestroyImageList>;
 
 // GetDC / ReleaseDC for one window (null: the screen).
 class WindowDC {

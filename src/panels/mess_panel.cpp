@@ -189,7 +189,7 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         track.dwFlags = TME_HOVER | TME_LEAVE;
         track.hwndTrack = m_hWnd;
         track.dwHoverTime = 1;
-        _TrackMouseEvent(&track);
+        TrackMouseEvent(&track);
         return false;
     }
     case WM_LBUTTONDOWN:

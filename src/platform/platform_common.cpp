@@ -1,7 +1,6 @@
 #include "platform/platform.h"
 
 #include <atomic>
-#include <ctime>
 
 namespace platform {
 namespace {
@@ -9,11 +8,13 @@ std::atomic<ClockFn> g_clock{nullptr};
 std::atomic<LineSinkFn> g_sink{nullptr};
 }  // namespace
 
-void SystemDebugLine(const char* text);  // per-system, in platform_<os>.cpp
+// Per-system, in platform_<os>.cpp.
+void SystemDebugLine(const char* text);
+int32_t SystemNow();
 
 int32_t Now() {
     if (ClockFn clock = g_clock.load()) return clock();
-    return static_cast<int32_t>(std::time(nullptr));
+    return SystemNow();
 }
 
 void DebugLine(const char* text) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <new>
 
@@ -22,6 +23,8 @@ void Lock::Leave() { Mutex(storage_)->unlock(); }
 
 // Natively the diagnostic lines are silent unless a test installs a sink.
 void SystemDebugLine(const char*) {}
+
+int32_t SystemNow() { return static_cast<int32_t>(std::time(nullptr)); }
 
 bool DeleteFileAt(const char* path) {
     if (path == nullptr || path[0] == '\0') return false;

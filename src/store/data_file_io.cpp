@@ -5,9 +5,20 @@
 
 #include "platform/platform.h"
 
-FilePtr OpenForReading(const char* path) {
-    if (path == nullptr || path[0] == '\0') return nullptr;
-    return FilePtr(platform::OpenShared(path, "rb"));
+RecordReader::RecordReader(const char* path) {
+    if (path == nullptr || path[0] == '\0') return;
+    file_.reset(platform::OpenShared(path, "rb"));
+    if (file_ && std::setvbuf(file_.get(), nullptr, _IONBF, 0) != 0) file_.reset();
+}
+
+void RecordReader::ReadAt(uint64_t offset, void* record, size_t size) {
+    if (offset != position_) {
+        position_ = UINT64_MAX;  // unknown until a seek succeeds
+        if (offset > uint64_t(LONG_MAX)) return;
+        if (std::fseek(file_.get(), long(offset), SEEK_SET) != 0) return;
+    }
+    const size_t got = std::fread(record, 1, size, file_.get());
+    position_ = got == size ? offset + size : UINT64_MAX;
 }
 
 bool RemoveDataFile(const char* path) {
@@ -15,16 +26,10 @@ bool RemoveDataFile(const char* path) {
     return !platform::FileExists(path);
 }
 
-DataFileHeader ReadDataFileHeader(std::FILE* file) {
+DataFileHeader ReadDataFileHeader(RecordReader& reader) {
     DataFileHeader header{};
-    ReadRecordAt(file, 0, &header, sizeof header);
+    reader.ReadAt(0, &header, sizeof header);
     return header;
-}
-
-void ReadRecordAt(std::FILE* file, uint64_t offset, void* record, size_t size) {
-    if (offset > uint64_t(LONG_MAX)) return;
-    if (std::fseek(file, long(offset), SEEK_SET) != 0) return;
-    (void)std::fread(record, 1, size, file);
 }
 
 bool ReplaceDataFile(const char* path, const DataFileHeader& header, const void* records, size_t bytes) {

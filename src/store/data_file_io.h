@@ -15,17 +15,28 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-FilePtr OpenForReading(const char* path);
+// Reads a data file through an unbuffered stream, so each read goes
+// straight into its record, and seeks only when a record does not start
+// where the last read ended.
+class RecordReader {
+public:
+    explicit RecordReader(const char* path);
+    explicit operator bool() const { return file_ != nullptr; }
+
+    // Reads up to size bytes at offset into record, which the caller zeroed;
+    // a short read, or an offset beyond reach, leaves the rest as it was.
+    void ReadAt(uint64_t offset, void* record, size_t size);
+
+private:
+    FilePtr file_;
+    uint64_t position_ = 0;
+};
 
 // Deletes the file; true when it is gone afterwards.
 bool RemoveDataFile(const char* path);
 
 // The header at offset 0; a file shorter than a header leaves the rest zero.
-DataFileHeader ReadDataFileHeader(std::FILE* file);
-
-// Reads up to size bytes at offset into record, which the caller zeroed; a
-// short read, or an offset beyond reach, leaves the rest as it was.
-void ReadRecordAt(std::FILE* file, uint64_t offset, void* record, size_t size);
+DataFileHeader ReadDataFileHeader(RecordReader& reader);
 
 // Offset of record i for the header's stride.
 inline uint64_t RecordOffset(const DataFileHeader& header, int32_t i) {
@@ -44,13 +55,13 @@ template <typename Record, typename HeaderOk, typename HandOff>
 int ForEachStoredRecord(const char* path, HeaderOk headerOk, HandOff handOff) {
     int handed = 0;
     try {
-        FilePtr file = OpenForReading(path);
-        if (!file) return 0;
-        const DataFileHeader header = ReadDataFileHeader(file.get());
+        RecordReader reader(path);
+        if (!reader) return 0;
+        const DataFileHeader header = ReadDataFileHeader(reader);
         if (!headerOk(header)) return 0;
         for (int32_t i = 0; i < header.nCount; ++i) {
             std::unique_ptr<Record> record(new Record());
-            ReadRecordAt(file.get(), RecordOffset(header, i), record.get(), sizeof(Record));
+            reader.ReadAt(RecordOffset(header, i), record.get(), sizeof(Record));
             handOff(std::move(record));
             ++handed;
         }

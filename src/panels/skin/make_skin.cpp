@@ -1,5 +1,5 @@
-// Draws the panel skin (260 x 160, 24 bits per pixel) and writes it as a
-// BMP file, so the resource is made from this description at every build
+// Draws the panel skin (260 x 160) and writes it as an 8-bit BMP file with
+// a palette of exactly the colours drawn (a third of the 24-bit size), so the resource is made from this description at every build
 // instead of being kept as an opaque binary.
 //
 //   make_skin OUTPUT.bmp
@@ -40,6 +40,7 @@ public:
         pixels_[y * kWidth + x] = c;
     }
     Rgb Get(int x, int y) const { return pixels_[y * kWidth + x]; }
+    static bool Same(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
     // Mixes `c` into the pixel by `amount` (0 keeps the pixel, 1 replaces it).
     void Blend(int x, int y, Rgb c, double amount) {
@@ -49,9 +50,24 @@ public:
         Set(x, y, Rgb{mix(p.r, c.r), mix(p.g, c.g), mix(p.b, c.b)});
     }
 
+    // Fails when more than 256 colours were drawn: the pixels must come
+    // out exactly as drawn.
     bool WriteBmp(const char* path) const {
-        const uint32_t rowBytes = (kWidth * 3 + 3) & ~3u;
+        std::vector<Rgb> palette;
+        std::vector<uint8_t> indices;
+        indices.reserve(pixels_.size());
+        for (const Rgb& p : pixels_) {
+            size_t i = 0;
+            while (i < palette.size() && !Same(palette[i], p)) ++i;
+            if (i == palette.size()) {
+                if (palette.size() == 256) return false;
+                palette.push_back(p);
+            }
+            indices.push_back(static_cast<uint8_t>(i));
+        }
+        const uint32_t rowBytes = (kWidth + 3) & ~3u;
         const uint32_t imageBytes = rowBytes * kHeight;
+        const uint32_t bitsOffset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
         std::vector<uint8_t> file;
         auto u16 = [&file](uint32_t v) {
             file.push_back(v & 0xFF);
@@ -63,29 +79,30 @@ public:
         };
         // BITMAPFILEHEADER
         u16(0x4D42);
-        u32(14 + 40 + imageBytes);
+        u32(bitsOffset + imageBytes);
         u32(0);
-        u32(14 + 40);
+        u32(bitsOffset);
         // BITMAPINFOHEADER, bottom-up rows, no compression
         u32(40);
         u32(kWidth);
         u32(kHeight);
         u16(1);
-        u16(24);
+        u16(8);
         u32(0);
         u32(imageBytes);
         u32(2835);  // 72 dpi, as most tools write
         u32(2835);
+        u32(static_cast<uint32_t>(palette.size()));
         u32(0);
-        u32(0);
+        for (const Rgb& c : palette) {
+            file.push_back(static_cast<uint8_t>(c.b));
+            file.push_back(static_cast<uint8_t>(c.g));
+            file.push_back(static_cast<uint8_t>(c.r));
+            file.push_back(0);
+        }
         for (int y = kHeight - 1; y >= 0; --y) {
-            for (int x = 0; x < kWidth; ++x) {
-                Rgb p = Get(x, y);
-                file.push_back(static_cast<uint8_t>(p.b));
-                file.push_back(static_cast<uint8_t>(p.g));
-                file.push_back(static_cast<uint8_t>(p.r));
-            }
-            for (uint32_t pad = kWidth * 3; pad < rowBytes; ++pad) file.push_back(0);
+            file.insert(file.end(), indices.begin() + y * kWidth, indices.begin() + (y + 1) * kWidth);
+            for (uint32_t pad = kWidth; pad < rowBytes; ++pad) file.push_back(0);
         }
         std::FILE* out = std::fopen(path, "wb");
         if (!out) return false;
@@ -203,7 +220,7 @@ int main(int argc, char** argv) {
     Canvas canvas;
     DrawSkin(canvas);
     if (!canvas.WriteBmp(argv[1])) {
-        std::fprintf(stderr, "make_skin: cannot write %s\n", argv[1]);
+        std::fprintf(stderr, "make_skin: cannot write %s (or more than 256 colours)\n", argv[1]);
         return 1;
     }
     return 0;
