@@ -4,9 +4,9 @@
 //   elements drawn, all off screen and copied once;
 // - the same paint through the window (WM_PAINT onto the display);
 // - the picture loading alone, and the paint of a tip with a text only.
+// The four take turns run by run, each printed with its spread.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -15,32 +15,25 @@
 #include "panels/mess_panel.h"
 #include "panels/picture_bitmap.h"
 #include "panels/slip_mess_panel.h"
+#include "panels/stat_mess_panel.h"
 #include "support/test_pictures.h"
+#include "wine_bench.h"
 
 namespace {
 
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+struct Case {
+    const char* what;
+    std::function<void()> step;
+    std::vector<double> ms;
+};
 
-void Measure(const char* what, int runs, const std::function<void()>& step) {
-    for (int i = 0; i < 10; ++i) step();  // warm caches and lazy loads
-    std::vector<double> times;
-    times.reserve(runs);
-    for (int i = 0; i < runs; ++i) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        step();
-        QueryPerformanceCounter(&end);
-        times.push_back(Milliseconds(start, end));
-    }
-    std::sort(times.begin(), times.end());
-    double sum = 0;
-    for (double t : times) sum += t;
-    std::printf("%-44s runs %4d  median %7.3f ms  mean %7.3f ms  p95 %7.3f ms  max %7.3f ms\n", what, runs,
-                times[times.size() / 2], sum / times.size(), times[times.size() * 95 / 100], times.back());
+// Warms every case up, then runs them in turn, `runs` times round.
+void MeasureInTurn(std::vector<Case>& cases, int runs) {
+    for (int i = 0; i < 10; ++i)
+        for (Case& c : cases) c.step();  // caches and lazy loads
+    for (int i = 0; i < runs; ++i)
+        for (Case& c : cases) c.ms.push_back(TimeMs(c.step));
+    for (Case& c : cases) ReportSpread(c.what, c.ms);
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
@@ -67,36 +60,46 @@ int main() {
         std::fprintf(stderr, "paint_bench: no JPEG encoder or no temporary folder\n");
         return 1;
     }
-    CSlipMessPanel panel;
-    if (!panel.Create()) {
-        std::fprintf(stderr, "paint_bench: the panel could not be created\n");
+    MakeHostWindow();
+    // One panel shows the tip with a picture, the other the same without.
+    CSlipMessPanel withPicture;
+    CStatMessPanel textOnly;
+    if (!withPicture.Create() || !textOnly.Create()) {
+        std::fprintf(stderr, "paint_bench: the panels could not be created\n");
         return 1;
     }
-    const int runs = 500;
     HDC screen = GetDC(nullptr);
     HDC target = CreateCompatibleDC(screen);
     HBITMAP canvas = CreateCompatibleBitmap(screen, kPanelWidth, kPanelHeight);
     HGDIOBJ old = SelectObject(target, canvas);
 
     std::printf("JPEG of %zu bytes, 100 x 133\n", jpeg.size());
-    Measure("picture loading alone (read, decode, render)", runs, [&] {
-        CPictureBitmap bitmap;
-        bitmap.LoadFile(picture.c_str(), 0);
-    });
-    Show(panel, picture, "Pause a download and pick it up later[]where you left off.");
-    Measure("paint, picture + text + buttons, off screen", runs, [&] { panel.Render(target); });
-    Measure("paint, picture + text + buttons, WM_PAINT", runs, [&] {
-        InvalidateRect(panel.Window(), nullptr, FALSE);
-        UpdateWindow(panel.Window());
-    });
-    Show(panel, "", "Pause a download and pick it up later[]where you left off.");
-    Measure("paint, text + buttons, off screen", runs, [&] { panel.Render(target); });
+    Show(withPicture, picture, "Pause a download and pick it up later[]where you left off.");
+    Show(textOnly, "", "Pause a download and pick it up later[]where you left off.");
+    std::vector<Case> cases{
+        {"picture loading alone (read, decode, render)",
+         [&] {
+             CPictureBitmap bitmap;
+             bitmap.LoadFile(picture.c_str(), 0);
+         },
+         {}},
+        {"paint, picture + text + buttons, off screen", [&] { withPicture.Render(target); }, {}},
+        {"paint, picture + text + buttons, WM_PAINT",
+         [&] {
+             InvalidateRect(withPicture.Window(), nullptr, FALSE);
+             UpdateWindow(withPicture.Window());
+         },
+         {}},
+        {"paint, text + buttons, off screen", [&] { textOnly.Render(target); }, {}},
+    };
+    MeasureInTurn(cases, 500);
 
     SelectObject(target, old);
     DeleteObject(canvas);
     DeleteDC(target);
     ReleaseDC(nullptr, screen);
-    panel.Destroy();
+    withPicture.Destroy();
+    textOnly.Destroy();
     DeleteFileA(picture.c_str());
     return 0;
 }

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kSkinResource = 1004;
 constexpr char kSlidingClass[] = "slipzemtraMessPanelClass";
 constexpr char kStaticClass[] = "statzemtraMessPanelClass";
 // "zemtra" and the word for "tip" in code page 936; never shown, as the
@@ -89,7 +88,7 @@ int32_t CMessPanel::Create() {
         m_boldFont.reset();
         return 0;
     }
-    m_skin.reset(LoadBitmapA(LibraryModule(), MAKEINTRESOURCEA(kSkinResource)));
+    m_skin.Acquire();
     m_arrow = LoadCursor(nullptr, IDC_ARROW);
     m_hand = LoadCursor(nullptr, IDC_HAND);
     m_picture.SetFonts(m_normalFont.get(), m_normalHotFont.get(), m_boldFont.get(), 6, 12);
@@ -122,7 +121,7 @@ void CMessPanel::Destroy() {
         UnregisterClassA(ClassName(), LibraryModule());
         m_classRegistered = false;
     }
-    m_skin.reset();
+    m_skin.Release();
     m_normalFont.reset();
     m_normalHotFont.reset();
     m_boldFont.reset();

@@ -11,6 +11,7 @@
 #include "panels/button_bar.h"
 #include "panels/gdi_object.h"
 #include "panels/picture_drawer.h"
+#include "panels/shared_skin.h"
 #include "panels/text_drawer.h"
 
 class CShowDataList;
@@ -104,7 +105,7 @@ private:
     gdi::Font m_normalFont;
     gdi::Font m_normalHotFont;
     gdi::Font m_boldFont;
-    gdi::Bitmap m_skin;
+    CSharedSkin m_skin;
     HCURSOR m_arrow = nullptr;
     HCURSOR m_hand = nullptr;
     CButtonBar m_buttons;

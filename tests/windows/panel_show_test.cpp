@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 
 #include "panels/full_screen.h"
@@ -24,6 +26,8 @@ protected:
     void SetUp() override {
         PanelTest::SetUp();
         g_clock = platform::Now();
+        // The system clock reads the same seconds since 1970 as time().
+        ASSERT_LE(std::abs(g_clock - static_cast<int32_t>(std::time(nullptr))), 1);
         platform::SetClockForTest(&TestClock);
     }
     void Queue(uint32_t id, const std::string& text) {

@@ -1,0 +1,27 @@
+#include "panels/shared_skin.h"
+
+#include "panels/gdi_object.h"
+#include "panels/library_module.h"
+
+namespace {
+
+constexpr int kSkinResource = 1004;
+gdi::Bitmap g_skin;
+int g_holders = 0;
+
+}  // namespace
+
+void CSharedSkin::Acquire() {
+    if (held_) return;
+    held_ = true;
+    ++g_holders;
+    if (!g_skin) g_skin.reset(LoadBitmapA(LibraryModule(), MAKEINTRESOURCEA(kSkinResource)));
+}
+
+void CSharedSkin::Release() {
+    if (!held_) return;
+    held_ = false;
+    if (--g_holders == 0) g_skin.reset();
+}
+
+HBITMAP CSharedSkin::get() const { return held_ ? g_skin.get() : nullptr; }
