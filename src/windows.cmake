@@ -29,6 +29,14 @@ target_link_libraries(tiprelay PRIVATE tr_win)
 set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # __stdcall exports go out under their plain names, as the .def lists them.
 target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+# The debug information goes into tiprelay.dll.debug beside the DLL: a host
+# that loads the DLL should not pay for reading it in.
+add_custom_command(TARGET tiprelay POST_BUILD
+  COMMAND ${TOOLCHAIN_PREFIX}-objcopy --only-keep-debug $<TARGET_FILE:tiprelay> $<TARGET_FILE:tiprelay>.debug
+  COMMAND ${TOOLCHAIN_PREFIX}-objcopy --strip-debug --add-gnu-debuglink=$<TARGET_FILE:tiprelay>.debug
+          $<TARGET_FILE:tiprelay>
+  WORKING_DIRECTORY $<TARGET_FILE_DIR:tiprelay>
+  COMMENT "Debug information of tiprelay.dll into tiprelay.dll.debug")
 
 # Import libraries: __stdcall callers link against the decorated names,
 # which dlltool -k maps to the DLL's plain export names. The linker's own

@@ -4,18 +4,30 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include <string>
-
 #include "actions/browser.h"
 #include "actions/download_agent.h"
 
 namespace {
 
+// Text in the host's ANSI code page, to be read into a COM string.
+struct Ansi {
+    const char* text;
+};
+
 // Owns one COM string.
 class ComString {
 public:
     explicit ComString(const wchar_t* text) : text_(SysAllocString(text)) {}
-    ComString(const wchar_t* text, UINT length) : text_(SysAllocStringLen(text, length)) {}
+    // Converted straight into the COM string; null when nothing converts.
+    explicit ComString(Ansi ansi) : text_(nullptr) {
+        const int length = MultiByteToWideChar(CP_ACP, 0, ansi.text, -1, nullptr, 0);
+        if (length <= 1) return;
+        text_ = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));  // and room for the NUL
+        if (text_ != nullptr && MultiByteToWideChar(CP_ACP, 0, ansi.text, -1, text_, length) == 0) {
+            SysFreeString(text_);
+            text_ = nullptr;
+        }
+    }
     ~ComString() { SysFreeString(text_); }
     ComString(const ComString&) = delete;
     ComString& operator=(const ComString&) = delete;
@@ -41,22 +53,12 @@ private:
     IDownloadAgent* agent_ = nullptr;
 };
 
-// The address in UTF-16, read in the host's ANSI code page.
-std::wstring FromAnsi(const char* text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
 }  // namespace
 
 void DownloadThroughAgent(const char* url) {
     // An address that does not convert leaves nothing to hand over.
-    const std::wstring wideUrl = FromAnsi(url);
-    if (wideUrl.empty()) return;
+    const ComString address(Ansi{url});
+    if (address.get() == nullptr) return;
     CLSID agentClass;
     if (FAILED(CLSIDFromProgID(kDownloadAgentProgID, &agentClass))) {
         OpenInBrowser(url);
@@ -70,7 +72,6 @@ void DownloadThroughAgent(const char* url) {
         return;
     }
 
-    const ComString address(wideUrl.data(), static_cast<UINT>(wideUrl.size()));
     const ComString referrer(L"");
     const ComString folder(kDownloadAgentFolder);
     const ComString fileName(L"");
