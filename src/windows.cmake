@@ -28,7 +28,9 @@ add_library(tiprelay SHARED api/exports.cpp api/terminate_handler.cpp api/tiprel
 target_link_libraries(tiprelay PRIVATE tr_win)
 set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # __stdcall exports go out under their plain names, as the .def lists them.
-target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+# Sections aligned to pages in the file too, so that a loader can map them
+# from the file instead of copying them into the host's private memory.
+target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at -Wl,--file-alignment,4096)
 # The debug information goes into tiprelay.dll.debug beside the DLL: a host
 # that loads the DLL should not pay for reading it in.
 add_custom_command(TARGET tiprelay POST_BUILD

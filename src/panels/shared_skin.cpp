@@ -15,7 +15,12 @@ void CSharedSkin::Acquire() {
     if (held_) return;
     held_ = true;
     ++g_holders;
-    if (!g_skin) g_skin.reset(LoadBitmapA(LibraryModule(), MAKEINTRESOURCEA(kSkinResource)));
+    // Kept as the resource's own 8-bit section: a quarter of the memory of a
+    // copy in the display's format, and the same colours when copied out.
+    if (!g_skin) {
+        g_skin.reset(static_cast<HBITMAP>(
+            LoadImageA(LibraryModule(), MAKEINTRESOURCEA(kSkinResource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    }
 }
 
 void CSharedSkin::Release() {
