@@ -4,8 +4,10 @@
 // first start in the process), and the kernel handles that later cycles
 // leave behind. Under Wine the private-bytes counter answers 0, so the
 // memory is the process's resident anonymous memory as Linux counts it; on
-// Windows, private bytes. Run beside tiprelay.dll; each run is one fresh
-// process. The host folder is made by a child process of the bench, so that
+// Windows, private bytes. Run beside tiprelay.dll, or name the DLL to load
+// (the release ships it stripped: its debug information would be read in
+// too); each run is one fresh process.
+//   footprint_bench.exe [--dll PATH] The host folder is made by a child process of the bench, so that
 // the picture encoder it uses is not already loaded when the library's
 // picture decoding is measured.
 #include <windows.h>
@@ -126,9 +128,9 @@ struct Stages {
 
 // LoadLibrary, msg_init, a tip with its picture on screen, msg_exit,
 // FreeLibrary; false when the library is missing.
-bool Cycle(Stages* stages) {
+bool Cycle(const std::string& path, Stages* stages) {
     stages->before = AnonymousKb();
-    DllUnderTest dll;
+    DllUnderTest dll(path);
     if (!dll.Loaded()) return false;
     stages->loaded = AnonymousKb();
     dll.msg_init();
@@ -143,8 +145,8 @@ bool Cycle(Stages* stages) {
     return true;
 }
 
-int LoadFreeCycle() {
-    DllUnderTest dll;
+int LoadFreeCycle(const std::string& path) {
+    DllUnderTest dll(path);
     return dll.Loaded() ? 1 : 0;
 }
 
@@ -153,6 +155,7 @@ int LoadFreeCycle() {
 int main(int argc, char** argv) {
     CoInitialize(nullptr);
     if (argc == 2 && std::strcmp(argv[1], "--prepare") == 0) return PrepareHostFolder() ? 0 : 1;
+    const std::string path = argc == 3 && std::strcmp(argv[1], "--dll") == 0 ? argv[2] : "";
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     MakeHostWindow();
@@ -170,7 +173,7 @@ int main(int argc, char** argv) {
     CountProcess();  // opens what the counting itself keeps
     PumpMessages(200);
     Stages first, second;
-    if (!Cycle(&first)) {
+    if (!Cycle(path, &first)) {
         std::printf("footprint: tiprelay.dll not found beside the bench\n");
         return 1;
     }
@@ -180,12 +183,12 @@ int main(int argc, char** argv) {
     PointSettingsAt(refusing.Port());
     PumpMessages(200);
     int handles = CountKernelHandles();
-    Cycle(&second);
+    Cycle(path, &second);
     PumpMessages(200);
     const int leftByStart = CountKernelHandles() - handles;
-    LoadFreeCycle();
+    LoadFreeCycle(path);
     handles = CountKernelHandles();
-    for (int i = 0; i < 10; ++i) LoadFreeCycle();
+    for (int i = 0; i < 10; ++i) LoadFreeCycle(path);
     const int leftByLoads = CountKernelHandles() - handles;
 
     std::printf("footprint: LoadLibrary %+ld KB, msg_init %+ld KB, tip with picture on screen %+ld KB%s\n",

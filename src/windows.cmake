@@ -31,14 +31,6 @@ set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # Sections aligned to pages in the file too, so that a loader can map them
 # from the file instead of copying them into the host's private memory.
 target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at -Wl,--file-alignment,4096)
-# The debug information goes into tiprelay.dll.debug beside the DLL: a host
-# that loads the DLL should not pay for reading it in.
-add_custom_command(TARGET tiprelay POST_BUILD
-  COMMAND ${TOOLCHAIN_PREFIX}-objcopy --only-keep-debug $<TARGET_FILE:tiprelay> $<TARGET_FILE:tiprelay>.debug
-  COMMAND ${TOOLCHAIN_PREFIX}-objcopy --strip-debug --add-gnu-debuglink=$<TARGET_FILE:tiprelay>.debug
-          $<TARGET_FILE:tiprelay>
-  WORKING_DIRECTORY $<TARGET_FILE_DIR:tiprelay>
-  COMMENT "Debug information of tiprelay.dll into tiprelay.dll.debug")
 
 # The library's code is optimised for size: it lives in its host's process,
 # and its paint and start figures are the same at -Os as at -O2.
