@@ -44,7 +44,7 @@ wine_version="$(wine --version 2>/dev/null || echo 'no wine')"
 tr_wine_begin
 spinner=""
 spin_start() {
-  nice -n 19 taskset -c "$(($(nproc) - 1))" sh -c 'while :; do :; done' &
+  chrt --idle 0 taskset -c "$(($(nproc) - 1))" sh -c 'while :; do :; done' &
   spinner=$!
 }
 spin_stop() {
@@ -104,7 +104,7 @@ footprint_kb() {  # pattern of the figure before "KB"
   sed -n "s/.*$1 *+*\(-*[0-9]*\) KB.*/\1/p" "$out/footprint.log" | median
 }
 footprint_row="+$(footprint_kb 'to the tip on screen') KB (LoadLibrary +$(footprint_kb 'LoadLibrary') KB, msg_init +$(footprint_kb 'msg_init') KB, the tip +$(footprint_kb 'picture on screen') KB)"
-handles_left="$(sed -n 's/.*FreeLibrary: \([0-9-]*\)/\1/p' "$out/footprint.log" | median)"
+handles_left="$(sed -n 's/.*start, tip and stop: \([0-9-]*\);.*/\1/p' "$out/footprint.log" | median) per further start, tip and stop; $(sed -n 's/.*FreeLibrary cycles: \([0-9-]*\).*/\1/p' "$out/footprint.log" | median) per 10 LoadLibrary and FreeLibrary cycles"
 dll_bytes="$(stat -c %s "$shipped")"
 dll_imports="$(i686-w64-mingw32-objdump -p "$shipped" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort | paste -sd ' ')"
 
@@ -157,7 +157,7 @@ Command: bench/figures.sh (raw output in $out/).
 | Paint a tip with picture, text and buttons (WM_PAINT) | $(spread_row "$out/paint.log" 'picture + text + buttons, WM_PAINT') | $wine_machine ($paint_state) |
 | Paint a tip without picture (off screen) | $(spread_row "$out/paint.log" 'paint, text + buttons') | $wine_machine ($paint_state) |
 | Anonymous memory a warmed-up host (window, COM, sockets) gives the library, LoadLibrary to a tip with a picture on screen | $footprint_row | | $footprint_runs processes | $wine_machine ($footprint_state) |
-| Kernel handles left after msg_exit and FreeLibrary | $handles_left | | $footprint_runs processes | $wine_machine ($footprint_state) |
+| Kernel handles left behind once a process has loaded the library | $handles_left | | $footprint_runs processes | $wine_machine ($footprint_state) |
 | tiprelay.dll stripped; the DLLs it imports | $dll_bytes bytes; $dll_imports | | | i686-w64-mingw32 |
 | tipserver, answered queries/s (20 tips, 5969 bytes) | $(field "$out/server.log" '^tipserver:' 'tipserver:')/s | | $server_rounds | $machine ($server_state) |
 | nginx stream \`return\` of the same bytes, same load | $(field "$out/server.log" '^nginx stream' 'return:')/s | | $server_rounds | $machine ($server_state) |

@@ -1,6 +1,7 @@
 // Draws the panel skin (260 x 160) and writes it as an 8-bit BMP file with
-// a palette of exactly the colours drawn (a third of the 24-bit size), so the resource is made from this description at every build
-// instead of being kept as an opaque binary.
+// a palette of exactly the colours drawn (a third of the 24-bit size), so
+// the resource is made from this description at every build instead of
+// being kept as an opaque binary.
 //
 //   make_skin OUTPUT.bmp
 #include <cmath>
