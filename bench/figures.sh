@@ -95,6 +95,8 @@ for i in $(seq 1 "$footprint_runs"); do
     say "footprint run $i failed"
 done
 spin_stop
+# Wine's console ends its lines with CR LF.
+sed -i 's/\r$//' "$out/exit.log" "$out/paint.log" "$out/footprint.log"
 # "median | p10–p90 a–b ms, max c ms | runs" of the line matching `pattern`.
 spread_row() {  # file pattern
   grep -m1 -- "$2" "$1" | sed -n 's/.*median *\([0-9.]*\) ms *p10 *\([0-9.]*\) *p90 *\([0-9.]*\) *min *[0-9.]* *max *\([0-9.]*\) ms *(\([0-9]*\) runs).*/\1 ms | p10–p90 \2–\3 ms, max \4 ms | \5/p'
@@ -117,6 +119,7 @@ say "soak: $soak_cycles cycles of $soak_shows shows (takes a while)"
 soak_state="$(state)"
 bench/soak.sh --cycles "$soak_cycles" --shows "$soak_shows" --every 50 --tipserver "$native/bin/tipserver" \
   --winbin "$windows/bin" >"$out/soak.log" 2>&1 || say "the soak reported a failure: see $out/soak.log"
+sed -i 's/\r$//' "$out/soak.log"
 # "handles 48 -> 48, GDI objects 64 -> 64, ..." from the start and end lines.
 soak_counts() {
   local start end
