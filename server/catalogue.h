@@ -73,6 +73,9 @@ struct CatalogueOptions {
 struct CatalogueLoad {
     std::shared_ptr<const Catalogue> catalogue;  // null when there is any problem
     std::vector<CatalogueProblem> problems;
+    // A file could not be read (rather than said something wrong): worth
+    // trying again without a change.
+    bool read_failed = false;
 };
 
 // Parses and checks catalogue JSON; pictures named by file are read from

@@ -2,6 +2,7 @@
 // page, checks them against the record's fields, reads the pictures and
 // encodes every tip into the bytes it travels as.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -27,6 +28,7 @@ public:
           problems_(problems) {}
 
     bool EncodingKnown() const { return encoder_.IsValid(); }
+    bool ReadFailed() const { return read_failed_; }
 
     // Builds one tip; false when any of its fields was refused.
     bool Build(const CatalogueEntry& entry, ServedTip& tip) {
@@ -99,13 +101,18 @@ private:
         if (catalogue_.pictures.count(picture) == 0) {
             ServedPicture served;
             std::string error;
-            if (!LoadPictureFile(picture_dir_, picture, served, error)) {
+            const PictureLoad result = LoadPictureFile(picture_dir_, picture, served, error);
+            if (result != PictureLoad::kLoaded) {
+                read_failed_ = read_failed_ || result == PictureLoad::kUnreadable;
                 Fail("picture", error);
                 return {};
             }
             catalogue_.pictures.emplace(picture, std::move(served));
         }
-        return PictureUrl(options_.public_url, picture);
+        std::string url = PictureUrl(options_.public_url, picture);
+        // Clients fetch pictures over http:// and https:// only.
+        if (!IsPictureAddress(url)) Fail("picture", "address " + url + " is not http:// or https:// (check the public URL)");
+        return url;
     }
 
     void BuildButton(const CatalogueButtonEntry& button, size_t i, TipButton& out) {
@@ -123,6 +130,7 @@ private:
     const std::string& picture_dir_;
     TextEncoder encoder_;
     Catalogue& catalogue_;
+    bool read_failed_ = false;
     std::vector<CatalogueProblem>& problems_;
     const CatalogueEntry* entry_ = nullptr;
     bool ok_ = true;
@@ -191,6 +199,7 @@ CatalogueLoad ParseCatalogue(const std::string& json_text, const std::string& pi
     }
     std::sort(catalogue->tips.begin(), catalogue->tips.end(), ServedBefore);
     CheckStampGroups(catalogue->tips, load.problems);
+    load.read_failed = builder.ReadFailed();
     if (!load.problems.empty()) return load;
     for (size_t i = 0; i < catalogue->tips.size(); ++i) catalogue->index_by_id[catalogue->tips[i].id] = i;
     load.catalogue = std::move(catalogue);
@@ -203,12 +212,14 @@ std::string CatalogueFolder(const std::string& path) {
 }
 
 CatalogueLoad LoadCatalogueFile(const std::string& path, const CatalogueOptions& options) {
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     if (in) text << in.rdbuf();
     if (!in) {
         CatalogueLoad load;
-        load.problems.push_back({"", "", "cannot read " + path});
+        load.problems.push_back({"", "", "cannot read " + path + ": " + std::strerror(errno)});
+        load.read_failed = true;
         return load;
     }
     return ParseCatalogue(text.str(), CatalogueFolder(path), options);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 
 namespace tipserver {
@@ -24,14 +25,26 @@ std::shared_ptr<const Catalogue> CatalogueSource::Current() const { return std::
 
 CatalogueLoad CatalogueSource::Load() {
     options_.now = static_cast<int64_t>(std::time(nullptr));
-    return LoadCatalogueFile(path_, options_);
+    const auto started = std::chrono::steady_clock::now();
+    CatalogueLoad load = LoadCatalogueFile(path_, options_);
+    load_seconds_.store(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
+                        std::memory_order_relaxed);
+    return load;
+}
+
+void CatalogueSource::Take(std::shared_ptr<const Catalogue> catalogue) {
+    std::atomic_store(&current_, std::move(catalogue));
+    generation_.fetch_add(1, std::memory_order_relaxed);
+    loaded_at_.store(options_.now, std::memory_order_relaxed);
+    retry_ = false;
+    last_refusal_.clear();
 }
 
 bool CatalogueSource::LoadInitial(std::vector<CatalogueProblem>& problems) {
     CatalogueLoad load = Load();
     problems = load.problems;
     if (!load.catalogue) return false;
-    std::atomic_store(&current_, load.catalogue);
+    Take(load.catalogue);
     loaded_fingerprint_ = seen_fingerprint_ = Fingerprint();
     return true;
 }
@@ -39,15 +52,27 @@ bool CatalogueSource::LoadInitial(std::vector<CatalogueProblem>& problems) {
 void CatalogueSource::Reload(const char* reason) {
     // Taken before loading, so a change during the load is seen next time.
     const std::string before = Fingerprint();
+    const bool retrying = retry_;
     CatalogueLoad load = Load();
     if (!load.catalogue) {
-        for (const CatalogueProblem& problem : load.problems) log_.Write("catalogue problem: " + problem.ToString());
-        log_.Write("catalogue reload (" + std::string(reason) + ") refused, " + std::to_string(load.problems.size()) +
-                   " problems; still serving the previous catalogue");
+        reload_failures_.fetch_add(1, std::memory_order_relaxed);
+        std::string refusal;
+        for (const CatalogueProblem& problem : load.problems) refusal += "catalogue problem: " + problem.ToString() + "\n";
+        // A read that failed is tried again at the next look; while it keeps
+        // failing the same way, the log says so once.
+        if (!retrying || refusal != last_refusal_) {
+            for (const CatalogueProblem& problem : load.problems) log_.Write("catalogue problem: " + problem.ToString());
+            log_.Write("catalogue reload (" + std::string(reason) + ") refused, " +
+                       std::to_string(load.problems.size()) + " problems; " +
+                       (load.read_failed ? "trying again at the next look; " : "") +
+                       "still serving the previous catalogue");
+        }
+        last_refusal_ = refusal;
+        retry_ = load.read_failed;
         loaded_fingerprint_ = before;
         return;
     }
-    std::atomic_store(&current_, load.catalogue);
+    Take(load.catalogue);
     loaded_fingerprint_ = Fingerprint();
     log_.Write("catalogue reloaded (" + std::string(reason) + "): " + std::to_string(load.catalogue->tips.size()) +
                " tips, " + std::to_string(load.catalogue->pictures.size()) + " pictures");
@@ -57,7 +82,7 @@ void CatalogueSource::Poll() {
     const std::string now = Fingerprint();
     const bool settled = now == seen_fingerprint_;
     seen_fingerprint_ = now;
-    if (settled && now != loaded_fingerprint_) Reload("file changed");
+    if (settled && (now != loaded_fingerprint_ || retry_)) Reload(retry_ ? "retry after a read error" : "file changed");
 }
 
 std::string CatalogueSource::Fingerprint() const {

@@ -1,9 +1,12 @@
 // The catalogue the server answers from, and its reloading: on request
 // (SIGHUP) or when the catalogue file or one of its pictures has changed and
 // then stayed unchanged for one look. A catalogue with any problem is not
-// taken; the one before keeps serving and the log says why.
+// taken; the one before keeps serving and the log says why. A file that
+// could not be read (out of descriptors, say) is tried again at each look.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,12 +32,20 @@ public:
     // Loads the file again now; `reason` goes into the log line.
     void Reload(const char* reason);
 
-    // Reloads when the files have changed and have settled since the last look.
+    // Reloads when the files have changed and have settled since the last
+    // look, or when the last load could not read them.
     void Poll();
+
+    // For the metrics; safe from any thread.
+    uint64_t Generation() const { return generation_.load(std::memory_order_relaxed); }
+    uint64_t ReloadFailures() const { return reload_failures_.load(std::memory_order_relaxed); }
+    double LoadSeconds() const { return load_seconds_.load(std::memory_order_relaxed); }
+    int64_t LoadedAt() const { return loaded_at_.load(std::memory_order_relaxed); }
 
 private:
     std::string Fingerprint() const;
     CatalogueLoad Load();
+    void Take(std::shared_ptr<const Catalogue> catalogue);
 
     const std::string path_;
     CatalogueOptions options_;
@@ -42,6 +53,12 @@ private:
     std::shared_ptr<const Catalogue> current_;
     std::string loaded_fingerprint_;
     std::string seen_fingerprint_;
+    bool retry_ = false;
+    std::string last_refusal_;
+    std::atomic<uint64_t> generation_{0};
+    std::atomic<uint64_t> reload_failures_{0};
+    std::atomic<double> load_seconds_{0};
+    std::atomic<int64_t> loaded_at_{0};
 };
 
 }  // namespace tipserver

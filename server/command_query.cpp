@@ -1,7 +1,5 @@
 // tipserver query HOST:PORT: sends one query as a client would and prints
 // what the client's own decoder makes of the answer.
-#include <asio.hpp>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -9,6 +7,7 @@
 
 #include "command_line.h"
 #include "host_port.h"
+#include "net.h"
 #include "platform/platform.h"
 #include "protocol/byte_order.h"
 #include "protocol/query_new_mess.h"
@@ -41,7 +40,7 @@ bool Exchange(const HostPort& server, const std::vector<uint8_t>& query, std::ve
     bool done = false;
     std::function<void()> read_more = [&] {
         socket.async_read_some(asio::buffer(answer.data() + received, answer.size() - received),
-                               [&](const asio::error_code& ec, size_t n) {
+                               [&](const error_code& ec, size_t n) {
                                    received += n;
                                    // Like a client: stop at the close or when the buffer is full.
                                    if (ec || received == answer.size()) {
@@ -51,17 +50,17 @@ bool Exchange(const HostPort& server, const std::vector<uint8_t>& query, std::ve
                                    read_more();
                                });
     };
-    resolver.async_resolve(server.host, std::to_string(server.port), [&](const asio::error_code& ec, auto results) {
+    resolver.async_resolve(server.host, std::to_string(server.port), [&](const error_code& ec, auto results) {
         if (ec) {
             error = "cannot resolve " + server.host + ": " + ec.message();
             return;
         }
-        asio::async_connect(socket, results, [&](const asio::error_code& ec2, const auto&) {
+        asio::async_connect(socket, results, [&](const error_code& ec2, const auto&) {
             if (ec2) {
                 error = "cannot connect to " + server.ToString() + ": " + ec2.message();
                 return;
             }
-            asio::async_write(socket, asio::buffer(query), [&](const asio::error_code& ec3, size_t) {
+            asio::async_write(socket, asio::buffer(query), [&](const error_code& ec3, size_t) {
                 if (ec3) {
                     error = "sending failed: " + ec3.message();
                     return;

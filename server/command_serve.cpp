@@ -1,29 +1,85 @@
 // tipserver serve: answers queries and serves pictures until SIGINT or
 // SIGTERM; SIGHUP, or a change of the files, reloads the catalogue.
-#include <asio.hpp>
-
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <optional>
 
 #include "catalogue_source.h"
 #include "command_line.h"
+#include "connection_caps.h"
 #include "host_port.h"
+#include "http_server.h"
 #include "log_sink.h"
-#include "picture_server.h"
+#include "metrics_page.h"
+#include "net.h"
+#include "picture_handler.h"
 #include "tips_server.h"
+#include "trouble_summary.h"
 
 namespace tipserver {
 namespace {
 
 constexpr auto kLookEvery = std::chrono::milliseconds(1000);
+constexpr int kSummaryEveryLooks = 5;
 
 bool IsWildcard(const std::string& host) { return host == "0.0.0.0" || host == "::"; }
 
-// Runs until a stop signal; looks at the catalogue files once a second.
-void RunUntilStopped(CatalogueSource& source, LogSink& log) {
-    asio::io_context control(1);
-    asio::signal_set signals(control, SIGINT, SIGTERM, SIGHUP);
-    std::function<void(const asio::error_code&, int)> on_signal = [&](const asio::error_code& error, int number) {
+struct ServeOptions {
+    HostPort listen;
+    HostPort http_listen;
+    std::optional<HostPort> metrics_listen;
+    unsigned threads = 0;
+    ConnectionCaps caps;
+    std::chrono::milliseconds query_timeout{10000};
+    std::chrono::milliseconds http_timeout{10000};
+    std::chrono::milliseconds keep_alive{5000};
+    size_t log_queue_bytes = kDefaultLogQueueBytes;
+};
+
+bool ReadOptions(const CommandLine& args, ServeOptions& out) {
+    const auto listen = ParseHostPort(args.Get("listen", "127.0.0.1:5200"));
+    const auto http_listen = ParseHostPort(args.Get("http-listen", "127.0.0.1:8080"));
+    if (!listen || !http_listen) return false;
+    out.listen = *listen;
+    out.http_listen = *http_listen;
+    if (args.Has("metrics-listen")) {
+        out.metrics_listen = ParseHostPort(args.Get("metrics-listen", ""));
+        if (!out.metrics_listen) return false;
+    }
+    struct NumberOption {
+        const char* name;
+        unsigned long long max;
+        unsigned long long value;
+    };
+    NumberOption numbers[] = {{"threads", 256, 0},
+                              {"max-connections", 1000000, out.caps.query},
+                              {"max-http-connections", 1000000, out.caps.picture},
+                              {"query-timeout", 3600, 10},
+                              {"http-timeout", 3600, 10},
+                              {"keep-alive", 3600, 5},
+                              {"log-queue-kib", 1024 * 1024, out.log_queue_bytes / 1024}};
+    for (NumberOption& number : numbers) {
+        if (args.Has(number.name) && (!ParseNumber(args.Get(number.name, ""), number.max, number.value) ||
+                                      (number.value == 0 && number.name != std::string("threads") &&
+                                       number.name != std::string("keep-alive"))))
+            return false;
+    }
+    out.threads = static_cast<unsigned>(numbers[0].value);
+    out.caps.query = numbers[1].value;
+    out.caps.picture = numbers[2].value;
+    out.query_timeout = std::chrono::seconds(numbers[3].value);
+    out.http_timeout = std::chrono::seconds(numbers[4].value);
+    out.keep_alive = std::chrono::seconds(numbers[5].value);
+    out.log_queue_bytes = static_cast<size_t>(numbers[6].value) * 1024;
+    return true;
+}
+
+// Runs until a stop signal; looks at the catalogue files once a second and
+// writes the summary of unanswered connections every few looks.
+void RunUntilStopped(asio::io_context& control, asio::signal_set& signals, CatalogueSource& source,
+                     TroubleSummary& trouble, LogSink& log) {
+    std::function<void(const error_code&, int)> on_signal = [&](const error_code& error, int number) {
         if (error) return;
         if (number == SIGHUP) {
             source.Reload("SIGHUP");
@@ -36,10 +92,14 @@ void RunUntilStopped(CatalogueSource& source, LogSink& log) {
     signals.async_wait(on_signal);
 
     asio::steady_timer timer(control);
-    std::function<void(const asio::error_code&)> on_tick = [&](const asio::error_code& error) {
+    int looks = 0;
+    std::function<void(const error_code&)> on_tick = [&](const error_code& error) {
         if (error) return;
         source.Poll();
-        log.Flush();
+        if (++looks % kSummaryEveryLooks == 0) {
+            const std::string line = trouble.TakeLine();
+            if (!line.empty()) log.Write(line);
+        }
         timer.expires_after(kLookEvery);
         timer.async_wait(on_tick);
     };
@@ -51,41 +111,62 @@ void RunUntilStopped(CatalogueSource& source, LogSink& log) {
 }  // namespace
 
 int RunServe(int argc, char** argv) {
+    // First of all: a SIGHUP or SIGTERM from here on waits for the loop
+    // below instead of ending the process with its default action.
+    asio::io_context control(1);
+    asio::signal_set signals(control, SIGINT, SIGTERM, SIGHUP);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int64_t start_time = static_cast<int64_t>(std::time(nullptr));
+
     CommandLine args;
     std::string error;
     if (!ParseCommandLine(argc, argv, 2,
-                          {"catalogue", "listen", "http-listen", "public-url", "encoding", "threads"}, args, error) ||
+                          {"catalogue", "listen", "http-listen", "metrics-listen", "public-url", "encoding", "threads",
+                           "max-connections", "max-http-connections", "query-timeout", "http-timeout", "keep-alive",
+                           "log-queue-kib"},
+                          args, error) ||
         !args.positional.empty() || !args.Has("catalogue")) {
         std::fprintf(stderr, "tipserver serve: %s\n", error.empty() ? "--catalogue FILE is required" : error.c_str());
         return 1;
     }
-    const auto listen = ParseHostPort(args.Get("listen", "127.0.0.1:5200"));
-    const auto http_listen = ParseHostPort(args.Get("http-listen", "127.0.0.1:8080"));
-    unsigned long long threads = 0;
-    if (!listen || !http_listen || (args.Has("threads") && !ParseNumber(args.Get("threads", ""), 256, threads))) {
-        std::fputs("tipserver serve: --listen and --http-listen take HOST:PORT, --threads a number\n", stderr);
+    ServeOptions options;
+    if (!ReadOptions(args, options)) {
+        std::fputs("tipserver serve: --listen, --http-listen and --metrics-listen take HOST:PORT; --threads, "
+                   "--max-connections, --max-http-connections, --query-timeout, --http-timeout, --keep-alive and "
+                   "--log-queue-kib a number\n",
+                   stderr);
         return 1;
     }
-    if (!args.Has("public-url") && IsWildcard(http_listen->host)) {
+    if (!args.Has("public-url") && IsWildcard(options.http_listen.host)) {
         std::fputs("tipserver serve: with --http-listen on every address, say --public-url (the address clients "
                    "fetch pictures from)\n",
                    stderr);
         return 1;
     }
-    std::signal(SIGPIPE, SIG_IGN);
+    const DescriptorLimit descriptors = RaiseDescriptorLimit();
+    if (!options.metrics_listen) options.caps.metrics = 0;
+    const ConnectionCaps caps = FitCaps(options.caps, descriptors.soft);
 
-    LogSink log;
-    CatalogueOptions options;
-    options.encoding = args.Get("encoding", "CP936");
-    CatalogueSource source(args.Get("catalogue", ""), options, log);
+    LogSink log(2, options.log_queue_bytes);
+    TroubleSummary trouble;
+    CatalogueOptions catalogue_options;
+    catalogue_options.encoding = args.Get("encoding", "CP936");
+    CatalogueSource source(args.Get("catalogue", ""), catalogue_options, log);
 
-    PictureServer pictures(source, log);
-    if (!pictures.Bind(http_listen->host, http_listen->port, error)) {
+    HttpServerConfig picture_config;
+    picture_config.name = "picture";
+    picture_config.host = options.http_listen.host;
+    picture_config.port = options.http_listen.port;
+    picture_config.max_connections = caps.picture;
+    picture_config.request_timeout = picture_config.write_timeout = options.http_timeout;
+    picture_config.idle_timeout = options.keep_alive;
+    HttpServer pictures(picture_config, PictureHandler(source), log, trouble);
+    if (!pictures.Bind(error)) {
         std::fprintf(stderr, "tipserver serve: %s\n", error.c_str());
         return 3;
     }
-    HostPort http_bound = *http_listen;
-    http_bound.port = static_cast<uint16_t>(pictures.LocalPort());
+    HostPort http_bound = options.http_listen;
+    http_bound.port = pictures.LocalPort();
     const std::string public_url = args.Get("public-url", "http://" + http_bound.ToString());
     source.SetPublicUrl(public_url);
 
@@ -97,29 +178,65 @@ int RunServe(int argc, char** argv) {
     }
 
     TipsServerConfig config;
-    config.host = listen->host;
-    config.port = listen->port;
-    config.threads = static_cast<unsigned>(threads);
-    TipsServer tips(config, source, log);
+    config.host = options.listen.host;
+    config.port = options.listen.port;
+    config.threads = options.threads;
+    config.query_timeout = config.write_timeout = options.query_timeout;
+    config.max_connections = caps.query;
+    TipsServer tips(config, source, log, trouble);
     if (!tips.Bind(error)) {
         std::fprintf(stderr, "tipserver serve: %s\n", error.c_str());
         return 3;
     }
+
+    std::unique_ptr<HttpServer> metrics;
+    if (options.metrics_listen) {
+        HttpServerConfig metrics_config;
+        metrics_config.name = "metrics";
+        metrics_config.host = options.metrics_listen->host;
+        metrics_config.port = options.metrics_listen->port;
+        metrics_config.max_connections = caps.metrics;
+        metrics_config.log_requests = false;
+        metrics = std::make_unique<HttpServer>(
+            metrics_config, MetricsHandler({tips, pictures, source, log, start_time}), log, trouble);
+        if (!metrics->Bind(error)) {
+            std::fprintf(stderr, "tipserver serve: %s\n", error.c_str());
+            return 3;
+        }
+    }
+
     const auto catalogue = source.Current();
     log.Write("catalogue loaded: " + std::to_string(catalogue->tips.size()) + " tips, " +
               std::to_string(catalogue->pictures.size()) + " pictures, panel interval " +
               std::to_string(catalogue->panel_interval_minutes) + " minutes");
+    log.Write("limits: descriptors=" + std::to_string(descriptors.soft) + " (soft was " +
+              std::to_string(descriptors.soft_before) + ", hard " + std::to_string(descriptors.hard) +
+              ") query_connections=" + std::to_string(caps.query) + " picture_connections=" +
+              std::to_string(caps.picture) + " metrics_connections=" + std::to_string(caps.metrics) +
+              " query_timeout_s=" + std::to_string(options.query_timeout.count() / 1000) +
+              " http_header_bytes=" + std::to_string(picture_config.header_limit) + " http_timeout_s=" +
+              std::to_string(options.http_timeout.count() / 1000) + " keep_alive_s=" +
+              std::to_string(options.keep_alive.count() / 1000) + " log_queue_kib=" +
+              std::to_string(options.log_queue_bytes / 1024));
     log.Write("listening tips=" + tips.LocalAddress());
     log.Write("listening pictures=http://" + http_bound.ToString() + " public_url=" + public_url);
+    if (metrics) {
+        HostPort metrics_bound = *options.metrics_listen;
+        metrics_bound.port = metrics->LocalPort();
+        log.Write("listening metrics=http://" + metrics_bound.ToString() + "/metrics");
+    }
     log.Flush();
 
     pictures.Start();
     tips.Start();
-    RunUntilStopped(source, log);
+    if (metrics) metrics->Start();
+    RunUntilStopped(control, signals, source, trouble, log);
+    if (metrics) metrics->Stop();
     tips.Stop();
     pictures.Stop();
+    const std::string last = trouble.TakeLine();
+    if (!last.empty()) log.Write(last);
     log.Write("stopped");
-    log.Flush();
     return 0;
 }
 

@@ -11,6 +11,8 @@ const char kUsage[] =
     "usage:\n"
     "  tipserver serve --catalogue FILE [--listen 127.0.0.1:5200] [--http-listen 127.0.0.1:8080]\n"
     "                  [--public-url http://HOST:PORT] [--encoding CP936] [--threads N]\n"
+    "                  [--metrics-listen HOST:PORT] [--max-connections 10000] [--max-http-connections 1024]\n"
+    "                  [--query-timeout 10] [--http-timeout 10] [--keep-alive 5] [--log-queue-kib 1024]\n"
     "  tipserver check FILE [--encoding CP936] [--public-url http://HOST:PORT]\n"
     "  tipserver query HOST:PORT [--user U] [--pid P] [--last-time N] [--message-id N] [--encoding CP936]\n"
     "  tipserver --version\n";

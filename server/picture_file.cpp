@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -32,36 +34,37 @@ bool IsPictureAddress(const std::string& picture) {
     return StartsWith(picture, "http://") || StartsWith(picture, "https://");
 }
 
-bool LoadPictureFile(const std::string& dir, const std::string& name, ServedPicture& out, std::string& error) {
+PictureLoad LoadPictureFile(const std::string& dir, const std::string& name, ServedPicture& out, std::string& error) {
     if (!IsPlainFileName(name)) {
         error = "\"" + name + "\" is neither an http:// address nor a plain file name in the catalogue's folder";
-        return false;
+        return PictureLoad::kRefused;
     }
     const std::string path = dir + "/" + name;
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "no file " + path;
-        return false;
+        return PictureLoad::kRefused;
     }
     if (static_cast<uint64_t>(st.st_size) > kMaxPictureBytes) {
         error = path + " is " + std::to_string(st.st_size) + " bytes, at most " + std::to_string(kMaxPictureBytes);
-        return false;
+        return PictureLoad::kRefused;
     }
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    errno = 0;
+    if (in) bytes << in.rdbuf();
     if (!in) {
-        error = "cannot read " + path;
-        return false;
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return PictureLoad::kUnreadable;
     }
     out.bytes = bytes.str();
     const char* type = SniffContentType(out.bytes);
     if (type == nullptr) {
         error = path + " is not a GIF, JPEG or BMP picture (clients show no other format)";
-        return false;
+        return PictureLoad::kRefused;
     }
     out.content_type = type;
-    return true;
+    return PictureLoad::kLoaded;
 }
 
 std::string PictureUrl(const std::string& public_url, const std::string& name) {

@@ -14,9 +14,12 @@ constexpr size_t kMaxPictureBytes = 4 * 1024 * 1024;
 // True for a picture given as an address rather than a file name.
 bool IsPictureAddress(const std::string& picture);
 
+enum class PictureLoad { kLoaded, kRefused, kUnreadable };
+
 // Reads `dir`/`name` and checks that it is a GIF, JPEG or BMP picture, the
-// formats clients load. On failure returns false with the reason in `error`.
-bool LoadPictureFile(const std::string& dir, const std::string& name, ServedPicture& out, std::string& error);
+// formats clients load. On failure gives the reason in `error`; kUnreadable
+// when reading failed (out of descriptors, say), which may pass.
+PictureLoad LoadPictureFile(const std::string& dir, const std::string& name, ServedPicture& out, std::string& error);
 
 // The address of a served picture: the public base, a slash, the file name
 // with every byte outside the unreserved set percent-encoded.

@@ -1,5 +1,7 @@
 #include "query_connection.h"
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <cstdio>
@@ -24,9 +26,9 @@ std::string PeerName(const asio::ip::tcp::endpoint& peer) {
 }  // namespace
 
 QueryConnection::QueryConnection(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& peer,
-                                 ServerContext& context, ConnectionDeadlines& deadlines)
-    : socket_(std::move(socket)), context_(context), deadlines_(deadlines),
-      started_(std::chrono::steady_clock::now()), peer_(PeerName(peer)) {
+                                 ServerContext& context, ConnectionDeadlines& deadlines, QueryCounters& counters)
+    : socket_(std::move(socket)), context_(context), deadlines_(deadlines), counters_(counters),
+      started_(std::chrono::steady_clock::now()), peer_(peer) {
     ++context_.live_connections;
     deadlines_.Add(this);
 }
@@ -37,45 +39,41 @@ QueryConnection::~QueryConnection() {
 }
 
 void QueryConnection::Start() {
-    SetDeadline(context_.config.query_timeout, "no complete query in time");
+    SetDeadline(context_.config.query_timeout);
     ReadMore();
 }
 
-void QueryConnection::SetDeadline(std::chrono::milliseconds after, const char* reason) {
-    deadline_ = ConnectionDeadlines::Clock::now() + after;
-    deadline_reason_ = reason;
-}
-
 void QueryConnection::ReadMore() {
+    // The buffer grows with what has arrived, not with what the header
+    // announces: a stalled client holds little.
     if (received_ == in_.size()) {
         const size_t grown = in_.empty() ? kFirstReadBytes : in_.size() * 2;
         in_.resize(std::min(grown, context_.config.max_query_bytes));
     }
     socket_.async_read_some(asio::buffer(in_.data() + received_, in_.size() - received_),
-                            [self = shared_from_this()](const asio::error_code& error, size_t bytes) {
+                            [self = shared_from_this()](const error_code& error, size_t bytes) {
                                 self->OnRead(error, bytes);
                             });
 }
 
-void QueryConnection::OnRead(const asio::error_code& error, size_t bytes) {
+void QueryConnection::OnRead(const error_code& error, size_t bytes) {
     if (finished_) return;
     if (error) {
-        Drop(error == asio::error::eof ? "closed before a complete query" : "read failed");
+        Drop(QueryOutcome::kClosedEarly, error == asio::error::eof ? "closed_early" : "read_failed");
         return;
     }
     received_ += bytes;
     const FrameStatus frame = CheckQueryFrame(in_.data(), received_, context_.config.max_query_bytes);
     switch (frame.state) {
         case FrameState::kNeedMore:
-            // Room for the whole packet at once once its length is known.
-            if (frame.total > in_.size()) in_.resize(frame.total);
             ReadMore();
             return;
         case FrameState::kTooLarge:
-            Drop("query larger than allowed");
+            Drop(QueryOutcome::kRefusedFraming, "too_large");
             return;
         case FrameState::kUnreadable:
         case FrameState::kComplete:
+            junk_ = frame.state == FrameState::kComplete ? received_ - frame.total : 0;
             Answer(frame.state == FrameState::kComplete ? frame.total : 0);
             return;
     }
@@ -86,7 +84,7 @@ void QueryConnection::Answer(size_t total) {
     const uint32_t sequence = received_ >= 8 ? LoadBigEndian32(in_.data() + 4) : 0;
     if (total == 0 || !ReadQueryPacket(in_.data(), total, query)) {
         EncodeErrorAnswer(kUnreadableQueryCode, sequence, out_);
-        Write("unreadable peer=" + peer_ + " received=" + std::to_string(received_));
+        Send(QueryOutcome::kErrorAnswer, {});
         return;
     }
     const std::shared_ptr<const Catalogue> catalogue = context_.catalogue.Current();
@@ -96,62 +94,120 @@ void QueryConnection::Answer(size_t total) {
     request.message_id = query.messageId;
     const AnswerPlan plan = PlanAnswer(*catalogue, request, static_cast<int64_t>(std::time(nullptr)));
     EncodeAnswer(*catalogue, plan, sequence, out_);
+    tips_ = plan.tips.size();
 
-    std::string line = "query peer=" + peer_ + " user=\"" + EscapeForLog(query.userName) + "\" pid=\"" +
+    std::string line = "query peer=" + PeerName(peer_) + " user=\"" + EscapeForLog(query.userName) + "\" pid=\"" +
                        EscapeForLog(query.pid) + "\" last_time=" + std::to_string(query.lastTime) +
                        " message_id=" + std::to_string(query.messageId) + " tips=" + std::to_string(plan.tips.size());
     if (plan.left_out != 0) {
         line += " left_out=" + std::to_string(plan.left_out) + " first_left_out=" + std::to_string(plan.first_left_out);
     }
     line += " answer_last_time=" + std::to_string(plan.last_time);
-    Write(std::move(line));
+    Send(QueryOutcome::kAnswered, std::move(line));
 }
 
-void QueryConnection::Write(std::string log_line) {
-    SetDeadline(context_.config.write_timeout, "answer not taken in time");
+void QueryConnection::Send(QueryOutcome outcome, std::string log_line) {
+    SetDeadline(context_.config.write_timeout);
+    outcome_ = outcome;
     log_line_ = std::move(log_line);
+    sending_ = true;
     SendMore();
 }
 
 void QueryConnection::SendMore() {
-    // "More follows": the kernel holds the last piece until the close, which
-    // then leaves in the same segment as the end of the connection. One
+    // "More follows": the kernel holds the last piece until the shutdown,
+    // which then leaves in the same segment as the end of the stream. One
     // segment fewer for both sides of every exchange.
     socket_.async_send(asio::buffer(out_.data() + sent_, out_.size() - sent_), MSG_MORE,
-                       [self = shared_from_this()](const asio::error_code& error, size_t bytes) {
+                       [self = shared_from_this()](const error_code& error, size_t bytes) {
                            if (self->finished_) return;
                            self->sent_ += bytes;
                            if (!error && self->sent_ < self->out_.size()) {
                                self->SendMore();
                                return;
                            }
-                           self->Finish(error);
+                           self->Sent(error);
                        });
 }
 
-void QueryConnection::Finish(const asio::error_code& error) {
-    finished_ = true;
-    // The close sends the end of the answer: the client reads until it.
-    asio::error_code ignored;
-    socket_.close(ignored);
-    char tail[64];
-    std::snprintf(tail, sizeof tail, " bytes=%zu ms=%.2f%s", out_.size(), ElapsedMs(), error ? " write_failed" : "");
-    context_.log.Write(log_line_ + tail);
+void QueryConnection::Sent(const error_code& error) {
+    handled_ns_ = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                            std::chrono::steady_clock::now() - started_)
+                                            .count());
+    if (error) {
+        Drop(QueryOutcome::kClosedEarly, "answer_not_taken");
+        return;
+    }
+    // The end of the answer is the end of the stream. Then read until the
+    // client closes: closing with its bytes unread would reset the
+    // connection and could destroy the answer before the client reads it.
+    error_code ignored;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    Drain();
 }
 
-void QueryConnection::Drop(const char* reason) {
+void QueryConnection::Drain() {
+    socket_.async_read_some(asio::buffer(in_), [self = shared_from_this()](const error_code& error, size_t bytes) {
+        if (self->finished_) return;
+        self->junk_ += bytes;
+        if (error) {
+            self->Finish();
+            return;
+        }
+        self->Drain();
+    });
+}
+
+void QueryConnection::Finish() {
+    finished_ = true;
+    Close(false);
+    counters_.Count(outcome_, handled_ns_);
+    Bump(counters_.tips_sent, tips_);
+    Bump(counters_.bytes_sent, out_.size());
+    if (log_line_.empty()) {
+        context_.trouble.Record("unreadable", peer_.address().to_string());
+        return;
+    }
+    char tail[80];
+    std::snprintf(tail, sizeof tail, " bytes=%zu ms=%.2f", out_.size(), static_cast<double>(handled_ns_) / 1e6);
+    log_line_ += tail;
+    if (junk_ != 0) log_line_ += " junk_after_query=" + std::to_string(junk_);
+    context_.log.Write(log_line_);
+}
+
+void QueryConnection::Expire() {
+    if (!sending_) {
+        Drop(QueryOutcome::kTimedOut, "timed_out");
+        return;
+    }
+    // The client that has taken the whole answer but keeps its end open has
+    // its answer; one that has not read it gives it up.
+    int unacknowledged = 0;
+    if (sent_ == out_.size() && ::ioctl(socket_.native_handle(), SIOCOUTQ, &unacknowledged) == 0 &&
+        unacknowledged == 0) {
+        Finish();
+        return;
+    }
+    Drop(QueryOutcome::kTimedOut, "answer_not_taken");
+}
+
+void QueryConnection::Drop(QueryOutcome outcome, const char* kind) {
     if (finished_) return;
     finished_ = true;
-    asio::error_code ignored;
-    socket_.close(ignored);
-    char tail[32];
-    std::snprintf(tail, sizeof tail, " ms=%.2f", ElapsedMs());
-    context_.log.Write("drop peer=" + peer_ + " received=" + std::to_string(received_) + " reason=\"" + reason +
-                       "\"" + tail);
+    // An answer left unread is thrown away with the connection rather than
+    // left in the kernel's buffers after it.
+    Close(sending_);
+    if (handled_ns_ == 0)
+        handled_ns_ = static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - started_).count());
+    counters_.Count(outcome, handled_ns_);
+    context_.trouble.Record(kind, peer_.address().to_string());
 }
 
-double QueryConnection::ElapsedMs() const {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_).count();
+void QueryConnection::Close(bool discard_unsent) {
+    error_code ignored;
+    if (discard_unsent) socket_.set_option(asio::socket_base::linger(true, 0), ignored);
+    socket_.close(ignored);
 }
 
 }  // namespace tipserver

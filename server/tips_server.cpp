@@ -1,7 +1,5 @@
 #include "tips_server.h"
 
-#include <asio.hpp>
-
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -9,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "net.h"
 #include "query_connection.h"
 
 namespace tipserver {
@@ -29,8 +28,9 @@ public:
     explicit Worker(ServerContext& context) : io_(1), sweep_(io_), retry_(io_), context_(context) {}
 
     asio::io_context& Io() { return io_; }
+    const QueryCounters& Counters() const { return counters_; }
 
-    bool Listen(const tcp::endpoint& endpoint, asio::error_code& error) {
+    bool Listen(const tcp::endpoint& endpoint, error_code& error) {
         acceptor_ = std::make_unique<tcp::acceptor>(io_);
         acceptor_->open(endpoint.protocol(), error);
         if (!error) acceptor_->set_option(tcp::acceptor::reuse_address(true), error);
@@ -57,22 +57,24 @@ public:
 private:
     void Accept() {
         // The peer's address comes with the accept: no extra call per client.
-        acceptor_->async_accept(peer_, [this](const asio::error_code& error, tcp::socket socket) {
+        acceptor_->async_accept(peer_, [this](const error_code& error, tcp::socket socket) {
             if (error == asio::error::operation_aborted) return;
             if (error) {
                 // Out of descriptors or similar: wait instead of spinning.
-                context_.log.Write("accept failed: " + error.message());
+                context_.trouble.Record("accept_failed", error.message());
                 retry_.expires_after(std::chrono::milliseconds(100));
-                retry_.async_wait([this](const asio::error_code& e) {
+                retry_.async_wait([this](const error_code& e) {
                     if (!e) Accept();
                 });
                 return;
             }
             if (context_.live_connections.load() >= context_.config.max_connections) {
-                asio::error_code ignored;
+                error_code ignored;
                 socket.close(ignored);
+                Bump(counters_.refused_at_cap);
+                context_.trouble.Record("refused_at_cap", peer_.address().to_string());
             } else {
-                std::make_shared<QueryConnection>(std::move(socket), peer_, context_, deadlines_)->Start();
+                std::make_shared<QueryConnection>(std::move(socket), peer_, context_, deadlines_, counters_)->Start();
             }
             Accept();
         });
@@ -81,7 +83,7 @@ private:
     void Sweep() {
         for (QueryConnection* connection : deadlines_.Due(ConnectionDeadlines::Clock::now())) connection->Expire();
         sweep_.expires_after(kSweepEvery);
-        sweep_.async_wait([this](const asio::error_code& error) {
+        sweep_.async_wait([this](const error_code& error) {
             if (!error) Sweep();
         });
     }
@@ -89,6 +91,7 @@ private:
     // Outlives the loop: connections still held by its handlers leave it
     // when the loop is destroyed.
     ConnectionDeadlines deadlines_;
+    QueryCounters counters_;
     asio::io_context io_;
     std::unique_ptr<tcp::acceptor> acceptor_;
     asio::steady_timer sweep_;
@@ -102,8 +105,8 @@ private:
 
 class TipsServer::Impl {
 public:
-    Impl(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log)
-        : config_(config), context_{config_, catalogue, log} {
+    Impl(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log, TroubleSummary& trouble)
+        : config_(config), context_{config_, catalogue, log, trouble} {
         unsigned count = config_.threads != 0 ? config_.threads : std::thread::hardware_concurrency();
         for (unsigned i = 0; i < (count == 0 ? 1 : count); ++i) workers_.push_back(std::make_unique<Worker>(context_));
     }
@@ -111,7 +114,7 @@ public:
     ~Impl() { Stop(); }
 
     bool Bind(std::string& error) {
-        asio::error_code ec;
+        error_code ec;
         const auto address = asio::ip::make_address(config_.host, ec);
         if (ec) {
             error = "not an IP address: " + config_.host;
@@ -147,6 +150,14 @@ public:
         for (auto& worker : workers_) worker->Stop();
     }
 
+    QueryTotals Totals() const {
+        QueryTotals totals;
+        for (const auto& worker : workers_) worker->Counters().AddTo(totals);
+        return totals;
+    }
+
+    size_t Open() const { return context_.live_connections.load(std::memory_order_relaxed); }
+
     tcp::endpoint local_;
 
 private:
@@ -155,8 +166,9 @@ private:
     std::vector<std::unique_ptr<Worker>> workers_;
 };
 
-TipsServer::TipsServer(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log)
-    : impl_(std::make_unique<Impl>(config, catalogue, log)) {}
+TipsServer::TipsServer(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log,
+                       TroubleSummary& trouble)
+    : impl_(std::make_unique<Impl>(config, catalogue, log, trouble)) {}
 
 TipsServer::~TipsServer() { Stop(); }
 
@@ -173,5 +185,9 @@ uint16_t TipsServer::LocalPort() const { return impl_->local_.port(); }
 void TipsServer::Start() { impl_->Start(); }
 
 void TipsServer::Stop() { impl_->Stop(); }
+
+QueryTotals TipsServer::Totals() const { return impl_->Totals(); }
+
+size_t TipsServer::OpenConnections() const { return impl_->Open(); }
 
 }  // namespace tipserver

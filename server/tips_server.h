@@ -6,7 +6,7 @@
 // Each connection carries one query and gets one answer, then the server
 // closes it: that close is how the client knows the answer is complete. A
 // connection that sends too much or does not complete its query in time is
-// dropped without an answer.
+// dropped without an answer, and counted in the trouble summary.
 #pragma once
 
 #include <chrono>
@@ -17,6 +17,8 @@
 #include "catalogue_source.h"
 #include "log_sink.h"
 #include "query_frame.h"
+#include "server_counters.h"
+#include "trouble_summary.h"
 
 namespace tipserver {
 
@@ -32,7 +34,7 @@ struct TipsServerConfig {
 
 class TipsServer {
 public:
-    TipsServer(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log);
+    TipsServer(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log, TroubleSummary& trouble);
     ~TipsServer();
     TipsServer(const TipsServer&) = delete;
     TipsServer& operator=(const TipsServer&) = delete;
@@ -46,6 +48,10 @@ public:
     void Start();
     // Stops accepting, ends open connections and joins the threads.
     void Stop();
+
+    // The counters of every loop added up, for the metrics.
+    QueryTotals Totals() const;
+    size_t OpenConnections() const;
 
 private:
     class Impl;

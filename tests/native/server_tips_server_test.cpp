@@ -103,7 +103,7 @@ protected:
         config.port = 0;
         config.threads = 2;
         config.query_timeout = query_timeout;
-        server_ = std::make_unique<tipserver::TipsServer>(config, *source_, *log_);
+        server_ = std::make_unique<tipserver::TipsServer>(config, *source_, *log_, trouble_);
         std::string error;
         ASSERT_TRUE(server_->Bind(error)) << error;
         server_->Start();
@@ -130,6 +130,16 @@ protected:
         return false;
     }
 
+    // Connections not answered are counted, not logged one by one.
+    bool SummaryHas(const std::string& part) {
+        for (int i = 0; i < 200; ++i) {
+            summary_ += trouble_.TakeLine();
+            if (summary_.find(part) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     // Asks as a client would and decodes the answer with the client's decoder.
     int32_t AskForTips(size_t& tips, uint32_t& interval) {
         Socket client(server_->LocalPort());
@@ -149,7 +159,9 @@ protected:
     int log_fd_ = -1;
     std::unique_ptr<tipserver::LogSink> log_;
     std::unique_ptr<tipserver::CatalogueSource> source_;
+    tipserver::TroubleSummary trouble_;
     std::unique_ptr<tipserver::TipsServer> server_;
+    std::string summary_;
 };
 
 TEST_F(TipsServerTest, AnswersAQueryAndLogsIt) {
@@ -201,7 +213,8 @@ TEST_F(TipsServerTest, UnreadableQueriesGetAnErrorAnswer) {
         EXPECT_EQ(response.GetResultCode(), 1);
         EXPECT_EQ(answer.size(), 29u);
     }
-    EXPECT_TRUE(LogHas("unreadable peer=127.0.0.1:"));
+    EXPECT_TRUE(SummaryHas("unreadable=")) << summary_;
+    EXPECT_TRUE(SummaryHas("top_peers=127.0.0.1(")) << summary_;
 }
 
 // Silent clients, an oversized query and garbage at the same time: the
@@ -238,8 +251,8 @@ TEST_F(TipsServerTest, HostileClientsDoNotKeepOthersWaiting) {
     std::vector<uint8_t> nothing;
     EXPECT_TRUE(half.ReadUntilClosed(nothing));
     EXPECT_TRUE(nothing.empty());
-    EXPECT_TRUE(LogHas("reason=\"query larger than allowed\"")) << Log();
-    EXPECT_TRUE(LogHas("received=20 reason=\"no complete query in time\"")) << Log();
+    EXPECT_TRUE(SummaryHas("too_large=")) << summary_;
+    EXPECT_TRUE(SummaryHas("timed_out=")) << summary_;
 }
 
 TEST_F(TipsServerTest, ClientThatLeavesEarlyIsLogged) {
@@ -251,14 +264,14 @@ TEST_F(TipsServerTest, ClientThatLeavesEarlyIsLogged) {
     size_t tips = 0;
     uint32_t interval = 0;
     EXPECT_EQ(AskForTips(tips, interval), 0);  // and the server still answers
-    EXPECT_TRUE(LogHas("received=10 reason=\"closed before a complete query\"")) << Log();
+    EXPECT_TRUE(SummaryHas("closed_early=1")) << summary_;
 }
 
 TEST_F(TipsServerTest, BusyPortIsReported) {
     StartServer(std::chrono::seconds(10));
     tipserver::TipsServerConfig config;
     config.port = server_->LocalPort();
-    tipserver::TipsServer second(config, *source_, *log_);
+    tipserver::TipsServer second(config, *source_, *log_, trouble_);
     std::string error;
     EXPECT_FALSE(second.Bind(error));
     EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;

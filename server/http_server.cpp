@@ -1,0 +1,240 @@
+#include "http_server.h"
+
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include <optional>
+#include <thread>
+
+#include "net.h"
+
+namespace tipserver {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The path of a request target, percent-decoded, without its query; a
+// malformed escape stays as it is (and names nothing).
+std::string DecodedPath(std::string_view target) {
+    target = target.substr(0, target.find('?'));
+    std::string path;
+    for (size_t i = 0; i < target.size(); ++i) {
+        if (target[i] == '%' && i + 2 < target.size() && HexValue(target[i + 1]) >= 0 &&
+            HexValue(target[i + 2]) >= 0) {
+            path += static_cast<char>(HexValue(target[i + 1]) * 16 + HexValue(target[i + 2]));
+            i += 2;
+        } else {
+            path += target[i];
+        }
+    }
+    return path;
+}
+
+void Lower(std::atomic<uint64_t>& counter) {
+    counter.store(counter.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
+}
+
+struct Shared {
+    const HttpServerConfig& config;
+    const HttpHandler& handler;
+    LogSink& log;
+    TroubleSummary& trouble;
+    HttpCounters& counters;
+
+    void Trouble(const char* kind, const std::string& address) { trouble.Record((config.name + kind).c_str(), address); }
+};
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(tcp::socket socket, Shared& shared)
+        : stream_(std::move(socket)), buffer_(shared.config.header_limit + 1024), shared_(shared) {
+        Bump(shared_.counters.open);
+        error_code ignored;
+        const tcp::endpoint peer = stream_.socket().remote_endpoint(ignored);
+        address_ = peer.address().to_string();
+        peer_ = (peer.address().is_v6() ? "[" + address_ + "]" : address_) + ":" + std::to_string(peer.port());
+    }
+    ~Session() { Lower(shared_.counters.open); }
+
+    void Read() {
+        parser_.emplace();
+        parser_->header_limit(static_cast<uint32_t>(shared_.config.header_limit));
+        parser_->body_limit(0);
+        stream_.expires_after(answered_ == 0 ? shared_.config.request_timeout : shared_.config.idle_timeout);
+        http::async_read(stream_, buffer_, *parser_,
+                         [self = shared_from_this()](const error_code& error, size_t) { self->OnRead(error); });
+    }
+
+private:
+    void OnRead(const error_code& error) {
+        if (error) {
+            // A keep-alive client that leaves, or lets its idle time pass
+            // without a byte, has done nothing wrong.
+            const bool quiet_end = !parser_->got_some() && buffer_.size() == 0 &&
+                                   (answered_ != 0 || error == http::error::end_of_stream);
+            if (!quiet_end) shared_.Trouble(error == beast::error::timeout ? "_timed_out" : "_malformed", address_);
+            if (!quiet_end) Bump(shared_.counters.dropped);
+            Close();
+            return;
+        }
+        const auto& request = parser_->get();
+        const bool head = request.method() == http::verb::head;
+        path_ = DecodedPath(std::string_view(request.target().data(), request.target().size()));
+        if (request.method() == http::verb::get || head) {
+            reply_ = shared_.handler(path_);
+        } else {
+            reply_ = HttpReply();
+            reply_.status = 405;
+            reply_.text = "only GET and HEAD\n";
+        }
+        const std::string_view body = reply_.owner ? reply_.bytes : std::string_view(reply_.text);
+        response_ = {};
+        response_.version(11);
+        response_.result(reply_.status);
+        response_.set(http::field::content_type, reply_.content_type);
+        if (reply_.no_cache) response_.set(http::field::cache_control, "no-cache");
+        if (reply_.status == 405) response_.set(http::field::allow, "GET, HEAD");
+        response_.keep_alive(request.keep_alive());
+        response_.body() = http::span_body<const char>::value_type(body.data(), body.size());
+        response_.prepare_payload();
+        if (head) response_.body() = {};
+        body_bytes_ = head ? 0 : body.size();
+        stream_.expires_after(shared_.config.write_timeout);
+        http::async_write(stream_, response_, [self = shared_from_this()](const error_code& error, size_t bytes) {
+            self->OnWritten(error, bytes);
+        });
+    }
+
+    void OnWritten(const error_code& error, size_t bytes) {
+        ++answered_;
+        Bump(shared_.counters.requests);
+        Bump(shared_.counters.bytes_sent, bytes);
+        if (shared_.config.log_requests) {
+            shared_.log.Write(shared_.config.name + " peer=" + peer_ + " path=\"" + EscapeForLog(path_, 200) +
+                              "\" status=" + std::to_string(reply_.status) + " bytes=" + std::to_string(body_bytes_) +
+                              (error ? " write_failed" : ""));
+        }
+        reply_ = HttpReply();  // lets go of the catalogue the body came from
+        if (error || !response_.keep_alive()) {
+            Close();
+            return;
+        }
+        Read();
+    }
+
+    void Close() {
+        error_code ignored;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream_.socket().close(ignored);
+    }
+
+    beast::tcp_stream stream_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::empty_body>> parser_;
+    http::response<http::span_body<const char>> response_;
+    HttpReply reply_;
+    Shared& shared_;
+    std::string address_;
+    std::string peer_;
+    std::string path_;
+    size_t body_bytes_ = 0;
+    size_t answered_ = 0;
+};
+
+}  // namespace
+
+class HttpServer::Impl {
+public:
+    Impl(const HttpServerConfig& config, HttpHandler handler, LogSink& log, TroubleSummary& trouble)
+        : config_(config), handler_(std::move(handler)), shared_{config_, handler_, log, trouble, counters_},
+          acceptor_(io_), retry_(io_) {}
+
+    bool Bind(std::string& error) {
+        error_code ec;
+        const auto address = asio::ip::make_address(config_.host, ec);
+        const tcp::endpoint endpoint(address, config_.port);
+        if (!ec) acceptor_.open(endpoint.protocol(), ec);
+        if (!ec) acceptor_.set_option(tcp::acceptor::reuse_address(true), ec);
+        if (!ec) acceptor_.bind(endpoint, ec);
+        if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+        if (ec) {
+            error = "cannot listen for HTTP on " + config_.host + ":" + std::to_string(config_.port) + ": " +
+                    ec.message();
+            return false;
+        }
+        port_ = acceptor_.local_endpoint(ec).port();
+        return true;
+    }
+
+    void Start() {
+        Accept();
+        thread_ = std::thread([this] { io_.run(); });
+    }
+
+    void Stop() {
+        io_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    void Accept() {
+        acceptor_.async_accept([this](const error_code& error, tcp::socket socket) {
+            if (error == asio::error::operation_aborted) return;
+            if (error) {
+                // Out of descriptors or similar: wait instead of spinning.
+                shared_.Trouble("_accept_failed", error.message());
+                retry_.expires_after(std::chrono::milliseconds(100));
+                retry_.async_wait([this](const error_code& e) {
+                    if (!e) Accept();
+                });
+                return;
+            }
+            if (Read(counters_.open) >= config_.max_connections) {
+                error_code ignored;
+                const auto peer = socket.remote_endpoint(ignored);
+                socket.close(ignored);
+                Bump(counters_.refused_at_cap);
+                shared_.Trouble("_refused_at_cap", peer.address().to_string());
+            } else {
+                std::make_shared<Session>(std::move(socket), shared_)->Read();
+            }
+            Accept();
+        });
+    }
+
+    const HttpServerConfig config_;
+    const HttpHandler handler_;
+    HttpCounters counters_;
+    Shared shared_;
+    uint16_t port_ = 0;
+    // Last: its handlers hold sessions that use everything above.
+    asio::io_context io_{1};
+    tcp::acceptor acceptor_;
+    asio::steady_timer retry_;
+    std::thread thread_;
+};
+
+HttpServer::HttpServer(const HttpServerConfig& config, HttpHandler handler, LogSink& log, TroubleSummary& trouble)
+    : impl_(std::make_unique<Impl>(config, std::move(handler), log, trouble)) {}
+
+HttpServer::~HttpServer() { Stop(); }
+
+bool HttpServer::Bind(std::string& error) { return impl_->Bind(error); }
+
+uint16_t HttpServer::LocalPort() const { return impl_->port_; }
+
+void HttpServer::Start() { impl_->Start(); }
+
+void HttpServer::Stop() { impl_->Stop(); }
+
+const HttpCounters& HttpServer::Counters() const { return impl_->counters_; }
+
+}  // namespace tipserver

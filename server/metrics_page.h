@@ -1,0 +1,27 @@
+// The metrics port: GET /metrics in the Prometheus text exposition format,
+// read from the counters of every port at the moment of the scrape.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "catalogue_source.h"
+#include "http_server.h"
+#include "log_sink.h"
+#include "tips_server.h"
+
+namespace tipserver {
+
+struct MetricsSources {
+    const TipsServer& tips;
+    const HttpServer& pictures;
+    const CatalogueSource& catalogue;
+    const LogSink& log;
+    int64_t start_time = 0;  // seconds since 1970
+};
+
+std::string RenderMetrics(const MetricsSources& sources);
+
+HttpHandler MetricsHandler(const MetricsSources& sources);
+
+}  // namespace tipserver
