@@ -4,6 +4,7 @@
 // the server closes, again and again. Prints both rates and their ratio.
 //
 //   bench_server [--tipserver PATH] [--seconds N] [--clients N] [--rounds N]
+//                [--load-threads N] [--metrics on|off]
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -49,6 +50,8 @@ struct Options {
     double seconds = 2;
     int clients = 64;
     int rounds = 7;
+    int load_threads = 2;
+    bool metrics = false;
 };
 
 // Twenty tips as an operator would write them; `salt` moves their times.
@@ -181,9 +184,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (name == "--seconds") options.seconds = std::atof(argv[i + 1]);
         else if (name == "--clients") options.clients = std::atoi(argv[i + 1]);
         else if (name == "--rounds") options.rounds = std::atoi(argv[i + 1]);
+        else if (name == "--load-threads") options.load_threads = std::atoi(argv[i + 1]);
+        else if (name == "--metrics") options.metrics = std::string(argv[i + 1]) == "on";
         else return false;
     }
-    return (argc % 2) == 1 && options.seconds > 0 && options.clients > 0 && options.rounds > 0;
+    return (argc % 2) == 1 && options.seconds > 0 && options.clients > 0 && options.rounds > 0 &&
+           options.load_threads > 0;
 }
 
 }  // namespace
@@ -191,7 +197,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fputs("usage: bench_server [--tipserver PATH] [--seconds N] [--clients N] [--rounds N]\n", stderr);
+        std::fputs("usage: bench_server [--tipserver PATH] [--seconds N] [--clients N] [--rounds N] [--load-threads N] "
+                   "[--metrics on|off]\n",
+                   stderr);
         return 1;
     }
     std::signal(SIGPIPE, SIG_IGN);
@@ -218,9 +226,11 @@ int main(int argc, char** argv) {
     std::ofstream(work / "catalogue.json") << catalogue.dump(2);
 
     const uint16_t tips_port = FreePort();
-    Child tipserver({options.tipserver, "serve", "--catalogue", (work / "catalogue.json").string(), "--listen",
-                     "127.0.0.1:" + std::to_string(tips_port), "--http-listen", "127.0.0.1:0"},
-                    work / "tipserver.log");
+    std::vector<std::string> serve = {options.tipserver, "serve", "--catalogue", (work / "catalogue.json").string(),
+                                      "--listen", "127.0.0.1:" + std::to_string(tips_port), "--http-listen",
+                                      "127.0.0.1:0"};
+    if (options.metrics) serve.insert(serve.end(), {"--metrics-listen", "127.0.0.1:0"});
+    Child tipserver(serve, work / "tipserver.log");
     if (!WaitForAnswer(tips_port, query, expected)) {
         std::fprintf(stderr, "bench_server: tipserver did not give the expected answer:\n%s\n",
                      ReadText(work / "tipserver.log").c_str());
@@ -238,15 +248,18 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("machine: %s, %u cores; %d concurrent clients on loopback, %d rounds of %.1f s each\n",
-                CpuName().c_str(), std::thread::hardware_concurrency(), options.clients, options.rounds,
-                options.seconds);
+    std::printf("machine: %s, %u cores; %d concurrent clients on loopback from %d load threads, %d rounds of %.1f s "
+                "each; metrics %s\n",
+                CpuName().c_str(), std::thread::hardware_concurrency(), options.clients, options.load_threads,
+                options.rounds, options.seconds, options.metrics ? "on" : "off");
     std::printf("answer: %d tips, %zu bytes (query %zu bytes)\n", kTips, expected.size(), query.size());
     serverbench::LoadResult ours, theirs;
     std::vector<double> ratios;
     for (int round = 0; round < options.rounds; ++round) {
-        const auto a = serverbench::RunLoad(tips_port, query, expected, options.clients, options.seconds);
-        const auto b = serverbench::RunLoad(nginx_port, query, expected, options.clients, options.seconds);
+        const auto a =
+            serverbench::RunLoad(tips_port, query, expected, options.clients, options.seconds, options.load_threads);
+        const auto b =
+            serverbench::RunLoad(nginx_port, query, expected, options.clients, options.seconds, options.load_threads);
         const double ratio = b.PerSecond() > 0 ? a.PerSecond() / b.PerSecond() : 0;
         std::printf("  round %d: tipserver %7.0f/s (%llu failed), nginx %7.0f/s (%llu failed), ratio %.2f\n", round + 1,
                     a.PerSecond(), static_cast<unsigned long long>(a.failed), b.PerSecond(),

@@ -1,6 +1,6 @@
 // The load of the server benchmark: a number of clients on loopback, each
 // connecting, sending one query and reading until the server closes, over
-// and over, driven by one epoll loop.
+// and over, driven by epoll loops on `threads` threads.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ struct LoadResult {
 };
 
 LoadResult RunLoad(uint16_t port, const std::vector<uint8_t>& query, const std::vector<uint8_t>& expected,
-                   int clients, double seconds);
+                   int clients, double seconds, int threads);
 
 // One exchange; the bytes received until the server closed.
 std::vector<uint8_t> ExchangeOnce(uint16_t port, const std::vector<uint8_t>& query);

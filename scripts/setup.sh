@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 xvfb x11-utils
   googletest
-  libasio-dev nlohmann-json3-dev libcpp-httplib-dev
+  libboost-dev nlohmann-json3-dev
   nginx libnginx-mod-stream
   netpbm libjpeg-turbo-progs
   fonts-wqy-microhei  # CJK and Latin glyphs for tips shown in code page 936 under Wine

@@ -1,8 +1,10 @@
 // Reloading: a good catalogue replaces the one in service, a bad one is
 // refused and the one in service stays.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "catalogue_source.h"
@@ -75,6 +77,27 @@ TEST_F(CatalogueSourceTest, ChangedFileIsTakenOnceItHasSettled) {
     EXPECT_EQ(source_->Current(), good);
     const std::string log = Log();
     EXPECT_EQ(log.find("refused"), log.rfind("refused"));
+}
+
+// Out of descriptors, a changed file cannot be read: it is tried again at
+// the next look, not left until the next change.
+TEST_F(CatalogueSourceTest, FileThatCouldNotBeReadIsTriedAgain) {
+    Write(servertest::CatalogueJson({Tip(1), Tip(2)}).dump());
+    source_->Poll();
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    size_t open_now = 0;
+    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) ++open_now;
+    rlimit starved = saved;
+    starved.rlim_cur = open_now;  // one was the listing's own, closed again
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &starved), 0);
+    source_->Poll();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(source_->Current()->tips.size(), 1u);
+    EXPECT_NE(Log().find("Too many open files"), std::string::npos) << Log();
+    source_->Poll();
+    EXPECT_EQ(source_->Current()->tips.size(), 2u);
+    EXPECT_EQ(source_->ReloadFailures(), 1u);
 }
 
 }  // namespace

@@ -188,6 +188,13 @@ TEST(ServerCatalogue, PicturesAreReadOnceAndServedUnderThePublicAddress) {
     EXPECT_EQ(picture.content_type, "image/gif");
     EXPECT_EQ(picture.bytes.size(), servertest::GifBytes().size());
     EXPECT_EQ(catalogue->FindById(1)->picture_url, "http://tips.example:8080/new%20offer.gif");
+
+    // Clients fetch over http:// and https:// only: any other public address is refused.
+    tipserver::CatalogueOptions options;
+    options.public_url = "tips.example:8080";
+    const auto load = tipserver::ParseCatalogue(servertest::CatalogueJson({a}).dump(), folder.Folder(), options);
+    ASSERT_EQ(load.problems.size(), 1u);
+    EXPECT_NE(load.problems[0].message.find("is not http:// or https://"), std::string::npos);
 }
 
 // Tips sharing one stamp must fit one answer, or a client cut off inside

@@ -59,9 +59,7 @@ struct HttpAnswer {
     std::string body;
 };
 
-// One request on its own connection; the server closes it after the answer.
-HttpAnswer HttpGet(int port, const std::string& path, const std::string& extra_headers = "") {
-    HttpAnswer answer;
+int Connect(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -69,39 +67,81 @@ HttpAnswer HttpGet(int port, const std::string& path, const std::string& extra_h
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const timeval limit{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + extra_headers + "\r\n";
-        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-        std::string all;
-        char chunk[65536];
-        ssize_t n;
-        while ((n = ::recv(fd, chunk, sizeof chunk, 0)) > 0) all.append(chunk, static_cast<size_t>(n));
-        const size_t end = all.find("\r\n\r\n");
-        if (end != std::string::npos && all.size() > 12) {
-            answer.status = std::atoi(all.c_str() + 9);
-            answer.head = all.substr(0, end);
-            answer.body = all.substr(end + 4);
-        }
-    }
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
     ::close(fd);
+    return -1;
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// One request on its own connection; the server closes it after the answer.
+HttpAnswer HttpGet(int port, const std::string& path) {
+    HttpAnswer answer;
+    const int fd = Connect(port);
+    if (fd < 0) return answer;
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string all;
+    char chunk[65536];
+    ssize_t n;
+    while ((n = ::recv(fd, chunk, sizeof chunk, 0)) > 0) all.append(chunk, static_cast<size_t>(n));
+    ::close(fd);
+    const size_t end = all.find("\r\n\r\n");
+    if (end != std::string::npos && all.size() > 12) {
+        answer.status = std::atoi(all.c_str() + 9);
+        answer.head = all.substr(0, end);
+        answer.body = all.substr(end + 4);
+    }
     return answer;
 }
 
 class ServeProcess {
 public:
-    // Starts "tipserver serve" on free ports and waits for its listening lines.
-    ServeProcess(const std::string& catalogue, const std::string& log) : log_(log) {
+    // Starts "tipserver serve" on free ports and waits for its listening
+    // lines; with `hangup_at_start`, sends it SIGHUP (its default action
+    // ends a process) as soon as its picture port listens, before the
+    // catalogue is loaded.
+    ServeProcess(const std::string& catalogue, const std::string& log, bool hangup_at_start = false) : log_(log) {
         const std::string program = ProgramPath();
-        std::vector<std::string> args = {program,        "serve",         "--catalogue", catalogue,
-                                         "--listen",     "127.0.0.1:0",   "--http-listen", "127.0.0.1:0"};
+        const int http_port = hangup_at_start ? FreePort() : 0;
+        std::vector<std::string> args = {program,     "serve",       "--catalogue",   catalogue,  "--listen",
+                                         "127.0.0.1:0", "--http-listen", "127.0.0.1:" + std::to_string(http_port),
+                                         "--metrics-listen", "127.0.0.1:0"};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        started_ = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t hangup;
+        sigemptyset(&hangup);
+        sigaddset(&hangup, SIGHUP);
+        posix_spawnattr_setsigdefault(&attributes, &hangup);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        started_ = posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
+        for (int i = 0; hangup_at_start && i < 5000; ++i) {
+            const int fd = Connect(http_port);
+            if (fd >= 0) {
+                ::close(fd);
+                Signal(SIGHUP);
+                break;
+            }
+        }
+        const std::regex metrics("listening metrics=http://127\\.0\\.0\\.1:(\\d+)");
         const std::regex tips("listening tips=127\\.0\\.0\\.1:(\\d+)");
         const std::regex pictures("listening pictures=http://127\\.0\\.0\\.1:(\\d+)");
         for (int i = 0; started_ && i < 500 && (tips_port_ == 0 || http_port_ == 0); ++i) {
@@ -109,6 +149,7 @@ public:
             const std::string text = ReadText(log_);
             if (std::regex_search(text, m, tips)) tips_port_ = std::stoi(m[1]);
             if (std::regex_search(text, m, pictures)) http_port_ = std::stoi(m[1]);
+            if (std::regex_search(text, m, metrics)) metrics_port_ = std::stoi(m[1]);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -119,6 +160,12 @@ public:
     bool Ready() const { return tips_port_ != 0 && http_port_ != 0; }
     int TipsPort() const { return tips_port_; }
     int HttpPort() const { return http_port_; }
+    // The value of one sample ("name{labels}") in a scrape of the metrics.
+    double Metric(const std::string& sample) const {
+        const std::string page = HttpGet(metrics_port_, "/metrics").body;
+        const size_t at = page.find("\n" + sample + " ");
+        return at == std::string::npos ? -1 : std::stod(page.substr(at + sample.size() + 2));
+    }
     void Signal(int number) { ::kill(pid_, number); }
 
     // Waits until the log holds `part` (the server writes it in batches).
@@ -145,6 +192,7 @@ private:
     bool stopped_ = false;
     int tips_port_ = 0;
     int http_port_ = 0;
+    int metrics_port_ = 0;
 };
 
 class EndToEnd : public testing::Test {
@@ -202,16 +250,27 @@ TEST_F(EndToEnd, ServedSampleCatalogueReachesAClient) {
     EXPECT_NE(ReadText(folder_.File("serve.log")).find("stopped"), std::string::npos);
 }
 
+// Also: a SIGHUP before the server has loaded anything does not end it,
+// and the metrics count what happened.
 TEST_F(EndToEnd, ReloadTakesAGoodCatalogueAndRefusesABadOne) {
-    ServeProcess server(Catalogue(), folder_.File("serve.log"));
+    ServeProcess server(Catalogue(), folder_.File("serve.log"), true);
     ASSERT_TRUE(server.Ready()) << ReadText(folder_.File("serve.log"));
+    EXPECT_TRUE(server.LogHas("catalogue reloaded (SIGHUP): 4 tips"));
     const std::string query = "query 127.0.0.1:" + std::to_string(server.TipsPort()) + " --pid PRO";
     const std::string original = ReadText(Catalogue());
+    const double answered = server.Metric("tipserver_queries_total{outcome=\"answered\"}");
+    const double tips_sent = server.Metric("tipserver_tips_sent_total");
+    const double generation = server.Metric("tipserver_catalogue_generation");
+    EXPECT_GE(answered, 0);
 
     std::ofstream(Catalogue(), std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
     server.Signal(SIGHUP);
     EXPECT_TRUE(server.LogHas("refused"));
     EXPECT_NE(RunProgram(query).out.find("records: 4 sent"), std::string::npos);
+    EXPECT_EQ(server.Metric("tipserver_queries_total{outcome=\"answered\"}"), answered + 1);
+    EXPECT_EQ(server.Metric("tipserver_tips_sent_total"), tips_sent + 4);
+    EXPECT_EQ(server.Metric("tipserver_catalogue_reload_failures_total"), 1);
+    EXPECT_EQ(server.Metric("tipserver_query_duration_seconds_count"), answered + 1);
 
     auto changed = servertest::json::parse(original);
     changed["tips"].erase(0);
@@ -219,6 +278,7 @@ TEST_F(EndToEnd, ReloadTakesAGoodCatalogueAndRefusesABadOne) {
     server.Signal(SIGHUP);
     EXPECT_TRUE(server.LogHas("catalogue reloaded (SIGHUP): 3 tips"));
     EXPECT_NE(RunProgram(query).out.find("records: 3 sent"), std::string::npos);
+    EXPECT_EQ(server.Metric("tipserver_catalogue_generation"), generation + 1);
 }
 
 TEST_F(EndToEnd, MissingCatalogueStopsServeAtOnce) {

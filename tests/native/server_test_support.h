@@ -1,11 +1,18 @@
 // Helpers for the tips server's tests: catalogues built from JSON, with
-// their pictures in a scratch folder.
+// their pictures in a scratch folder, and a loopback client.
 #pragma once
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "catalogue.h"
 #include "core_test_support.h"
@@ -54,5 +61,59 @@ inline std::shared_ptr<const tipserver::Catalogue> MustLoad(const json& catalogu
     EXPECT_TRUE(load.catalogue) << problems;
     return load.catalogue;
 }
+
+// A loopback client connection.
+class Socket {
+public:
+    explicit Socket(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~Socket() { ::close(fd_); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    bool Connected() const { return connected_; }
+
+    // False once the server has closed or reset the connection.
+    bool Send(const void* data, size_t size) {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t n = ::send(fd_, p, size, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            p += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+    bool Send(const std::vector<uint8_t>& bytes) { return Send(bytes.data(), bytes.size()); }
+
+    // Reads until the server closes (true) or `limit` passes (false).
+    bool ReadUntilClosed(std::vector<uint8_t>& out, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+            uint8_t chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0) return true;  // closed, or reset
+            out.insert(out.end(), chunk, chunk + n);
+        }
+    }
+
+    // True while the server keeps the connection open without writing.
+    bool StillOpen() {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 0;
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
 
 }  // namespace servertest

@@ -18,60 +18,8 @@
 
 namespace {
 
+using servertest::Socket;
 using servertest::Tip;
-
-class Socket {
-public:
-    explicit Socket(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~Socket() { ::close(fd_); }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-
-    bool Connected() const { return connected_; }
-
-    // False once the server has closed or reset the connection.
-    bool Send(const void* data, size_t size) {
-        const char* p = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::send(fd_, p, size, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            p += n;
-            size -= static_cast<size_t>(n);
-        }
-        return true;
-    }
-    bool Send(const std::vector<uint8_t>& bytes) { return Send(bytes.data(), bytes.size()); }
-
-    // Reads until the server closes (true) or `limit` passes (false).
-    bool ReadUntilClosed(std::vector<uint8_t>& out, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
-            uint8_t chunk[4096];
-            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-            if (n <= 0) return true;  // closed, or reset
-            out.insert(out.end(), chunk, chunk + n);
-        }
-    }
-
-    // True while the server keeps the connection open without writing.
-    bool StillOpen() {
-        pollfd p{fd_, POLLIN, 0};
-        return ::poll(&p, 1, 0) == 0;
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
-};
 
 std::vector<uint8_t> QueryPacket(const std::string& user, const std::string& pid, uint32_t last_time,
                                  uint32_t message_id = 0) {
@@ -253,6 +201,24 @@ TEST_F(TipsServerTest, HostileClientsDoNotKeepOthersWaiting) {
     EXPECT_TRUE(nothing.empty());
     EXPECT_TRUE(SummaryHas("too_large=")) << summary_;
     EXPECT_TRUE(SummaryHas("timed_out=")) << summary_;
+}
+
+// Bytes after a complete query must not reset the connection and cost the
+// client its answer (an answer closed over unread bytes is reset).
+TEST_F(TipsServerTest, JunkAfterAQueryDoesNotCostTheAnswer) {
+    StartServer(std::chrono::seconds(10));
+    for (int i = 0; i < 10; ++i) {
+        Socket client(server_->LocalPort());
+        auto bytes = QueryPacket("junk", "", 0);
+        bytes.insert(bytes.end(), 4096, 'J');
+        ASSERT_TRUE(client.Send(bytes));
+        std::vector<uint8_t> answer;
+        ASSERT_TRUE(client.ReadUntilClosed(answer));
+        CRespNewMess response(nullptr);
+        response.Decode(answer.data(), static_cast<uint32_t>(answer.size()));
+        EXPECT_EQ(response.GetResultCode(), 0) << "answer of " << answer.size() << " bytes";
+    }
+    EXPECT_TRUE(LogHas(" junk_after_query=4096")) << Log();
 }
 
 TEST_F(TipsServerTest, ClientThatLeavesEarlyIsLogged) {
