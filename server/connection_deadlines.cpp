@@ -26,4 +26,13 @@ std::vector<QueryConnection*> ConnectionDeadlines::Due(Clock::time_point now) co
     return due;
 }
 
+QueryConnection* ConnectionDeadlines::OldestWaitingForQuery() const {
+    QueryConnection* oldest = nullptr;
+    for (QueryConnection* connection : connections_) {
+        if (connection->sending_ || connection->finished_) continue;
+        if (oldest == nullptr || connection->deadline_ < oldest->deadline_) oldest = connection;
+    }
+    return oldest;
+}
+
 }  // namespace tipserver

@@ -23,6 +23,9 @@ public:
     // Connections whose deadline has passed at `now`.
     std::vector<QueryConnection*> Due(Clock::time_point now) const;
 
+    // The connection that has waited longest for its query, or null.
+    QueryConnection* OldestWaitingForQuery() const;
+
 private:
     std::vector<QueryConnection*> connections_;
 };

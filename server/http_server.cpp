@@ -4,6 +4,7 @@
 #include <boost/beast/http.hpp>
 
 #include <optional>
+#include <unordered_map>
 #include <thread>
 
 #include "net.h"
@@ -43,12 +44,16 @@ void Lower(std::atomic<uint64_t>& counter) {
     counter.store(counter.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
 }
 
+class Session;
+
 struct Shared {
     const HttpServerConfig& config;
     const HttpHandler& handler;
     LogSink& log;
     TroubleSummary& trouble;
     HttpCounters& counters;
+    // Sessions waiting for a request, by when they began to wait.
+    std::unordered_map<Session*, std::chrono::steady_clock::time_point> waiting;
 
     void Trouble(const char* kind, const std::string& address) { trouble.Record((config.name + kind).c_str(), address); }
 };
@@ -63,9 +68,21 @@ public:
         address_ = peer.address().to_string();
         peer_ = (peer.address().is_v6() ? "[" + address_ + "]" : address_) + ":" + std::to_string(peer.port());
     }
-    ~Session() { Lower(shared_.counters.open); }
+    ~Session() {
+        shared_.waiting.erase(this);
+        Lower(shared_.counters.open);
+    }
+
+    // Makes room at the connection cap for a new client.
+    void Evict() {
+        evicted_ = true;
+        shared_.waiting.erase(this);
+        error_code ignored;
+        stream_.socket().close(ignored);
+    }
 
     void Read() {
+        shared_.waiting.emplace(this, std::chrono::steady_clock::now());
         parser_.emplace();
         parser_->header_limit(static_cast<uint32_t>(shared_.config.header_limit));
         parser_->body_limit(0);
@@ -76,6 +93,11 @@ public:
 
 private:
     void OnRead(const error_code& error) {
+        shared_.waiting.erase(this);
+        if (evicted_) {
+            shared_.Trouble("_evicted_at_cap", address_);
+            return;
+        }
         if (error) {
             // A keep-alive client that leaves, or lets its idle time pass
             // without a byte, has done nothing wrong.
@@ -148,7 +170,21 @@ private:
     std::string path_;
     size_t body_bytes_ = 0;
     size_t answered_ = 0;
+    bool evicted_ = false;
 };
+
+// The session that has waited longest for a request, or null.
+Session* LongestWaiting(const Shared& shared) {
+    Session* longest = nullptr;
+    std::chrono::steady_clock::time_point since;
+    for (const auto& entry : shared.waiting) {
+        if (longest == nullptr || entry.second < since) {
+            longest = entry.first;
+            since = entry.second;
+        }
+    }
+    return longest;
+}
 
 }  // namespace
 
@@ -197,14 +233,23 @@ public:
                 });
                 return;
             }
-            if (Read(counters_.open) >= config_.max_connections) {
+            bool room = Read(counters_.open) < config_.max_connections;
+            if (!room) {
+                // At the cap, the connection that has kept its request
+                // waiting longest makes way: slow and idle clients cannot
+                // lock out those that ask and go.
+                Bump(counters_.refused_at_cap);
+                Session* longest = LongestWaiting(shared_);
+                room = longest != nullptr;
+                if (room) longest->Evict();
+            }
+            if (room) {
+                std::make_shared<Session>(std::move(socket), shared_)->Read();
+            } else {
                 error_code ignored;
                 const auto peer = socket.remote_endpoint(ignored);
                 socket.close(ignored);
-                Bump(counters_.refused_at_cap);
                 shared_.Trouble("_refused_at_cap", peer.address().to_string());
-            } else {
-                std::make_shared<Session>(std::move(socket), shared_)->Read();
             }
             Accept();
         });

@@ -60,7 +60,7 @@ std::string RenderMetrics(const MetricsSources& sources) {
     page.Value("tipserver_connections_open{port=\"query\"}", static_cast<double>(sources.tips.OpenConnections()));
     page.Value("tipserver_connections_open{port=\"picture\"}", static_cast<double>(Read(http.open)));
     page.Head("tipserver_connections_refused_total", "counter",
-              "Connections closed at once because the port's cap was reached.");
+              "Connections refused at the port's cap, or that made way there for a new one.");
     page.Value("tipserver_connections_refused_total{port=\"query\"}", static_cast<double>(query.refused_at_cap));
     page.Value("tipserver_connections_refused_total{port=\"picture\"}", static_cast<double>(Read(http.refused_at_cap)));
     page.One("tipserver_picture_requests_total", "counter", "Requests answered on the picture port.",

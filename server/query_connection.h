@@ -39,6 +39,8 @@ public:
     void Start();
     // Called by the sweep once the deadline has passed.
     void Expire();
+    // Makes room at the connection cap for a new client.
+    void Evict() { Drop(QueryOutcome::kTimedOut, "evicted_at_cap"); }
 
 private:
     friend class ConnectionDeadlines;

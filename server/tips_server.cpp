@@ -68,13 +68,22 @@ private:
                 });
                 return;
             }
-            if (context_.live_connections.load() >= context_.config.max_connections) {
+            bool room = context_.live_connections.load() < context_.config.max_connections;
+            if (!room) {
+                // At the cap, the client that has kept its query waiting
+                // longest makes way: stalled connections cannot lock out
+                // the clients that ask and go.
+                Bump(counters_.refused_at_cap);
+                QueryConnection* oldest = deadlines_.OldestWaitingForQuery();
+                room = oldest != nullptr;
+                if (room) oldest->Evict();
+            }
+            if (room) {
+                std::make_shared<QueryConnection>(std::move(socket), peer_, context_, deadlines_, counters_)->Start();
+            } else {
                 error_code ignored;
                 socket.close(ignored);
-                Bump(counters_.refused_at_cap);
                 context_.trouble.Record("refused_at_cap", peer_.address().to_string());
-            } else {
-                std::make_shared<QueryConnection>(std::move(socket), peer_, context_, deadlines_, counters_)->Start();
             }
             Accept();
         });
