@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "catalogue_source.h"
@@ -86,10 +85,12 @@ TEST_F(CatalogueSourceTest, FileThatCouldNotBeReadIsTriedAgain) {
     source_->Poll();
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    size_t open_now = 0;
-    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) ++open_now;
+    // Every descriptor below the lowest free one is taken: a limit there
+    // leaves none to open.
+    const int lowest_free = ::open("/dev/null", O_RDONLY);
+    ::close(lowest_free);
     rlimit starved = saved;
-    starved.rlim_cur = open_now;  // one was the listing's own, closed again
+    starved.rlim_cur = static_cast<rlim_t>(lowest_free);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &starved), 0);
     source_->Poll();
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
