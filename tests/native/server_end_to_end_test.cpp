@@ -174,9 +174,10 @@ public:
     }
     void Signal(int number) { ::kill(pid_, number); }
 
-    // Waits until the log holds `part` (the server writes it in batches).
+    // Waits until the log holds `part` (the server writes it in batches; a
+    // loaded machine can take seconds).
     bool LogHas(const std::string& part) {
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < 1000; ++i) {
             if (ReadText(log_).find(part) != std::string::npos) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
