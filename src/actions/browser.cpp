@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace {
 
 bool NeedsEncoding(unsigned char byte) {
@@ -30,6 +32,13 @@ std::string BrowserParameter(const char* address) {
 }  // namespace
 
 void OpenInBrowser(const char* address) {
+    // The browser would read such an address as one of its own switches
+    // ("-k" starts kiosk mode), whatever the encoding.
+    if (address[0] == '-' || address[0] == '/') {
+        platform::DebugLine("OpenInBrowser refuses an address that begins like a switch:");
+        platform::DebugLine(address);
+        return;
+    }
     const std::string parameter = BrowserParameter(address);
     ShellExecuteA(nullptr, "open", "IExplore.exe", parameter.c_str(), nullptr, SW_SHOWNORMAL);
 }

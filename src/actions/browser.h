@@ -5,5 +5,7 @@
 // Bytes that no address holds literally (controls, space, double quote)
 // go percent-encoded, so that an address from the server always stays one
 // argument and cannot add switches of its own to the browser's command
-// line. Whether the browser starts is not reported.
+// line. An address that begins with '-' or '/' would read as a switch:
+// it is logged and not handed over. Whether the browser starts is not
+// reported.
 void OpenInBrowser(const char* address);

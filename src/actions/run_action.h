@@ -1,12 +1,8 @@
-// The click action on one action record, apart from the panel classes.
+// The click action on one action record, in plain values: the panel has
+// already decided that the record runs and has sent itself away.
 #pragma once
 
-#include <windows.h>
-
-// Runs the action record (`keyword`, `url`) for the panel whose window is
-// `panelWindow`: an empty keyword or address does nothing; otherwise the
-// panel is told to slide away (the panel action message with wParam 11
-// and `panel` as lParam), and then "OPENURL" opens the address in the
-// browser and "DOWNLOAD" hands it to the download agent. Keywords are
-// compared exactly; any other keyword opens nothing.
-void RunAction(HWND panelWindow, LPARAM panel, const char* keyword, const char* url);
+// "OPENURL" opens `url` in the browser and "DOWNLOAD" hands it to the
+// download agent. Keywords are compared exactly; any other keyword, or a
+// missing keyword or address, opens nothing.
+void RunAction(const char* keyword, const char* url);

@@ -50,3 +50,11 @@ void CButtonDrawer::Draw(HDC dc) {
                (m_x + (m_x + m_width)) / 2 - extent.cx / 2, (m_y + (m_y + m_height)) / 2 - extent.cy / 2,
                extent.cx, extent.cy, DST_PREFIXTEXT);
 }
+
+bool CButtonDrawer::CaptionCut(HDC dc) const {
+    gdi::Select font(dc, m_normalFont);
+    // Without DT_NOPREFIX an ampersand takes no room, as in DST_PREFIXTEXT.
+    RECT caption{0, 0, m_width, m_height};
+    DrawTextA(dc, m_szCaption, -1, &caption, DT_CALCRECT | DT_SINGLELINE);
+    return caption.right - caption.left > m_width || caption.bottom - caption.top > m_height;
+}

@@ -25,6 +25,9 @@ public:
 
     void OnClick() override;
     void Draw(HDC dc) override;
+    // True when the caption, in the font it is drawn in, is wider or
+    // higher than the button.
+    bool CaptionCut(HDC dc) const;
 
 private:
     char m_szCaption[20];

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "actions/click_action.h"
+#include "actions/browser.h"
 #include "panels/panel_action.h"
 
 namespace {

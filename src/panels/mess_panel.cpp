@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "actions/click_action.h"
+#include "actions/run_action.h"
 #include "panels/library_module.h"
 #include "panels/panel_action.h"
 #include "platform/edge.h"
@@ -113,7 +113,15 @@ void CMessPanel::Destroy() {
     if (m_hWnd) {
         KillTimer(m_hWnd, TIMER_POLL);
         KillTimer(m_hWnd, TIMER_ANIMATE);
-        DestroyWindow(m_hWnd);  // WM_NCDESTROY forgets the handle
+        // WM_NCDESTROY forgets the handle. Only the thread that made the
+        // window may destroy it: from any other, the window stays with that
+        // thread and must reach neither this panel nor, once the library is
+        // unloaded, its code.
+        if (!DestroyWindow(m_hWnd)) {
+            SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+            SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+            platform::DebugLine("CMessPanel DestroyWindow failed, window detached");
+        }
         m_hWnd = nullptr;
     }
     // The next start in this process registers the class afresh.
@@ -223,9 +231,12 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 }
 
 void CMessPanel::OnMouseMove(int32_t x, int32_t y) {
-    bool changed = m_picture.HitTest(x, y);
+    // The buttons lie on top: a wide picture's cell reaches under them, and
+    // a press on a button must press nothing beneath it.
+    bool changed = m_buttons.HitTest(x, y);
+    if (m_buttons.IsHot()) x = y = INT_MIN;
+    changed = m_picture.HitTest(x, y) || changed;
     changed = m_text.HitTest(x, y) || changed;
-    changed = m_buttons.HitTest(x, y) || changed;
     // The text's hover colour shows at once rather than at the next paint.
     if (changed && m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -240,8 +251,12 @@ void CMessPanel::OnPanelAction(WPARAM command, LPARAM element) {
         return;
     }
     // Any window can post this message: run only a button of our own.
-    auto* button = reinterpret_cast<CButtonDrawer*>(element);
-    if (OwnsButton(button)) RunClickAction(this, button);
+    auto* button = reinterpret_cast<const CButtonDrawer*>(element);
+    if (!OwnsButton(button)) return;
+    // A record without a keyword or an address runs nothing and the panel stays.
+    if (button->Command()[0] == '\0' || button->Url()[0] == '\0') return;
+    PostMessageA(m_hWnd, WM_PANEL_ACTION, kPanelActionLeave, reinterpret_cast<LPARAM>(this));
+    RunAction(button->Command(), button->Url());
 }
 
 bool CMessPanel::OwnsButton(const CButtonDrawer* button) {

@@ -94,6 +94,8 @@ private:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool CreateFonts();
     bool RegisterWindowClass();
+    // Logs each element of the laid-out tip that the painter cuts.
+    void LogCutTexts();
     void StartSlide();
     void AnimationTick();
     void MoveTo(int32_t top);

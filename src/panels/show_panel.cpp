@@ -3,6 +3,7 @@
 #include <string>
 
 #include "panels/mess_panel.h"
+#include "panels/gdi_object.h"
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
 
@@ -59,12 +60,34 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
         m_buttons.LayoutButtons(columnX, 133, columnWidth, 80);
     }
 
+    LogCutTexts();
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     // WM_SHOWWINDOW places the window below the work area and starts the rise.
     ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
     // Paint the new tip even when the system kept the old pixels.
     InvalidateRect(m_hWnd, nullptr, FALSE);
     return 1;
+}
+
+void CMessPanel::LogCutTexts() {
+    gdi::WindowDC dc(m_hWnd);
+    if (!dc.get()) return;
+    // A pair of lines per element that the painter cannot show whole, so
+    // that a preview of the tip can mark it.
+    const auto cut = [](const char* element) {
+        platform::DebugLine("CMessPanel text cut");
+        platform::DebugLine(element);
+    };
+    if (m_text.IsShown()) {
+        const CTextDrawer::Layout layout = m_text.Measure(dc.get());
+        if (layout.titleCut) cut("title");
+        if (layout.textCut) cut("text");
+    }
+    static const char* const kButtonNames[CButtonBar::kButtons] = {"button 1", "button 2", "button 3"};
+    for (int k = 0; k < CButtonBar::kButtons; ++k) {
+        const CButtonDrawer& button = m_buttons.Button(k);
+        if (button.IsShown() && button.CaptionCut(dc.get())) cut(kButtonNames[k]);
+    }
 }
 
 int32_t CMessPanel::ShowTip(const TipRecord& tip, int32_t staySeconds) {

@@ -10,7 +10,7 @@ constexpr COLORREF kTitleColour = RGB(0, 69, 146);
 constexpr UINT kMeasure = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_INTERNAL | DT_END_ELLIPSIS;
 constexpr UINT kDraw = DT_WORDBREAK | DT_CENTER | DT_NOPREFIX | DT_INTERNAL | DT_END_ELLIPSIS;
 
-RECT Measure(HDC dc, const char* text, const RECT& box) {
+RECT MeasureIn(HDC dc, const char* text, const RECT& box) {
     RECT r = box;
     DrawTextA(dc, text, -1, &r, kMeasure);
     return r;
@@ -43,31 +43,46 @@ void CTextDrawer::SetText(const char* text, const char* link) {
     SetLink(link);
 }
 
+CTextDrawer::Layout CTextDrawer::Measure(HDC dc) const {
+    const RECT box{m_x, m_y, kBoxRight, m_y + kBoxHeight};
+    RECT title, body;
+    {
+        // Each text is measured in the font it is drawn in.
+        gdi::Select font(dc, m_boldFont);
+        title = MeasureIn(dc, m_szTitle, box);
+    }
+    {
+        gdi::Select font(dc, m_normalFont);
+        body = MeasureIn(dc, m_szText, box);
+    }
+    const int32_t titleHeight = title.bottom - title.top;
+    const int32_t bodyWidth = body.right - body.left;
+    const int32_t bodyHeight = body.bottom - body.top;
+    const int32_t boxWidth = kBoxRight - m_x;
+    // The block of title and body is centred: vertically by both heights,
+    // horizontally by the body's width; the title keeps the box's width.
+    const int32_t vOff = (kBoxHeight - (titleHeight + bodyHeight + kTitleGap)) / 2;
+    const int32_t hOff = (boxWidth - bodyWidth) / 2;
+    Layout layout;
+    layout.title = RECT{box.left, m_y + vOff, box.right, m_y + vOff + titleHeight};
+    layout.body = RECT{m_x + hOff, layout.title.bottom + kTitleGap, kBoxRight - hOff, m_y + kBoxHeight - vOff};
+    layout.titleCut = m_szTitle[0] != '\0' &&
+                      (title.right - title.left > boxWidth || titleHeight > kBoxHeight);
+    layout.textCut = m_szText[0] != '\0' &&
+                     (bodyWidth > boxWidth || titleHeight + kTitleGap + bodyHeight > kBoxHeight);
+    return layout;
+}
+
 void CTextDrawer::Draw(HDC dc) {
     if (!m_bShown) return;
     SetBkMode(dc, TRANSPARENT);
-    const RECT box{m_x, m_y, kBoxRight, m_y + kBoxHeight};
-    int32_t titleHeight, bodyWidth, bodyHeight;
-    {
-        gdi::Select font(dc, m_normalFont);
-        const RECT title = Measure(dc, m_szTitle, box);
-        const RECT body = Measure(dc, m_szText, box);
-        titleHeight = title.bottom - title.top;
-        bodyWidth = body.right - body.left;
-        bodyHeight = body.bottom - body.top;
-    }
-    const int32_t vOff = (kBoxHeight - (titleHeight + bodyHeight + kTitleGap)) / 2;
-    const int32_t hOff = ((kBoxRight - m_x) - bodyWidth) / 2;
-    RECT draw{m_x + hOff, m_y + vOff, kBoxRight - hOff, m_y + kBoxHeight - vOff};
-
+    Layout layout = Measure(dc);
     if (m_szTitle[0] != '\0') {
         gdi::Select font(dc, m_boldFont);
         SetTextColor(dc, kTitleColour);
-        RECT title{draw.left, draw.top, draw.right, draw.top + titleHeight};
-        DrawTextA(dc, m_szTitle, -1, &title, kDraw);
+        DrawTextA(dc, m_szTitle, -1, &layout.title, kDraw);
     }
     SetTextColor(dc, m_bHot ? kTitleColour : RGB(0, 0, 0));
     gdi::Select font(dc, m_bHot ? m_normalHotFont : m_normalFont);
-    draw.top += titleHeight + kTitleGap;
-    if (m_szText[0] != '\0') DrawTextA(dc, m_szText, -1, &draw, kDraw);
+    if (m_szText[0] != '\0') DrawTextA(dc, m_szText, -1, &layout.body, kDraw);
 }

@@ -1,5 +1,6 @@
 // The tip's text, with an optional bold title above it, centred as one
-// block in a box that ends at x 240 and is 110 pixels high.
+// block in a box that ends at x 240 and is 110 pixels high; the title may
+// take the box's whole width, however narrow the body.
 #pragma once
 
 #include "panels/link_drawer.h"
@@ -13,6 +14,15 @@ public:
     // Copies the text with every "[]" turned into a line break, and the link.
     void SetText(const char* text, const char* link);
 
+    // Where the painter puts the title and the body, and whether either
+    // does not fit the box whole.
+    struct Layout {
+        RECT title;
+        RECT body;
+        bool titleCut;
+        bool textCut;
+    };
+    Layout Measure(HDC dc) const;
     void Draw(HDC dc) override;
 
     const char* Text() const { return m_szText; }

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "platform/edge.h"
 #include "platform/platform.h"
+#include "protocol/fetchable_address.h"
 #include "protocol/tip_record.h"
 #include "service/http_download.h"
 #include "service/worker_stop.h"
@@ -26,6 +28,15 @@ TipRecord* TakeWaitingTip(CShowDataList* store, CWorkerStop* stop) {
     return gate.held() ? store->GetWaitPicData() : nullptr;
 }
 
+// Only http and https are fetched; the tip of any other address shows
+// without its picture.
+bool FetchableOrLogged(const std::string& address) {
+    if (IsFetchableAddress(address)) return true;
+    platform::DebugLine("DataService picture address is not http or https:");
+    platform::DebugLine(address.c_str());
+    return false;
+}
+
 bool HandOn(CShowDataList* store, TipRecord* tip, CWorkerStop* stop) {
     CGateHold gate(stop);
     if (!gate.held()) {
@@ -44,7 +55,8 @@ int RunPicturePass(CShowDataList* store, const char* tipsFolder, CWorkerStop* st
         const bool stopping = stop != nullptr && stop->Requested();
         if (!stopping) {
             char localPath[260];
-            const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath);
+            const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath) &&
+                               FetchableOrLogged(FieldText(tip->szPicture));
             platform::DebugLine("DataService picture download begin");
             const int ok = platform::Contain("picture download", 0, [&] {
                 return named ? DownloadPicture(FieldText(tip->szPicture), localPath, stop) : 0;

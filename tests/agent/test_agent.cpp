@@ -26,7 +26,7 @@
 #include <new>
 #include <string>
 
-#include "actions/download_agent.h"
+#include "actions/agent_interface.h"
 
 namespace {
 

@@ -1,8 +1,10 @@
 #include "store/picture_path.h"
+#include "protocol/fetchable_address.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -44,6 +46,21 @@ TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolder) {
     for (const auto& c : cases) {
         EXPECT_EQ(IsPictureInFolder(c.folder, c.path), c.inside) << c.folder << " | " << c.path;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PictureAddress, OnlyHttpAndHttpsAreFetched) {
+    const std::vector<std::pair<const char*, bool>> cases = {
+        {"http://tips.test/1.gif", true},  {"HTTPS://tips.test/1.gif", true},
+        {"http://", false},                {"ftp://tips.test/1.gif", false},
+        {"file:///C:/x.gif", false},       {"\\\\share\\x.gif", false},
+        {"C:\\x.gif", false},              {"httpx://tips.test/", false},
+        {" http://tips.test/", false},     {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsFetchableAddress(c.first), c.second) << c.first;
 }
 
 }  // namespace

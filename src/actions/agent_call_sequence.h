@@ -1,4 +1,4 @@
-// Handing a download to the host's download agent.
+// The call sequence that hands a download to the host's download agent.
 #pragma once
 
 // Queues `url` with the agent and commits it. When the agent is not

@@ -1,11 +1,11 @@
-#include "actions/agent_download.h"
+#include "actions/agent_call_sequence.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
 
 #include "actions/browser.h"
-#include "actions/download_agent.h"
+#include "actions/agent_interface.h"
 
 namespace {
 
