@@ -1,5 +1,8 @@
 #include "panels/text_drawer.h"
 
+#include <cstring>
+#include <string>
+
 #include "panels/gdi_object.h"
 
 namespace {
@@ -10,9 +13,15 @@ constexpr COLORREF kTitleColour = RGB(0, 69, 146);
 constexpr UINT kMeasure = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_INTERNAL | DT_END_ELLIPSIS;
 constexpr UINT kDraw = DT_WORDBREAK | DT_CENTER | DT_NOPREFIX | DT_INTERNAL | DT_END_ELLIPSIS;
 
-RECT MeasureIn(HDC dc, const char* text, const RECT& box) {
+// The rectangle the text takes in `box`; `ellipsis` tells whether drawing
+// it ends in an ellipsis, read from a copy that DrawText may shorten.
+RECT MeasureIn(HDC dc, const char* text, const RECT& box, bool* ellipsis) {
+    std::string shown(text);
+    const size_t length = shown.size();
+    shown.append(4, '\0');  // room for the ellipsis that DT_MODIFYSTRING writes
     RECT r = box;
-    DrawTextA(dc, text, -1, &r, kMeasure);
+    DrawTextA(dc, &shown[0], -1, &r, kMeasure | DT_MODIFYSTRING);
+    *ellipsis = std::strncmp(shown.c_str(), text, length + 1) != 0;
     return r;
 }
 }  // namespace
@@ -46,14 +55,15 @@ void CTextDrawer::SetText(const char* text, const char* link) {
 CTextDrawer::Layout CTextDrawer::Measure(HDC dc) const {
     const RECT box{m_x, m_y, kBoxRight, m_y + kBoxHeight};
     RECT title, body;
+    bool titleEllipsis, bodyEllipsis;
     {
         // Each text is measured in the font it is drawn in.
         gdi::Select font(dc, m_boldFont);
-        title = MeasureIn(dc, m_szTitle, box);
+        title = MeasureIn(dc, m_szTitle, box, &titleEllipsis);
     }
     {
         gdi::Select font(dc, m_normalFont);
-        body = MeasureIn(dc, m_szText, box);
+        body = MeasureIn(dc, m_szText, box, &bodyEllipsis);
     }
     const int32_t titleHeight = title.bottom - title.top;
     const int32_t bodyWidth = body.right - body.left;
@@ -67,9 +77,9 @@ CTextDrawer::Layout CTextDrawer::Measure(HDC dc) const {
     layout.title = RECT{box.left, m_y + vOff, box.right, m_y + vOff + titleHeight};
     layout.body = RECT{m_x + hOff, layout.title.bottom + kTitleGap, kBoxRight - hOff, m_y + kBoxHeight - vOff};
     layout.titleCut = m_szTitle[0] != '\0' &&
-                      (title.right - title.left > boxWidth || titleHeight > kBoxHeight);
-    layout.textCut = m_szText[0] != '\0' &&
-                     (bodyWidth > boxWidth || titleHeight + kTitleGap + bodyHeight > kBoxHeight);
+                      (titleEllipsis || title.right - title.left > boxWidth || titleHeight > kBoxHeight);
+    layout.textCut = m_szText[0] != '\0' && (bodyEllipsis || bodyWidth > boxWidth ||
+                                              titleHeight + kTitleGap + bodyHeight > kBoxHeight);
     return layout;
 }
 

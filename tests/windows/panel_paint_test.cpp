@@ -213,6 +213,13 @@ TEST_F(PanelPaint, TheTitleIsBlueAndTheTextIsCentredAndTurnsBlueUnderThePointer)
     InkIn(shot, lower, RGB(0, 0, 0), &hotBlack);
     EXPECT_GT(hotBlue, 5);
     EXPECT_EQ(hotBlack, 0);
+
+    // A long title over a short text gets the width it needs, centred.
+    content.title = "A rather long title for a tip";
+    content.text = "Hi!";
+    const Ink wide = InkIn(ShowAndCapture(content), textArea, 0, nullptr);
+    EXPECT_GT(wide.box.right - wide.box.left, 100);
+    EXPECT_NEAR((wide.box.left + wide.box.right) / 2, 130, 3);
 }
 
 TEST_F(PanelPaint, APairOfSquareBracketsBreaksTheLine) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "panels/library_module.h"
 #include "panels/panel_action.h"
 #include "panels/slip_mess_panel.h"
@@ -232,6 +234,27 @@ TEST_F(PanelWindow, PanelActionsRunOnlyOnTheButtonsOfTheirOwnPanel) {
     PostMessageA(panel.Window(), WM_PANEL_ACTION, 0, 0x12345678);
     PumpMessages(20);
     EXPECT_EQ(panel.State(), PANEL_HIDDEN);
+}
+
+// Only the window's own thread can destroy it: from another, the window is
+// left to default handling and never reaches the deleted panel.
+TEST_F(PanelWindow, DestroyFromAnotherThreadDetachesTheWindow) {
+    HWND window = nullptr;
+    {
+        CSlipMessPanel panel;
+        ASSERT_EQ(panel.Create(), 1);
+        window = panel.Window();
+        LineCapture lines;
+        std::thread([&panel] { panel.Destroy(); }).join();
+        EXPECT_TRUE(lines.Contains("CMessPanel DestroyWindow failed, window detached"));
+        EXPECT_EQ(panel.Window(), nullptr);
+    }
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0);
+    SendMessageA(window, WM_TIMER, TIMER_POLL, 0);
+    SendMessageA(window, WM_PANEL_ACTION, kPanelActionLeave, 0);
+    EXPECT_TRUE(DestroyWindow(window));
+    UnregisterClassA("slipzemtraMessPanelClass", LibraryModule());
 }
 
 TEST_F(PanelWindow, TheRealPointerRestingOnThePanelHoldsItAndLeavingLetsItGo) {
