@@ -1,7 +1,8 @@
 // What the user sees of a shown panel, read back from the screen: the
 // skin, the buttons at the layout table's places, the picture at its
 // natural size, the title and the text centred; and one screenshot of each
-// of the six layouts in screenshots\ beside the test program.
+// of the six layouts, and of a tip that overflows, in screenshots\ beside
+// the test program.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -233,7 +234,9 @@ TEST_F(PanelPaint, APairOfSquareBracketsBreaksTheLine) {
     EXPECT_STREQ(panel_.Text().Text(), "First\r\nSecond");
 }
 
-TEST_F(PanelPaint, EachOfTheSixLayoutsIsSavedAsAScreenshot) {
+// Each layout, and a tip that overflows every place it has, names exactly
+// the elements the painter cuts, once however often it paints.
+TEST_F(PanelPaint, EachLayoutIsSavedAsAScreenshotAndNamesWhatItCuts) {
     const std::string narrow = JpegBytes(100, 133, 0, true);
     const std::string wide = JpegBytes(256, 133, 0, true);
     ASSERT_FALSE(narrow.empty());
@@ -247,30 +250,40 @@ TEST_F(PanelPaint, EachOfTheSixLayoutsIsSavedAsAScreenshot) {
         const char* file;
         bool picture, text;
         int buttons;
+        bool overflow;
     };
     const Layout layouts[] = {
-        {"1_picture_text_buttons.bmp", true, true, 2},
-        {"2_picture_text.bmp", true, true, 0},
-        {"3_picture_buttons.bmp", true, false, 1},
-        {"4_picture.bmp", true, false, 0},
-        {"5_text_buttons.bmp", false, true, 3},
-        {"6_text.bmp", false, true, 0},
+        {"1_picture_text_buttons.bmp", true, true, 2, false},
+        {"2_picture_text.bmp", true, true, 0, false},
+        {"3_picture_buttons.bmp", true, false, 1, false},
+        {"4_picture.bmp", true, false, 0, false},
+        {"5_text_buttons.bmp", false, true, 3, false},
+        {"6_text.bmp", false, true, 0, false},
+        {"7_text_buttons_cut.bmp", false, true, 2, true},
     };
     const char* captions[] = {"&Open", "Get", "More"};
     for (const Layout& l : layouts) {
         TipContent content;
-        content.title = "Weekly tip";
+        content.title = l.overflow ? std::string(127, 'W') : "Weekly tip";
         content.picture = l.picture ? (l.text ? narrowPath : widePath) : "";
         content.text = l.text ? "Pause a download and pick it up later[]where you left off." : "";
+        if (l.overflow) content.text.assign(1000, 'w');
         for (int k = 0; k < l.buttons; ++k) {
-            content.captions[k] = captions[k];
+            content.captions[k] = l.overflow && k == 1 ? "Download" : captions[k];
             content.actions[k] = "OPENURL";
             content.urls[k] = "http://example.test/";
         }
+        LineCapture lines;
         const Capture shot = ShowAndCapture(content);
         EXPECT_TRUE(SaveBmp(folder + "\\" + l.file, shot)) << l.file;
         // Something is drawn where the layout puts the tip.
         EXPECT_GT(InkIn(shot, RECT{2, 25, 258, 158}, 0, nullptr).count, 100) << l.file;
+        std::vector<std::string> cuts;
+        const std::vector<std::string> logged = lines.Lines();
+        for (size_t i = 0; i + 1 < logged.size(); ++i)
+            if (logged[i] == "CMessPanel text cut") cuts.push_back(logged[i + 1]);
+        const std::vector<std::string> named = {"title", "text", "button 2"};
+        EXPECT_EQ(cuts, l.overflow ? named : std::vector<std::string>()) << l.file;
     }
 }
 

@@ -121,38 +121,6 @@ TEST_F(PanelShow, ShortPathsTextsAndCaptionsCountAsMissing) {
     EXPECT_EQ(Of(panel.Text()), (Rect{20, 25, 220, 190}));
 }
 
-// Each element that the painter cannot show whole is named once per layout.
-TEST_F(PanelShow, EachTextOrCaptionThatDoesNotFitIsLoggedOnce) {
-    struct Case {
-        const char* name;
-        std::string title, text, caption;
-        std::vector<std::string> lines;
-    };
-    const std::string cut = "CMessPanel text cut";
-    const Case cases[] = {
-        {"fits", "Weekly tip", "Pause a download[]and pick it up later.", "Get", {}},
-        {"overflows", std::string(127, 'W'), std::string(1000, 'w'), "Download",
-         {cut, "title", cut, "text", cut, "button 2"}},
-    };
-    CSlipMessPanel panel;
-    ASSERT_EQ(panel.Create(), 1);
-    for (const Case& c : cases) {
-        TipContent content;
-        content.title = c.title;
-        content.text = c.text;
-        content.captions[0] = content.captions[1] = "Get";
-        content.captions[1] = c.caption;
-        content.actions[0] = content.actions[1] = "OPENURL";
-        LineCapture lines;
-        ASSERT_EQ(ShowContent(panel, content, 0), 1) << c.name;
-        UpdateWindow(panel.Window());
-        std::vector<std::string> logged;
-        for (const std::string& line : lines.Lines())
-            if (line == cut || (!logged.empty() && logged.back() == cut)) logged.push_back(line);
-        EXPECT_EQ(logged, c.lines) << c.name;
-    }
-}
-
 TEST_F(PanelShow, TheLayoutKindHidesThePictureOrTheTextAndButtons) {
     struct Case {
         uint8_t style;
