@@ -4,8 +4,8 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include "actions/browser.h"
 #include "actions/agent_interface.h"
+#include "actions/browser.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
-// The private message by which elements (and the click action) ask their
-// own panel to close, to sink away, or to run a button's action. Always
-// posted, so it runs after the mouse message that caused it.
+// The private message by which elements (and the panel itself, before it
+// runs an action) ask their own panel to close, to sink away, or to run a
+// button's action. Always posted, so it runs after the mouse message that
+// caused it.
 #pragma once
 
 #include <windows.h>
