@@ -2,69 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
-
 namespace {
 
-TEST(ByteReader, ReadsBigEndianAndRefusesToRunPastTheEnd) {
+// Big-endian reads that refuse to run past the end, for any length or
+// position, however large: nothing wraps back into the buffer.
+TEST(ByteReader, ReadsBigEndianAndNeverPastTheEnd) {
     const uint8_t data[] = {0x01, 0x02, 0x03, 0x04, 0xFF, 0xFF, 0xFF, 0xFE, 0x7A};
     ByteReader in(data, sizeof data);
-    uint32_t u = 0;
-    int32_t i = 0;
-    uint8_t b = 0;
-    ASSERT_TRUE(in.ReadU32(u));
-    EXPECT_EQ(u, 0x01020304u);
-    ASSERT_TRUE(in.ReadI32(i));
-    EXPECT_EQ(i, -2);
-    EXPECT_FALSE(in.ReadU32(u));  // one byte left
-    EXPECT_EQ(in.Position(), 8u);
-    ASSERT_TRUE(in.ReadU8(b));
-    EXPECT_EQ(b, 0x7A);
-    EXPECT_FALSE(in.ReadU8(b));
-}
-
-TEST(ByteReader, HugeLengthsAndFarPositionsNeverWrapBackIntoTheBuffer) {
-    const uint8_t data[16] = {};
-    ByteReader in(data, sizeof data);
+    uint32_t u = 0; int32_t i = 0; uint8_t b = 0;
+    EXPECT_TRUE(in.ReadU32(u) && in.ReadI32(i) && !in.ReadU32(u) && in.Position() == 8 && in.ReadU8(b));
+    EXPECT_EQ(std::make_tuple(u, i, b), std::make_tuple(0x01020304u, -2, uint8_t(0x7A)));
     in.Seek(4);
-    EXPECT_FALSE(in.CanRead(UINT64_MAX));
-    EXPECT_FALSE(in.CanRead(UINT32_MAX));
-    EXPECT_FALSE(in.Skip(UINT64_MAX - 2));
-    EXPECT_TRUE(in.CanRead(12));
-    EXPECT_FALSE(in.CanRead(13));
-
+    EXPECT_TRUE(in.CanRead(5) && !in.CanRead(6) && !in.CanRead(UINT64_MAX) && !in.CanRead(UINT32_MAX) &&
+                !in.Skip(UINT64_MAX - 2));
     in.Seek(uint64_t(4) + UINT32_MAX);  // a record length beyond the data
-    uint8_t b;
-    EXPECT_FALSE(in.ReadU8(b));
-    EXPECT_FALSE(in.CanRead(0));
-
-    ByteReader none(nullptr, 100);
-    EXPECT_FALSE(none.ReadU8(b));
+    EXPECT_FALSE(in.ReadU8(b) || in.CanRead(0) || ByteReader(nullptr, 100).ReadU8(b));
 }
 
-TEST(ByteWriter, FixedBufferFailsWholeWritesAndStaysFailed) {
+// A fixed buffer fails whole writes, writes nothing of them and stays failed;
+// a growing one appends after what it holds and patches only what it wrote.
+TEST(ByteWriter, WholeWritesOnlyAndPatchesInside) {
     uint8_t buffer[6] = {};
-    ByteWriter out(buffer, sizeof buffer);
-    EXPECT_TRUE(out.PutU32(0xA1B2C3D4));
-    EXPECT_FALSE(out.PutU32(7));  // would need 8 bytes
-    EXPECT_EQ(buffer[4], 0);      // nothing of it was written
-    EXPECT_FALSE(out.PutU8(1));   // failed for good
-    EXPECT_FALSE(out.Ok());
-    EXPECT_EQ(out.Size(), 4u);
-    EXPECT_EQ(LoadBigEndian32(buffer), 0xA1B2C3D4u);
-}
-
-TEST(ByteWriter, GrowingWriterAppendsTextsAndPatchesWords) {
+    ByteWriter fixed(buffer, sizeof buffer);
+    EXPECT_TRUE(fixed.PutU32(0xA1B2C3D4) && !fixed.PutU32(7) && !fixed.PutU8(1) && !fixed.Ok() && fixed.Size() == 4);
+    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 6), (std::vector<uint8_t>{0xA1, 0xB2, 0xC3, 0xD4, 0, 0}));
     std::vector<uint8_t> bytes = {0xEE};
-    ByteWriter out(bytes);
-    out.PutU32(0);
-    out.PutText("abc", 3);
-    out.PutU8(9);
-    EXPECT_TRUE(out.PatchU32(0, 42));
-    EXPECT_FALSE(out.PatchU32(9, 1));  // would reach past what was written
+    ByteWriter grow(bytes);
+    grow.PutU32(0), grow.PutText("abc", 3), grow.PutU8(9);
+    EXPECT_TRUE(grow.PatchU32(0, 42) && !grow.PatchU32(9, 1) && grow.Size() == 12);
     EXPECT_EQ(bytes, (std::vector<uint8_t>{0xEE, 0, 0, 0, 42, 0, 0, 0, 3, 'a', 'b', 'c', 9}));
-    EXPECT_EQ(out.Size(), 12u);
 }
 
 }  // namespace

@@ -4,63 +4,37 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace {
 
-struct Case {
-    const char* folder;
-    std::string path;
-    bool inside;
-};
-
 TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolder) {
-    const std::vector<Case> cases = {
+    const struct { const char* folder; std::string path; bool inside; } cases[] = {
         {"/host/tips/", "/host/tips/47.gif", true},
         {"/host/tips", "/host/tips/47.gif", true},
-        {"/host/tips/", "/host/tips/", false},
-        {"/host/tips/", "/host/tips", false},
-        {"/host/tips/", "/host/tipsy/47.gif", false},
-        {"/host/tips/", "/host/tips/../message.ini", false},
-        {"/host/tips/", "/host/tips/../47.gif", false},
-        {"/host/tips/", "/host/tips/..", false},
-        {"/host/tips/", "/host/tips/..gif", true},
+        {"/host/tips/", "/host/tips/..gif", true},  // the shortest name
         {"/host/tips/", "/host/tips/.gif", false},
-        {"/host/tips/", "/host/tips/message.dat", false},
-        {"/host/tips/", "/host/tips/messdisplay.dat", false},
-        {"/host/tips/", "/host/tips/47.gif.exe", false},
-        {"/host/tips/", "/host/tips/47.GIF", false},
-        {"/host/tips/", "/host/tips/sub/47.gif", false},
+        {"/host/tips/", "/host/tipsy/47.gif", false},
+        {"/host/tips/", "/host/tips/../47.gif", false},
         {"/host/tips/", "/host/tips/a\\..\\..\\x.gif", false},
-        {"/host/tips/", "/host/tips/47.gif:stream", false},
+        {"/host/tips/", "/host/tips/message.dat", false},
         {"/host/tips/", "/host/tips/x:47.gif", false},
-        {"/host/tips/", "/etc/passwd", false},
-        {"/host/tips/", "47.gif", false},
-        {"", "/47.gif", false},
-        {"/", "/47.gif", false},
         {"/host/tips/", std::string("/host/tips/4\0/../x.gif", 22), false},  // a NUL ends nothing early
         {"/host/tips/", "/host/tips\\47.gif", false},  // a backslash is a plain character here
         {"/host/Tips/", "/host/tips/47.gif", false},
+        {"/", "/47.gif", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsPictureInFolder(c.folder, c.path), c.inside) << c.folder << " | " << c.path;
     }
 }
 
-}  // namespace
-
-namespace {
-
 TEST(PictureAddress, OnlyHttpAndHttpsAreFetched) {
-    const std::vector<std::pair<const char*, bool>> cases = {
-        {"http://tips.test/1.gif", true},  {"HTTPS://tips.test/1.gif", true},
-        {"http://", false},                {"ftp://tips.test/1.gif", false},
-        {"file:///C:/x.gif", false},       {"\\\\share\\x.gif", false},
-        {"C:\\x.gif", false},              {"httpx://tips.test/", false},
-        {" http://tips.test/", false},     {"", false},
+    const struct { const char* address; bool fetched; } cases[] = {
+        {"http://tips.test/1.gif", true}, {"HTTPS://tips.test/1.gif", true}, {"http://", false},
+        {"ftp://tips.test/1.gif", false}, {"file:///C:/x.gif", false},      {"\\\\share\\x.gif", false},
+        {"httpx://tips.test/", false},    {" http://tips.test/", false},    {"", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsFetchableAddress(c.first), c.second) << c.first;
+    for (const auto& c : cases) EXPECT_EQ(IsFetchableAddress(c.address), c.fetched) << c.address;
 }
 
 }  // namespace

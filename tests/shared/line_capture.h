@@ -2,6 +2,7 @@
 // only; the real DLL writes its own to the debugger output).
 #pragma once
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,9 +22,8 @@ public:
         return Store();
     }
     static int Count(const std::string& line) {
-        int n = 0;
-        for (const auto& l : Lines()) n += l == line ? 1 : 0;
-        return n;
+        const auto lines = Lines();
+        return int(std::count(lines.begin(), lines.end(), line));
     }
     static bool Contains(const std::string& line) { return Count(line) > 0; }
     static void Clear() {

@@ -1,15 +1,12 @@
-// Packets of the tips protocol as a server sends them, for the native
-// tests, the Windows tests and the fuzz seeds alike.
+// Packets of the tips protocol as a server sends them, for the native and
+// the Windows tests alike.
 #pragma once
 
-#include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "protocol/byte_order.h"
 #include "protocol/packet_header.h"
-#include "protocol/tip_record.h"
 #include "protocol/tip_wire.h"
 
 namespace wire {
@@ -21,13 +18,10 @@ inline std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
     return out;
 }
 
-inline std::vector<uint8_t> Packet(const std::string& name, const std::vector<uint8_t>& body,
-                                   uint32_t version = kProtocolVersion) {
+inline std::vector<uint8_t> Packet(const std::string& name, const std::vector<uint8_t>& body) {
     std::vector<uint8_t> out;
     ByteWriter w(out);
-    AppendPacketHeader(w, 1, name, uint32_t(body.size()));
-    w.PutBytes(body.data(), body.size());
-    StoreBigEndian32(out.data(), version);
+    AppendPacketHeader(w, 1, name, uint32_t(body.size())), w.PutBytes(body.data(), body.size());
     return out;
 }
 
@@ -35,11 +29,8 @@ inline std::vector<uint8_t> Packet(const std::string& name, const std::vector<ui
 // unless given), the records, the panel interval.
 inline std::vector<uint8_t> ResponseBody(uint32_t lastTime, const std::vector<const TipRecord*>& tips,
                                          uint32_t interval, int32_t count = -2, int32_t status = 0) {
-    std::vector<uint8_t> out;
+    auto out = Words({uint32_t(status), lastTime, uint32_t(count == -2 ? int32_t(tips.size()) : count)});
     ByteWriter w(out);
-    w.PutI32(status);
-    w.PutU32(lastTime);
-    w.PutI32(count == -2 ? int32_t(tips.size()) : count);
     for (const TipRecord* tip : tips) AppendTipRecordWire(w, *tip);
     w.PutU32(interval);
     return out;
