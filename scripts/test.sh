@@ -45,9 +45,6 @@ tr_wine_begin
 trap tr_wine_end EXIT
 ctest --preset windows
 
-step "tipserver serving the real DLL under Wine"
-tests/e2e/server_with_dll.sh build/native/bin/tipserver build/windows/bin
-
 step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
 tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 
@@ -57,7 +54,7 @@ tests/e2e/release_unpacked.sh
 step "the server's Debian package: lintian, installed, queried, purged"
 tests/e2e/debian_package.sh
 
-step "faults around the real DLL: tips folder read-only, disk full, tipserver killed"
+step "tipserver and the real DLL: the files of a plain run; tips folder read-only, disk full, tipserver killed"
 tests/e2e/faults.sh build/native/bin/tipserver build/windows/bin
 
 step "short soak: 12 starts and stops of the real DLL, 24 tips shown and clicked; nothing may grow"

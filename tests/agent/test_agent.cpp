@@ -1,19 +1,10 @@
 // The test download agent: an in-process COM server that stands in for the
-// host's own agent. It implements the agent interface that the library
-// calls, registers itself under the agent's ProgID, and appends one line
-// per event to a log, so that tests can see exactly what the library did:
-//
-//   create                                    an instance was made
-//   refuse                                    an instance was refused
-//   task<TAB>"url"<TAB>"…"<TAB>…<TAB>1<TAB>1<TAB>10   AddTask with its 8 arguments
-//   commit                                    CommitTasks
-//   release                                   the last reference went away
-//
-// Strings are written in double quotes, with every character outside
-// printable ASCII and the double quote itself as \uXXXX; a null string is
-// written as null.
-//
-// Environment:
+// host's own agent, registered under the agent's ProgID. It appends one line
+// per event to a log, so that tests see exactly what the library did:
+//   create | refuse | task<TAB>"url"<TAB>"…"<TAB>…<TAB>1<TAB>1<TAB>10 (AddTask's
+//   8 arguments) | commit | release (the last reference went away)
+// Strings are in double quotes, every character outside printable ASCII and
+// the quote itself as \uXXXX; a null string is null.
 //   TIPRELAY_AGENT_LOG   log path (default: agent-calls.log beside the DLL)
 //   TIPRELAY_AGENT_FAIL  any of "create", "task", "commit": that step fails
 #include <windows.h>
@@ -23,7 +14,6 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <new>
 #include <string>
 
 #include "actions/agent_interface.h"
@@ -37,7 +27,6 @@ constexpr wchar_t kAgentClassText[] = L"{910F2830-CD69-458B-A565-18BAF9505C4D}";
 
 HMODULE g_module = nullptr;
 LONG g_objects = 0;
-LONG g_locks = 0;
 
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = {};
@@ -47,24 +36,16 @@ std::wstring Environment(const wchar_t* name) {
 
 std::wstring ModulePath() {
     wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(g_module, path, MAX_PATH);
-    return std::wstring(path, length);
+    return std::wstring(path, GetModuleFileNameW(g_module, path, MAX_PATH));
 }
 
-std::wstring LogPath() {
-    std::wstring path = Environment(L"TIPRELAY_AGENT_LOG");
-    if (!path.empty()) return path;
-    path = ModulePath();
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"agent-calls.log";
-}
-
-bool ShouldFail(const wchar_t* step) {
-    return Environment(L"TIPRELAY_AGENT_FAIL").find(step) != std::wstring::npos;
-}
+bool ShouldFail(const wchar_t* step) { return Environment(L"TIPRELAY_AGENT_FAIL").find(step) != std::wstring::npos; }
 
 void AppendLine(const std::string& line) {
-    HANDLE file = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring path = Environment(L"TIPRELAY_AGENT_LOG");
+    if (path.empty()) path = ModulePath().substr(0, ModulePath().find_last_of(L'\\') + 1) + L"agent-calls.log";
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     const std::string text = line + "\n";
     DWORD written = 0;
@@ -75,33 +56,24 @@ void AppendLine(const std::string& line) {
 std::string Quoted(BSTR text) {
     if (text == nullptr) return "null";
     std::string out = "\"";
-    const UINT length = SysStringLen(text);
-    for (UINT i = 0; i < length; ++i) {
-        const wchar_t c = text[i];
-        if (c >= 0x20 && c < 0x7f && c != L'"') {
-            out += static_cast<char>(c);
-            continue;
+    for (UINT i = 0; i < SysStringLen(text); ++i) {
+        char c[8] = {static_cast<char>(text[i])};
+        if (text[i] < 0x20 || text[i] >= 0x7f || text[i] == L'"') {
+            std::snprintf(c, sizeof c, "\\u%04x", unsigned(text[i]));
         }
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-        out += escaped;
+        out += c;
     }
     return out + "\"";
 }
 
 class TestAgent final : public IDownloadAgent {
 public:
-    TestAgent() {
-        InterlockedIncrement(&g_objects);
-        AppendLine("create");
-    }
+    TestAgent() { InterlockedIncrement(&g_objects), AppendLine("create"); }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IDownloadAgent) {
-            return E_NOINTERFACE;
-        }
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IDownloadAgent) return E_NOINTERFACE;
         *out = static_cast<IDownloadAgent*>(this);
         AddRef();
         return S_OK;
@@ -109,45 +81,26 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
     STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = InterlockedDecrement(&references_);
-        if (left == 0) {
-            AppendLine("release");
-            delete this;
-            InterlockedDecrement(&g_objects);
-        }
+        if (left == 0) AppendLine("release"), InterlockedDecrement(&g_objects), delete this;
         return left;
     }
 
     // No type information: the library binds to the vtable.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return count ? (*count = 0, S_OK) : E_POINTER; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return DISP_E_MEMBERNOTFOUND;
     }
-
     STDMETHODIMP GetVersion(LONG* version) override {
         AppendLine("version");
-        if (version == nullptr) return E_POINTER;
-        *version = 1;
-        return S_OK;
+        return version ? (*version = 1, S_OK) : E_POINTER;
     }
-    STDMETHODIMP AddTask(BSTR url, BSTR referrer, BSTR folder, BSTR fileName, BSTR comment,
-                         LONG startNow, LONG showProgress, LONG retries) override {
-        char numbers[64];
-        std::snprintf(numbers, sizeof numbers, "\t%ld\t%ld\t%ld", static_cast<long>(startNow),
-                      static_cast<long>(showProgress), static_cast<long>(retries));
-        AppendLine("task\t" + Quoted(url) + "\t" + Quoted(referrer) + "\t" + Quoted(folder) + "\t" +
-                   Quoted(fileName) + "\t" + Quoted(comment) + numbers);
+    STDMETHODIMP AddTask(BSTR url, BSTR referrer, BSTR folder, BSTR fileName, BSTR comment, LONG startNow,
+                         LONG showProgress, LONG retries) override {
+        AppendLine("task\t" + Quoted(url) + "\t" + Quoted(referrer) + "\t" + Quoted(folder) + "\t" + Quoted(fileName) +
+                   "\t" + Quoted(comment) + "\t" + std::to_string(startNow) + "\t" + std::to_string(showProgress) +
+                   "\t" + std::to_string(retries));
         if (ShouldFail(L"task")) return E_FAIL;
         ++queued_;
         return S_OK;
@@ -162,99 +115,70 @@ public:
 
 private:
     ~TestAgent() = default;
-
     LONG references_ = 1;
     LONG queued_ = 0;
 };
 
+// A static object: its life is the module's.
 class AgentFactory : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        return S_OK;
+        *out = iid == IID_IUnknown || iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
     }
-    // The factory is a static object: its life is the module's.
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        if (ShouldFail(L"create")) {
-            AppendLine("refuse");
-            return E_OUTOFMEMORY;
-        }
-        TestAgent* agent = new (std::nothrow) TestAgent();
-        if (agent == nullptr) return E_OUTOFMEMORY;
+        if (ShouldFail(L"create")) return AppendLine("refuse"), E_OUTOFMEMORY;
+        TestAgent* agent = new TestAgent();
         const HRESULT result = agent->QueryInterface(iid, out);
         agent->Release();
         return result;
     }
-    STDMETHODIMP LockServer(BOOL lock) override {
-        if (lock) {
-            InterlockedIncrement(&g_locks);
-        } else {
-            InterlockedDecrement(&g_locks);
-        }
-        return S_OK;
-    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
 
 AgentFactory g_factory;
 
 bool SetKeyValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG result =
-        RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS;
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-    }
+    if (reason == DLL_PROCESS_ATTACH) g_module = instance, DisableThreadLibraryCalls(instance);
     return TRUE;
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (classId != kAgentClass) return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(iid, out);
+    return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() { return g_objects == 0 && g_locks == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
     const std::wstring classKey = std::wstring(L"CLSID\\") + kAgentClassText;
-    const bool written =
-        SetKeyValue(kDownloadAgentProgID, nullptr, L"tiprelay test download agent") &&
-        SetKeyValue(std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText) &&
-        SetKeyValue(classKey, nullptr, L"tiprelay test download agent") &&
-        SetKeyValue(classKey + L"\\ProgID", nullptr, kDownloadAgentProgID) &&
-        SetKeyValue(classKey + L"\\InprocServer32", nullptr, ModulePath()) &&
-        SetKeyValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+    const bool written = SetKeyValue(kDownloadAgentProgID, nullptr, L"tiprelay test download agent") &&
+                         SetKeyValue(std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText) &&
+                         SetKeyValue(classKey, nullptr, L"tiprelay test download agent") &&
+                         SetKeyValue(classKey + L"\\ProgID", nullptr, kDownloadAgentProgID) &&
+                         SetKeyValue(classKey + L"\\InprocServer32", nullptr, ModulePath()) &&
+                         SetKeyValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
     return written ? S_OK : SELFREG_E_CLASS;
 }
 
 STDAPI DllUnregisterServer() {
-    const std::wstring classKey = std::wstring(L"CLSID\\") + kAgentClassText;
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kDownloadAgentProgID);
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, kDownloadAgentProgID);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, classKey.c_str());
+    for (const std::wstring key : {std::wstring(kDownloadAgentProgID), std::wstring(L"CLSID\\") + kAgentClassText}) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    }
     return S_OK;
 }
