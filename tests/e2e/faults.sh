@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# The real DLL with a live tipserver, soak.exe as the host: first a plain
-# run (the tips, their pictures byte for byte and the server's values reach
-# tips\ and message.ini), then the faults only the machine can stage: tips\
-# read-only, the disk full, tipserver killed while the library waits. In
-# each, msg_exit returns in its bound and leaves no thread (soak --check),
-# both data files are as before or replaced whole, and no partial picture
-# or temporary file is left. A case that cannot be staged (no chattr, no
-# mount) says SKIPPED.
+# The real DLL with a live tipserver, soak.exe as the host: a plain run (the
+# tips, their pictures byte for byte and the server's values reach tips\ and
+# message.ini), then tips\ read-only, the disk full, tipserver killed while
+# the library waits. Each start stops in its bound with no thread left (soak
+# --check); the data files stay or are replaced whole, no partial picture or
+# temporary file is left. A case that cannot be staged says SKIPPED.
 #   tests/e2e/faults.sh [path/to/tipserver] [windows bin folder]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -17,12 +15,7 @@ winbin="$(realpath "${2:-build/windows/bin}")"
 tr_e2e_begin faults
 work="$TR_WORK" host="$TR_WORK/host" tips="$TR_WORK/host/tips"
 writable() { chattr -i "$tips" 2>/dev/null || true; umount "$tips" 2>/dev/null || true; rm -f "$tips/probe"; }
-undo_faults() {
-  writable
-  [ -n "${TR_SERVER_PID:-}" ] && kill -CONT "$TR_SERVER_PID" 2>/dev/null
-  tr_e2e_end
-}
-trap undo_faults EXIT
+trap 'writable; [ -z "${TR_SERVER_PID:-}" ] || kill -CONT "$TR_SERVER_PID" 2>/dev/null; tr_e2e_end' EXIT
 
 cp server/sample/welcome.gif server/sample/banner.jpg "$work/"
 # Tips 6001-6003 make the data files; "more" adds 6004 and 6005, whose
@@ -40,10 +33,8 @@ serve() {
   tr_server_start "$work/catalogue.json" "$work/server.log" || tr_fail "tipserver did not start"
 }
 host_run() {  # NAME SOAK-ARGS...: one start of soak.exe as the host
-  local name="$1"
-  shift
-  (cd "$host" && WINEDEBUG=-all timeout 120 wine ./soak.exe --port "$TR_TIPS_PORT" --cycles 1 --check "$@") \
-    >"$work/$name.log" 2>&1 || tr_fail "$name: $(cat "$work/$name.log")"
+  (cd "$host" && WINEDEBUG=-all timeout 120 wine ./soak.exe --port "$TR_TIPS_PORT" --cycles 1 --check "${@:2}") \
+    >"$work/$1.log" 2>&1 || tr_fail "$1: $(cat "$work/$1.log")"
 }
 word() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
 # A data file whole: version 11, COUNT records of SIZE bytes after the 20-byte header.
@@ -89,8 +80,8 @@ grep -qx 'PID=1704067200' <<<"$ini" && grep -qx 'INTERVAL=1' <<<"$ini" ||
 for file in message.dat messdisplay.dat; do cp "$tips/$file" "$work/$file.before"; done
 cp "$tips"/*.gif "$work/"
 
-# 1. tips\ read-only: the new tips show without their pictures. Root writes
-# wherever the mode bits say no; an immutable folder or a read-only mount stops it.
+# 1. tips\ read-only (for root: immutable, or a read-only mount): the new tips
+# show without their pictures.
 serve more
 if chattr +i "$tips" 2>/dev/null || { mount --bind "$tips" "$tips" && mount -o remount,bind,ro "$tips"; } 2>/dev/null &&
   ! touch "$tips/probe" 2>/dev/null; then
@@ -103,9 +94,8 @@ else
   echo "faults: read-only tips folder: SKIPPED (neither chattr +i nor a read-only mount works here)"
 fi
 
-# 2. The disk full: tips\ on a small file system holding the files from
-# before, with no room at all, then room for the pictures but not for a new
-# tip file.
+# 2. The disk full: tips\ on a small file system with the files from before,
+# no room at all, then room for the pictures but not for a new tip file.
 for room in 0 $(($(stat -c %s "$work/banner.jpg") + $(stat -c %s "$work/welcome.gif") + 8192)); do
   mount -t tmpfs -o size=256k tmpfs "$tips" 2>/dev/null || { echo "faults: disk full: SKIPPED (no mount here)"; break; }
   restore && cp "$work"/600[123].gif "$tips/"
@@ -113,7 +103,6 @@ for room in 0 $(($(stat -c %s "$work/banner.jpg") + $(stat -c %s "$work/welcome.
   free="$(df -B1 --output=avail "$tips" | tail -n 1 | tr -d ' ')"
   truncate -s "-$((room > free ? room - free : 0))" "$tips/filler"
   host_run "full$room" --keep-files --shows 2
-  rm -f "$tips/filler"
   outcome "disk full (room for $room bytes)" "full$room"
   umount "$tips"
 done
@@ -127,8 +116,7 @@ host_run killed --keep-files --shows 0 --stay 4000 &
 runner=$!
 sleep 2.5
 kill -KILL "$TR_SERVER_PID"
-wait "$TR_SERVER_PID" 2>/dev/null || true
-TR_SERVER_PID=""
+tr_server_stop
 wait "$runner" || exit 1
 cmp -s "$tips/message.dat" "$work/message.dat.before" || tr_fail "server killed: message.dat changed"
 ! grep -q 'query peer=' "$work/server.log" || tr_fail "server killed: it answered before it was killed"

@@ -40,8 +40,7 @@ TEST(Decode, HeaderRulesDecideWhetherTheBodyIsRead) {
     const auto good = Packet("RESPNEWMESS", {0, 0, 0, 5});
     auto word = [&](size_t at, uint32_t value) {
         auto bytes = good;
-        StoreBigEndian32(bytes.data() + at, value);
-        return bytes;
+        return StoreBigEndian32(bytes.data() + at, value), bytes;
     };
     struct Case { const char* what; std::vector<uint8_t> packet; int32_t resultCode; uint32_t version, sequence; };
     const std::vector<Case> cases = {

@@ -32,35 +32,29 @@ TEST(TipWire, WrittenRecordsDecodeToTheSameBytes) {
     }
     w.PutU32(9);
     CShowDataList store;
-    CRespNewMess response(&store);
     const auto packet = coretest::Packet("RESPNEWMESS", body);
-    response.Decode(packet.data(), uint32_t(packet.size()));
-    int received = 0;
+    CRespNewMess(&store).Decode(packet.data(), uint32_t(packet.size()));
+    size_t received = 0;
     for (const bool waiting : {true, false}) {
-        while (TipRecord* got = waiting ? store.GetWaitPicData() : store.GetOneShowData(1)) {
+        for (TipRecord* got; (got = waiting ? store.GetWaitPicData() : store.GetOneShowData(1)); ++received) {
             std::unique_ptr<TipRecord> owned(got);
             EXPECT_EQ(got->nMessageID % 2 == 1, waiting) << got->nMessageID;
             EXPECT_EQ(std::memcmp(got, sent.at(got->nMessageID - 1).get(), sizeof *got), 0) << got->nMessageID;
-            ++received;
         }
     }
-    EXPECT_EQ(received, 8);
+    EXPECT_EQ(received, sent.size());
     // More buttons than a record carries, or a full writer, fail.
     uint8_t small[1000];
     ByteWriter full(small, sizeof small);
     EXPECT_FALSE(AppendTipRecordWire(full, *sent[7]));
     sent[0]->nButtonCount = 4;
     EXPECT_FALSE(AppendTipRecordWire(w, *sent[0]));
-}
-
-// A text set into a field is cut to leave its NUL, clears the rest of the
-// field and never reaches the next one.
-TEST(TipRecord, SetFieldText) {
-    auto tip = coretest::MakeTip(1, 0, 1);
-    SetFieldText(tip->szTitle, std::string(60, 'y'));
-    EXPECT_EQ(FieldText(tip->szTitle) + char(tip->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
-    SetFieldText(tip->szTitle, "short");
-    EXPECT_EQ(std::string(tip->szTitle, sizeof tip->szTitle), "short" + std::string(35, '\0'));
+    // A text set into a field is cut to leave its NUL, clears the rest of the
+    // field and never reaches the next one.
+    SetFieldText(sent[1]->szTitle, std::string(60, 'y'));
+    EXPECT_EQ(FieldText(sent[1]->szTitle) + char(sent[1]->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
+    SetFieldText(sent[1]->szTitle, "short");
+    EXPECT_EQ(std::string(sent[1]->szTitle, sizeof sent[1]->szTitle), "short" + std::string(35, '\0'));
 }
 
 }  // namespace
