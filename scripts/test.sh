@@ -48,6 +48,9 @@ ctest --preset windows
 step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
 tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 
+step "operators' preview: every tip photographed in the library's panel, cut texts marked"
+tests/e2e/preview.sh
+
 step "release archives, unpacked and run; a host built against the CMake package"
 tests/e2e/release_unpacked.sh
 

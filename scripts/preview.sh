@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Shows every tip of a catalogue as the users will see it: tipserver serves
+# the catalogue on loopback, tippreview.exe fetches each tip with the
+# library's own service and photographs it in the library's own panel under
+# Wine, on a virtual display when there is none. Writes one PNG per tip and
+# a contact sheet, index.html, that marks the tips whose title, text or
+# button caption the panel had to cut.
+#   scripts/preview.sh CATALOGUE [--encoding CP936] [--out DIR]
+# Exit codes: 0 every tip shown and none cut, 1 some tip cut or not shown,
+# 2 bad command line or a catalogue that tipserver refuses.
+set -euo pipefail
+usage() { echo "usage: scripts/preview.sh CATALOGUE [--encoding CP936] [--out DIR]" >&2; exit 2; }
+catalogue="" encoding=CP936 out=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --encoding) [ $# -ge 2 ] || usage; encoding="$2"; shift 2 ;;
+    --out) [ $# -ge 2 ] || usage; out="$2"; shift 2 ;;
+    -*) usage ;;
+    *) [ -z "$catalogue" ] || usage; catalogue="$1"; shift ;;
+  esac
+done
+[ -f "$catalogue" ] || usage
+catalogue="$(realpath "$catalogue")"
+cd "$(dirname "$0")/.."
+out="$(realpath -m "${out:-build/preview}")"
+
+# Wine takes the clients' ANSI code page from the locale.
+case "${encoding^^}" in
+  CP936 | GBK | GB2312 | GB18030) locale=zh_CN.UTF-8 ;;
+  CP950 | BIG5) locale=zh_TW.UTF-8 ;;
+  CP932 | SHIFT_JIS | SJIS) locale=ja_JP.UTF-8 ;;
+  CP949 | EUC-KR) locale=ko_KR.UTF-8 ;;
+  CP1250) locale=pl_PL.UTF-8 ;;
+  CP1251) locale=ru_RU.UTF-8 ;;
+  CP1252 | LATIN1 | ISO-8859-1) locale=en_US.UTF-8 ;;
+  *) echo "preview: no Windows code page known for --encoding $encoding" >&2; exit 2 ;;
+esac
+
+if [ ! -x build/windows/bin/tippreview.exe ] || [ ! -x build/native/bin/tipserver ]; then
+  scripts/setup.sh >/dev/null
+fi
+[ -d build/windows ] || cmake --preset windows >/dev/null
+[ -d build/native ] || cmake --preset native >/dev/null
+cmake --build --preset windows --target tippreview >/dev/null
+cmake --build --preset native --target tipserver >/dev/null
+TR_TIPSERVER="$(pwd)/build/native/bin/tipserver"
+
+# The tips in the order clients get them, each with a second inside its
+# window (clients keep only tips valid at the time).
+check="$("$TR_TIPSERVER" check "$catalogue" --encoding "$encoding")" || { echo "$check" >&2; exit 2; }
+requests=()
+while read -r id begin; do
+  requests+=("$id:$(date -u -d "$begin" +%s)")
+done < <(printf '%s\n' "$check" | sed -n 's/^tip \([0-9]*\): \([^ ]*\) \.\. .*/\1 \2/p')
+
+. scripts/wine-env.sh
+. scripts/tip-session.sh
+work="$(mktemp -d /tmp/tiprelay-preview.XXXXXX)"
+cleanup() {
+  tr_server_stop
+  tr_wine_leave
+  rm -rf "$work"
+}
+trap cleanup EXIT
+rm -rf "$out"
+mkdir -p "$out"
+tr_server_start "$catalogue" "$work/server.log" --encoding "$encoding"
+cp build/windows/bin/tippreview.exe "$work/"
+tr_write_ini "$work"
+tr_wine_join
+status=0
+(cd "$work" && LC_ALL="$locale" WINEDEBUG=-all timeout 600 wine ./tippreview.exe "$(winepath -w "$out")" \
+  "${requests[@]}") >"$work/preview.out" 2>"$work/wine.log" || status=$?
+[ "$status" -le 1 ] || { echo "preview: tippreview.exe failed ($status): $(tail -5 "$work/wine.log")" >&2; exit 1; }
+
+html() { sed 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g; s/"/\&quot;/g'; }
+stamp() { date -u -d "@$1" +%Y-%m-%dT%H:%M:%SZ; }
+cut_tips=0 missing=0
+{
+  echo '<!DOCTYPE html>'
+  echo '<html><head><meta charset="utf-8"><title>Tips preview</title><style>'
+  echo 'body{font-family:sans-serif}figure{display:inline-block;margin:8px;padding:6px;border:3px solid #ccc;vertical-align:top}'
+  echo 'figure.cut{border-color:#d00}figcaption{width:260px;font-size:13px}.mark{color:#d00;font-weight:bold}'
+  echo '</style></head><body>'
+  echo "<h1>$(basename "$catalogue" | html): ${#requests[@]} tips, code page $(html <<<"$encoding")</h1>"
+  while IFS=$'\t' read -r kind id begin end png cut title; do
+    if [ "$kind" = missing ]; then
+      echo "<figure class=\"cut\"><figcaption>tip $id <span class=\"mark\">did not arrive</span></figcaption></figure>"
+      missing=$((missing + 1))
+      continue
+    fi
+    mark="" class=""
+    if [ "$cut" != - ]; then
+      mark="<br><span class=\"mark\">cut: $(html <<<"${cut//,/, }")</span>"
+      class=' class="cut"'
+      cut_tips=$((cut_tips + 1))
+    fi
+    if [ "$png" = - ]; then
+      picture='<span class="mark">not shown</span>'
+      missing=$((missing + 1))
+    else
+      picture="<img src=\"$png\" width=\"260\" height=\"160\" alt=\"tip $id\">"
+    fi
+    echo "<figure$class>$picture<figcaption><b>$id</b> $(stamp "$begin") .. $(stamp "$end")<br>$(html <<<"$title")$mark</figcaption></figure>"
+  done < <(iconv -f "$encoding" -t UTF-8 "$work/preview.out")
+  echo '</body></html>'
+} >"$out/index.html"
+
+echo "preview: ${#requests[@]} tips, $((${#requests[@]} - missing)) shown, $cut_tips with cut texts"
+echo "contact sheet: $out/index.html"
+[ "$status" = 0 ] && [ "$cut_tips" = 0 ]
