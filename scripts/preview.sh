@@ -74,8 +74,25 @@ status=0
 [ "$status" -le 1 ] || { echo "preview: tippreview.exe failed ($status): $(tail -5 "$work/wine.log")" >&2; exit 1; }
 
 html() { sed 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g; s/"/\&quot;/g'; }
-stamp() { date -u -d "@$1" +%Y-%m-%dT%H:%M:%SZ; }
-cut_tips=0 missing=0
+now="$(date +%s)"
+# The window, and its state when it is not open now.
+dates() {
+  printf '%s .. %s' "$(date -u -d "@$1" "$3")" "$(date -u -d "@$2" "$3")"
+  if [ "$2" -lt "$now" ]; then printf '%sexpired' "$4"; elif [ "$1" -gt "$now" ]; then printf '%snot yet valid' "$4"; fi
+}
+# One tile of sheet.png: the photograph (or a blank panel) over its
+# caption lines, framed red when marked. Only the ids, dates and marks go
+# into the picture: its font has no glyphs beyond ASCII.
+tile() {
+  local id="$1" png="$2" frame="$3" caption="$4" mark="$5" tile="$work/tile-$1.ppm"
+  if [ "$png" = - ]; then ppmmake '#c7d2e5' 260 160; else pngtopnm "$out/$png"; fi >"$tile.panel"
+  printf "%s\n" "$caption" | pbmtext | pgmtoppm black-white >"$tile.caption"
+  pbmtext -- "${mark:- }" | pgmtoppm red-white >"$tile.mark"
+  pnmcat -white -tb -jleft "$tile.panel" "$tile.caption" "$tile.mark" | pnmcut -width 260 |
+    pnmmargin -white 4 | pnmmargin -color "$frame" 3 | pnmmargin -white 6 >"$tile"
+  tiles+=("$tile")
+}
+tiles=() cut_tips=0 missing=0
 {
   echo '<!DOCTYPE html>'
   echo '<html><head><meta charset="utf-8"><title>Tips preview</title><style>'
@@ -83,29 +100,36 @@ cut_tips=0 missing=0
   echo 'figure.cut{border-color:#d00}figcaption{width:260px;font-size:13px}.mark{color:#d00;font-weight:bold}'
   echo '</style></head><body>'
   echo "<h1>$(basename "$catalogue" | html): ${#requests[@]} tips, code page $(html <<<"$encoding")</h1>"
+  echo '<p><a href="sheet.png">All tips in one picture</a> (ids, dates and marks only).</p>'
   while IFS=$'\t' read -r kind id begin end png cut title; do
+    mark="" class="" frame='#ccc'
     if [ "$kind" = missing ]; then
-      echo "<figure class=\"cut\"><figcaption>tip $id <span class=\"mark\">did not arrive</span></figcaption></figure>"
-      missing=$((missing + 1))
-      continue
-    fi
-    mark="" class=""
-    if [ "$cut" != - ]; then
-      mark="<br><span class=\"mark\">cut: $(html <<<"${cut//,/, }")</span>"
-      class=' class="cut"'
+      png=- mark="did not arrive" begin=0 end=0
+    elif [ "$png" = - ]; then
+      mark="not shown"
+    elif [ "$cut" != - ]; then
+      mark="cut: ${cut//,/, }"
       cut_tips=$((cut_tips + 1))
     fi
-    if [ "$png" = - ]; then
-      picture='<span class="mark">not shown</span>'
-      missing=$((missing + 1))
-    else
-      picture="<img src=\"$png\" width=\"260\" height=\"160\" alt=\"tip $id\">"
-    fi
-    echo "<figure$class>$picture<figcaption><b>$id</b> $(stamp "$begin") .. $(stamp "$end")<br>$(html <<<"$title")$mark</figcaption></figure>"
+    [ -z "$mark" ] || { class=' class="cut"' frame='#d00'; }
+    [ "$png" != - ] || missing=$((missing + 1))
+    tile "$id" "$png" "$frame" "$id  $(dates "$begin" "$end" +%F $'\n')" "$mark"
+    picture="<img src=\"$png\" width=\"260\" height=\"160\" alt=\"tip $id\">"
+    [ "$png" != - ] || picture=""
+    [ -z "$mark" ] || mark="<br><span class=\"mark\">$(html <<<"$mark")</span>"
+    echo "<figure$class>$picture<figcaption><b>$id</b> $(dates "$begin" "$end" '+%F %H:%M' ', ')<br>$(html <<<"$title")$mark</figcaption></figure>"
   done < <(iconv -f "$encoding" -t UTF-8 "$work/preview.out")
   echo '</body></html>'
 } >"$out/index.html"
 
+# sheet.png: the tiles in rows of four.
+rows=()
+for ((i = 0; i < ${#tiles[@]}; i += 4)); do
+  rows+=("$work/row-$i.ppm")
+  pnmcat -white -lr -jtop "${tiles[@]:i:4}" >"$work/row-$i.ppm"
+done
+pnmcat -white -tb -jleft "${rows[@]}" | pnmtopng >"$out/sheet.png"
+
 echo "preview: ${#requests[@]} tips, $((${#requests[@]} - missing)) shown, $cut_tips with cut texts"
-echo "contact sheet: $out/index.html"
+echo "contact sheet: $out/index.html (all in one picture: $out/sheet.png)"
 [ "$status" = 0 ] && [ "$cut_tips" = 0 ]

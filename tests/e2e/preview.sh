@@ -10,7 +10,7 @@ fail() { echo "preview: FAIL: $*" >&2; exit 1; }
 
 scripts/preview.sh server/sample/catalogue.json --out "$work/sample" >/dev/null || fail "the sample did not preview cleanly"
 tips="$(build/native/bin/tipserver check server/sample/catalogue.json | sed -n 's/^catalogue OK: \([0-9]*\) tips.*/\1/p')"
-pngs=("$work"/sample/*.png)
+pngs=("$work"/sample/[0-9]*.png)
 [ "${#pngs[@]}" = "$tips" ] || fail "${#pngs[@]} PNGs for $tips tips"
 for png in "${pngs[@]}"; do  # the header's width and height, 260 and 160
   [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = 00000104000000a0 ] || fail "$png is not 260 x 160"
