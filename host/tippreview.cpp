@@ -98,7 +98,9 @@ bool WaitUntilUp(CMessPanel& panel) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         RunPendingMessages();
     }
-    UpdateWindow(panel.Window());
+    // Painted whole once more where it stopped: parts that were below the
+    // screen's edge during the rise may not have been repainted.
+    RedrawWindow(panel.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     RunPendingMessages();
     return true;
 }

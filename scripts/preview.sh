@@ -52,6 +52,7 @@ requests=()
 while read -r id begin; do
   requests+=("$id:$(date -u -d "$begin" +%s)")
 done < <(printf '%s\n' "$check" | sed -n 's/^tip \([0-9]*\): \([^ ]*\) \.\. .*/\1 \2/p')
+[ ${#requests[@]} -gt 0 ] || { echo "preview: $catalogue holds no tips"; exit 0; }
 
 . scripts/wine-env.sh
 . scripts/tip-session.sh
@@ -62,8 +63,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-rm -rf "$out"
 mkdir -p "$out"
+rm -f "$out"/[0-9]*.png "$out/index.html" "$out/sheet.png"
 tr_server_start "$catalogue" "$work/server.log" --encoding "$encoding"
 cp build/windows/bin/tippreview.exe "$work/"
 tr_write_ini "$work"
@@ -75,10 +76,10 @@ status=0
 
 html() { sed 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g; s/"/\&quot;/g'; }
 now="$(date +%s)"
-# The window, and its state when it is not open now.
+# The window and whether it is open now.
 dates() {
-  printf '%s .. %s' "$(date -u -d "@$1" "$3")" "$(date -u -d "@$2" "$3")"
-  if [ "$2" -lt "$now" ]; then printf '%sexpired' "$4"; elif [ "$1" -gt "$now" ]; then printf '%snot yet valid' "$4"; fi
+  printf '%s .. %s%s' "$(date -u -d "@$1" "$3")" "$(date -u -d "@$2" "$3")" "$4"
+  if [ "$2" -lt "$now" ]; then echo expired; elif [ "$1" -gt "$now" ]; then echo not yet valid; else echo valid now; fi
 }
 # One tile of sheet.png: the photograph (or a blank panel) over its
 # caption lines, framed red when marked. Only the ids, dates and marks go
@@ -118,7 +119,7 @@ tiles=() cut_tips=0 missing=0
     [ "$png" != - ] || picture=""
     [ -z "$mark" ] || mark="<br><span class=\"mark\">$(html <<<"$mark")</span>"
     echo "<figure$class>$picture<figcaption><b>$id</b> $(dates "$begin" "$end" '+%F %H:%M' ', ')<br>$(html <<<"$title")$mark</figcaption></figure>"
-  done < <(iconv -f "$encoding" -t UTF-8 "$work/preview.out")
+  done < <(iconv -c -f "$encoding" -t UTF-8 "$work/preview.out")
   echo '</body></html>'
 } >"$out/index.html"
 

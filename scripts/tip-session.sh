@@ -44,6 +44,8 @@ tr_fail() { echo "$TR_NAME: FAIL: $*" >&2; exit 1; }
 tr_server_start() {
   local catalogue="$1" log="$2" i
   shift 2
+  # Made before the server opens it, so the first look at it finds a file.
+  : >"$log"
   "$TR_TIPSERVER" serve --catalogue "$catalogue" --listen 127.0.0.1:0 --http-listen 127.0.0.1:0 "$@" \
     2>"$log" &
   TR_SERVER_PID=$!

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The operators' preview: every tip of the sample catalogue becomes one
-# 260 x 160 PNG on the contact sheet, and a tip whose title and caption do
-# not fit is marked there while its neighbour that fits is not.
+# 260 x 160 PNG on the contact sheet, and a tip whose title (beside its
+# picture) and caption do not fit is marked there while its neighbour that
+# fits is not; both are shown although neither is valid now.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work="$(mktemp -d /tmp/tiprelay-preview-test.XXXXXX)"
@@ -16,9 +17,11 @@ for png in "${pngs[@]}"; do  # the header's width and height, 260 and 160
   [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = 00000104000000a0 ] || fail "$png is not 260 x 160"
 done
 
+cp server/sample/welcome.gif "$work/"
 cat >"$work/overflow.json" <<'JSON'
 {"panel_interval_minutes": 1, "tips": [
-  {"id": 7, "begin": "2020-01-01", "end": "2021-01-01", "title": "A title far too long for this tiny panel",
+  {"id": 7, "begin": "2020-01-01", "end": "2021-01-01", "title": "Onewordtitlefartoowideforanypanelatall",
+   "picture": "welcome.gif",
    "text": "Hi!", "buttons": [{"caption": "Download it all now", "action": "DOWNLOAD", "url": "http://example.com/a"}]},
   {"id": 8, "begin": "2037-01-01", "end": "2038-01-01", "title": "Short", "text": "Fits well.",
    "buttons": [{"caption": "Go", "action": "OPENURL", "url": "http://example.com/b"}]}]}
@@ -26,6 +29,6 @@ JSON
 status=0
 scripts/preview.sh "$work/overflow.json" --out "$work/overflow" >/dev/null || status=$?
 [ "$status" = 1 ] || fail "a sheet with a cut tip ends with $status, expected 1"
-grep -q '<figure class="cut"><img src="7.png".*cut: title, button 1' "$work/overflow/index.html" || fail "tip 7 is not marked"
+grep -q '<figure class="cut"><img src="7.png".*cut: [^<]*button 1' "$work/overflow/index.html" || fail "tip 7 is not marked"
 grep -q '<figure><img src="8.png"' "$work/overflow/index.html" || fail "tip 8 is marked or missing"
 echo "preview: $tips sample tips as 260x160 PNGs; the overflowing tip (expired) marked, the one that fits (not yet valid) not"
