@@ -21,12 +21,13 @@ while [ $# -gt 0 ]; do
 done
 [ -f "$catalogue" ] || usage
 catalogue="$(realpath "$catalogue")"
+[ -z "$out" ] || out="$(realpath -m "$out")"
 cd "$(dirname "$0")/.."
-out="$(realpath -m "${out:-build/preview}")"
+out="${out:-$(pwd)/build/preview}"
 
 # Wine takes the clients' ANSI code page from the locale.
 case "${encoding^^}" in
-  CP936 | GBK | GB2312 | GB18030) locale=zh_CN.UTF-8 ;;
+  CP936 | GBK | GB2312) locale=zh_CN.UTF-8 ;;
   CP950 | BIG5) locale=zh_TW.UTF-8 ;;
   CP932 | SHIFT_JIS | SJIS) locale=ja_JP.UTF-8 ;;
   CP949 | EUC-KR) locale=ko_KR.UTF-8 ;;
