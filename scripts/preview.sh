@@ -57,13 +57,8 @@ done < <(printf '%s\n' "$check" | sed -n 's/^tip \([0-9]*\): \([^ ]*\) \.\. .*/\
 
 . scripts/wine-env.sh
 . scripts/tip-session.sh
-work="$(mktemp -d /tmp/tiprelay-preview.XXXXXX)"
-cleanup() {
-  tr_server_stop
-  tr_wine_leave
-  rm -rf "$work"
-}
-trap cleanup EXIT
+tr_e2e_begin preview
+work="$TR_WORK"
 mkdir -p "$out"
 rm -f "$out"/[0-9]*.png "$out/index.html" "$out/sheet.png"
 tr_server_start "$catalogue" "$work/server.log" --encoding "$encoding"

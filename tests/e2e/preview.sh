@@ -5,16 +5,17 @@
 # fits is not; both are shown although neither is valid now.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-work="$(mktemp -d /tmp/tiprelay-preview-test.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
-fail() { echo "preview: FAIL: $*" >&2; exit 1; }
+. scripts/wine-env.sh
+. scripts/tip-session.sh
+tr_e2e_begin preview-test
+work="$TR_WORK"
 
-scripts/preview.sh server/sample/catalogue.json --out "$work/sample" >/dev/null || fail "the sample did not preview cleanly"
+scripts/preview.sh server/sample/catalogue.json --out "$work/sample" >/dev/null || tr_fail "the sample did not preview cleanly"
 tips="$(build/native/bin/tipserver check server/sample/catalogue.json | sed -n 's/^catalogue OK: \([0-9]*\) tips.*/\1/p')"
 pngs=("$work"/sample/[0-9]*.png)
-[ "${#pngs[@]}" = "$tips" ] || fail "${#pngs[@]} PNGs for $tips tips"
+[ "${#pngs[@]}" = "$tips" ] || tr_fail "${#pngs[@]} PNGs for $tips tips"
 for png in "${pngs[@]}"; do  # the header's width and height, 260 and 160
-  [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = 00000104000000a0 ] || fail "$png is not 260 x 160"
+  [ "$(od -An -tx1 -j16 -N8 "$png" | tr -d ' \n')" = 00000104000000a0 ] || tr_fail "$png is not 260 x 160"
 done
 
 cp server/sample/welcome.gif "$work/"
@@ -28,7 +29,7 @@ cat >"$work/overflow.json" <<'JSON'
 JSON
 status=0
 scripts/preview.sh "$work/overflow.json" --out "$work/overflow" >/dev/null || status=$?
-[ "$status" = 1 ] || fail "a sheet with a cut tip ends with $status, expected 1"
-grep -q '<figure class="cut"><img src="7.png".*cut: title, button 1<' "$work/overflow/index.html" || fail "tip 7 is not marked"
-grep -q '<figure><img src="8.png"' "$work/overflow/index.html" || fail "tip 8 is marked or missing"
+[ "$status" = 1 ] || tr_fail "a sheet with a cut tip ends with $status, expected 1"
+grep -q '<figure class="cut"><img src="7.png".*cut: title, button 1<' "$work/overflow/index.html" || tr_fail "tip 7 is not marked"
+grep -q '<figure><img src="8.png"' "$work/overflow/index.html" || tr_fail "tip 8 is marked or missing"
 echo "preview: $tips sample tips as 260x160 PNGs; the overflowing tip (expired) marked, the one that fits (not yet valid) not"
