@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "service/data_service.h"
@@ -12,105 +13,66 @@ namespace {
 
 class ServiceSettingsTest : public HostFolderTest {};
 
-TEST_F(ServiceSettingsTest, MissingSettingsFileGivesTheDefaults) {
-    CDataService service;
-    ASSERT_EQ(service.Start(), 1);
-    const ServiceSettings& s = service.Settings();
-    EXPECT_EQ(s.serverPort, 5200);
-    EXPECT_EQ(s.serverHost, kDefaultServerHost);
-    EXPECT_EQ(s.lastTime, 0);
-    EXPECT_EQ(service.GetPanelInterval(), 30);
-    EXPECT_EQ(service.CopyIdentity().messageId, 0u);
-    EXPECT_TRUE(service.OwnsDataFiles());
-    EXPECT_EQ(std::string(service.Paths().tipsFolder), TipsFolder());
-    EXPECT_EQ(std::string(service.Paths().settingsFile), HostFile("message.ini"));
-    EXPECT_EQ(std::string(service.Paths().tipFile), TipsFolder() + "message.dat");
-    EXPECT_EQ(std::string(service.Paths().historyFile), TipsFolder() + "messdisplay.dat");
-    EXPECT_TRUE(PathExists(TipsFolder()));
-    service.Stop();
-}
-
-TEST_F(ServiceSettingsTest, ReadsEveryKeyAndCutsAnOverlongHost) {
+// Each start reads message.ini afresh, once.
+TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
     const std::string longHost(150, 'h');
-    WriteIni("TCPSERVER", "PORT", "6100");
-    WriteIni("TCPSERVER", "HOST", longHost);
-    WriteIni("LASTTIME", "PID", "-321");
-    WriteIni("NEXTPANEL", "INTERVAL", "0");
-    CDataService service;
-    ASSERT_EQ(service.Start(), 1);
-    EXPECT_EQ(service.Settings().serverPort, 6100);
-    EXPECT_EQ(service.Settings().serverHost, longHost.substr(0, 99));
-    EXPECT_EQ(service.Settings().lastTime, -321);
-    EXPECT_EQ(service.GetPanelInterval(), 0) << "the panel, not the service, reads 0 as 30";
-    service.Stop();
-}
-
-TEST_F(ServiceSettingsTest, TestMessageIdSetsTheMessageIdOnlyWhenPositive) {
-    struct Case {
-        const char* value;
-        uint32_t expected;
+    const struct {
+        std::vector<std::pair<std::string, std::string>> ini;  // "SECTION/KEY", value
+        int port;
+        std::string host;
+        int lastTime, interval;
+        uint32_t messageId;
+    } cases[] = {
+        {{}, 5200, kDefaultServerHost, 0, 30, 0},
+        {{{"TCPSERVER/PORT", "6100"}, {"TCPSERVER/HOST", longHost}, {"LASTTIME/PID", "-321"}, {"NEXTPANEL/INTERVAL", "0"}},
+         6100, longHost.substr(0, 99), -321, 0, 0},  // the panel, not the service, reads interval 0 as 30
+        {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, 5200, kDefaultServerHost, 0, 45, 7},
+        {{{"TESTMESSAGE/ID", "0"}}, 5200, kDefaultServerHost, 0, 30, 0},
+        {{{"TESTMESSAGE/ID", "-3"}}, 5200, kDefaultServerHost, 0, 30, 0},
     };
-    for (const Case& c : {Case{"7", 7u}, Case{"0", 0u}, Case{"-3", 0u}}) {
-        WriteIni("TESTMESSAGE", "ID", c.value);
+    for (const auto& c : cases) {
+        SetUp();
+        for (const auto& [key, value] : c.ini) WriteIni(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), value);
         CDataService service;
         ASSERT_EQ(service.Start(), 1);
-        EXPECT_EQ(service.CopyIdentity().messageId, c.expected) << c.value;
-        EXPECT_EQ(service.OwnsDataFiles(), c.expected == 0) << c.value;
-        service.Stop();
-    }
-}
-
-TEST_F(ServiceSettingsTest, StartAgainReadsTheSettingsAfresh) {
-    WriteIni("NEXTPANEL", "INTERVAL", "45");
-    {
-        CDataService service;
-        service.Start();
-        EXPECT_EQ(service.GetPanelInterval(), 45);
         WriteIni("NEXTPANEL", "INTERVAL", "12");
-        EXPECT_EQ(service.GetPanelInterval(), 45) << "read once per start";
+        EXPECT_EQ(service.Settings().serverPort, c.port);
+        EXPECT_EQ(service.Settings().serverHost, c.host);
+        EXPECT_EQ(service.Settings().lastTime, c.lastTime);
+        EXPECT_EQ(service.GetPanelInterval(), c.interval);
+        EXPECT_EQ(service.CopyIdentity().messageId, c.messageId);
+        EXPECT_EQ(service.OwnsDataFiles(), c.messageId == 0);
+        EXPECT_EQ(std::string(service.Paths().settingsFile), HostFile("message.ini"));
+        EXPECT_EQ(std::string(service.Paths().tipFile) + "|" + service.Paths().historyFile,
+                  TipsFolder() + "message.dat|" + TipsFolder() + "messdisplay.dat");
+        EXPECT_TRUE(PathExists(service.Paths().tipsFolder) && TipsFolder() == service.Paths().tipsFolder);
         service.Stop();
     }
-    CDataService again;
-    again.Start();
-    EXPECT_EQ(again.GetPanelInterval(), 12);
-    again.Stop();
 }
 
-TEST(ServiceIdentity, EachValueLogsTwoLinesAndTakesExactlyItsCount) {
+TEST(ServiceIdentity, EachValueTakesExactlyItsCountAndLogsUpToANul) {
     CDataService service;
     LineCapture capture;
-    EXPECT_EQ(service.SetIdentity("abc", 2, nullptr, 0), 1);
-    EXPECT_EQ(service.SetIdentity(nullptr, 0, "pid9", 4), 1);
-    EXPECT_EQ(service.SetIdentity("zz", 0, "yy", -1), 1);
-    EXPECT_EQ(service.SetIdentity(nullptr, 3, nullptr, 3), 1);
-    const QueryIdentity identity = service.CopyIdentity();
-    EXPECT_EQ(identity.userName, "ab");
-    EXPECT_EQ(identity.pid, "pid9");
-    EXPECT_EQ(capture.Lines(),
-              (std::vector<std::string>{"Set UserName:", "ab", "Set PID:", "pid9"}));
-}
-
-TEST(ServiceIdentity, ANameWithANulIsKeptWholeAndLoggedUpToTheNul) {
-    CDataService service;
-    LineCapture capture;
+    for (const auto& [name, nameCount, pid, pidCount] : std::vector<std::tuple<const char*, int, const char*, int>>{
+             {"abc", 2, nullptr, 0}, {nullptr, 0, "pid9", 4}, {"zz", 0, "yy", -1}, {nullptr, 3, nullptr, 3}}) {
+        EXPECT_EQ(service.SetIdentity(name, nameCount, pid, pidCount), 1);
+    }
+    EXPECT_EQ(service.CopyIdentity().userName + "/" + service.CopyIdentity().pid, "ab/pid9");
     service.SetIdentity("a\0b", 3, nullptr, 0);
     EXPECT_EQ(service.CopyIdentity().userName, std::string("a\0b", 3));
-    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"Set UserName:", "a"}));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"Set UserName:", "ab", "Set PID:", "pid9", "Set UserName:", "a"}));
 }
 
 TEST(HostPathsTest, RefusesWhatWouldNotFitOrHasNoFolder) {
     HostPaths paths;
     EXPECT_FALSE(BuildHostPaths("tiphost.exe", &paths));
     EXPECT_EQ(paths.tipsFolder[0], '\0');
-
     // The longest path is <folder>\tips\messdisplay.dat: 21 bytes more.
     const std::string tail = "\\tips\\messdisplay.dat";
     const std::string fits = "C:\\" + std::string(kPathBufferSize - 1 - tail.size() - 3, 'f');
     EXPECT_TRUE(BuildHostPaths((fits + "\\host.exe").c_str(), &paths));
     EXPECT_EQ(std::string(paths.historyFile), fits + tail);
-
-    const std::string tooLong = fits + "g";
-    EXPECT_FALSE(BuildHostPaths((tooLong + "\\host.exe").c_str(), &paths));
+    EXPECT_FALSE(BuildHostPaths((fits + "g\\host.exe").c_str(), &paths));
     EXPECT_EQ(paths.historyFile[0], '\0');
 }
 

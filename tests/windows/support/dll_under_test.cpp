@@ -4,27 +4,12 @@
 
 #include "support/host_folder.h"
 
-DllUnderTest::DllUnderTest(const std::string& path) {
-    const std::string file = path.empty() ? HostFile("tiprelay.dll") : path;
-    module_ = LoadLibraryA(file.c_str());
-    if (module_ == nullptr) return;
-    init_ = reinterpret_cast<InitFn>(Export("msg_init"));
-    exit_ = reinterpret_cast<ExitFn>(Export("msg_exit"));
-    user_ = reinterpret_cast<TextFn>(Export("set_username"));
-    type_ = reinterpret_cast<TextFn>(Export("set_clinettype"));
-    message_ = reinterpret_cast<IntFn>(Export("SetMessageID"));
-}
-
-DllUnderTest::~DllUnderTest() {
-    if (module_ != nullptr) FreeLibrary(module_);
-}
-
-FARPROC DllUnderTest::Export(const char* name) const { return GetProcAddress(module_, name); }
+DllUnderTest::DllUnderTest(const std::string& path)
+    : module_(LoadLibraryA((path.empty() ? HostFile("tiprelay.dll") : path).c_str())) {}
 
 void PumpMessages(DWORD ms) {
-    const DWORD start = GetTickCount();
     MSG msg;
-    while (GetTickCount() - start < ms) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
@@ -36,12 +21,10 @@ void PumpMessages(DWORD ms) {
 int CountThreads() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry;
-    entry.dwSize = sizeof entry;
+    THREADENTRY32 entry{sizeof entry};
     int count = 0;
-    const DWORD self = GetCurrentProcessId();
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == self) ++count;
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
     }
     CloseHandle(snapshot);
     return count;

@@ -14,39 +14,26 @@
 // save and the windows going, on a slow machine under Wine.
 constexpr double kExitBoundMs = 650;
 
-std::string TipFile();      // tips\message.dat
-std::string HistoryFile();  // tips\messdisplay.dat
+int LibraryThreads();  // threads of this process that started in tiprelay.dll
 
-// Threads of this process that started in tiprelay.dll.
-int LibraryThreads();
-
-// msg_exit, timed in milliseconds.
-double TimedExit(const DllUnderTest& dll);
-
-// A data file as the library writes it: header (version 11, count, record
-// size), then exactly `count` records of that size, each of them whole.
-bool IsWholeTipFile(const std::string& bytes);
-bool IsWholeHistoryFile(const std::string& bytes);
-
-// Files written by the real library: a message.dat of two tips (one with
-// its picture fetched) and a messdisplay.dat of two entries, from one run
-// against loopback servers. Made once per test program.
+// Files written by the real library in one run against loopback servers: a
+// message.dat of two tips (one with its picture fetched) and a
+// messdisplay.dat of two entries. Made once per test program.
 struct RealDataFiles {
-    std::string tips;
-    std::string history;
+    std::string tips, history;
 };
 const RealDataFiles& RealFiles();
-
-// Puts the real files (or the given bytes) in place as the previous run's.
+// Puts these bytes in place as the previous run's data files.
 void PlaceDataFiles(const std::string& tips, const std::string& history);
 
 class FaultTest : public HostFolderTest {
 protected:
     void SetUp() override;
-    // The file is as before, or replaced by a whole one.
-    void ExpectIntactOrWhole(const std::string& path, const std::string& before, bool tipFile) const;
-    // After msg_exit: within the bound, no thread of the library left.
-    void ExpectCleanExit(double exitMs, const std::string& what) const;
+    double TimedExit();  // msg_exit, in milliseconds
+    // TimedExit within the bound, and no thread of the library left.
+    double ExpectCleanExit(const std::string& what);
+    // The file is as before, or a whole data file; gone only when it was not whole before.
+    void ExpectIntactOrWhole(const std::string& path, const std::string& before) const;
 
     DllUnderTest dll_;
 };

@@ -5,20 +5,16 @@
 #include <fstream>
 #include <iterator>
 
-
 std::string ExeFolder() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\'));
+    const std::string file(path);
+    return file.substr(0, file.find_last_of('\\'));
 }
 
 std::string HostFile(const std::string& name) { return ExeFolder() + "\\" + name; }
 std::string TipsFolder() { return ExeFolder() + "\\tips\\"; }
-
-bool PathExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -26,41 +22,34 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 void RemoveTree(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
         return;
     }
-    std::string base = path;
-    if (base.back() != '\\') base += '\\';
+    const std::string base = path.back() == '\\' ? path : path + '\\';
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((base + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name != "." && name != "..") RemoveTree(base + name);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") RemoveTree(base + found.cFileName);
     }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     RemoveDirectoryA(base.c_str());
 }
 
 void WriteIni(const std::string& section, const std::string& key, const std::string& value) {
-    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                               HostFile("message.ini").c_str());
+    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), HostFile("message.ini").c_str());
 }
 
 std::string ReadIni(const std::string& section, const std::string& key) {
     char value[512] = {};
-    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value, sizeof value,
-                             HostFile("message.ini").c_str());
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", value, sizeof value, HostFile("message.ini").c_str());
     return value;
 }
 
@@ -68,5 +57,3 @@ void HostFolderTest::SetUp() {
     RemoveTree(HostFile("message.ini"));
     RemoveTree(TipsFolder());
 }
-
-void HostFolderTest::TearDown() { SetUp(); }

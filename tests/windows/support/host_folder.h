@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "shared/line_capture.h"
 
-std::string ExeFolder();                       // no trailing backslash
+std::string ExeFolder();                        // no trailing backslash
 std::string HostFile(const std::string& name);  // ExeFolder() + "\" + name
 std::string TipsFolder();                       // ExeFolder() + "\tips\"
+inline std::string TipFile() { return TipsFolder() + "message.dat"; }
+inline std::string HistoryFile() { return TipsFolder() + "messdisplay.dat"; }
 
 bool PathExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
@@ -24,5 +25,5 @@ std::string ReadIni(const std::string& section, const std::string& key);
 class HostFolderTest : public testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override { SetUp(); }
 };

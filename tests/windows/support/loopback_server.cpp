@@ -5,19 +5,17 @@
 namespace {
 
 constexpr int kPollMs = 10;
-constexpr size_t kOversize = 300000;
 
 // A socket bound to 127.0.0.1 on a port of the system's choice, listening
-// when `listen_`; INVALID_SOCKET on failure.
-SOCKET ListenOnLoopback(uint16_t* port, bool listen_) {
+// when `listens`; INVALID_SOCKET on failure.
+SOCKET ListenOnLoopback(uint16_t* port, bool listens) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof address;
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        (listen_ && listen(s, 8) != 0)) {
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0 || (listens && listen(s, 8) != 0)) {
         closesocket(s);
         return INVALID_SOCKET;
     }
@@ -25,21 +23,11 @@ SOCKET ListenOnLoopback(uint16_t* port, bool listen_) {
     return s;
 }
 
-bool SendAll(SOCKET socket, const char* bytes, size_t size) {
-    while (size > 0) {
-        const int sent = send(socket, bytes, static_cast<int>(size), 0);
-        if (sent <= 0) return false;
-        bytes += sent;
-        size -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-bool WaitReadable(SOCKET socket, int ms) {
+bool WaitReadable(SOCKET socket) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(socket, &readable);
-    timeval wait{ms / 1000, (ms % 1000) * 1000};
+    timeval wait{0, kPollMs * 1000};
     return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
 
@@ -49,7 +37,7 @@ std::string ReadUntil(SOCKET client, const std::atomic<bool>& stopping, Complete
     std::string bytes;
     char chunk[4096];
     while (!stopping && !complete(bytes)) {
-        if (!WaitReadable(client, kPollMs)) continue;
+        if (!WaitReadable(client)) continue;
         const int got = recv(client, chunk, sizeof chunk, 0);
         if (got <= 0) break;
         bytes.append(chunk, static_cast<size_t>(got));
@@ -57,29 +45,27 @@ std::string ReadUntil(SOCKET client, const std::atomic<bool>& stopping, Complete
     return bytes;
 }
 
-const char* Reason(int status) {
-    switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    default: return "Status";
-    }
-}
-
 }  // namespace
+
+bool SendAll(SOCKET client, const std::string& bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        const int sent = send(client, bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
+        if (sent <= 0) return false;
+        at += static_cast<size_t>(sent);
+    }
+    return true;
+}
 
 std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping) {
     return ReadUntil(client, stopping, [](const std::string& bytes) {
         if (bytes.size() < 12) return false;
         const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 8;
-        const size_t rest = (size_t(p[0]) << 24) | (size_t(p[1]) << 16) | (size_t(p[2]) << 8) | p[3];
-        return bytes.size() >= 12 + rest;
+        return bytes.size() >= 12 + ((size_t(p[0]) << 24) | (size_t(p[1]) << 16) | (size_t(p[2]) << 8) | p[3]);
     });
 }
 
 std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping) {
-    return ReadUntil(client, stopping,
-                     [](const std::string& bytes) { return bytes.find("\r\n\r\n") != std::string::npos; });
+    return ReadUntil(client, stopping, [](const std::string& b) { return b.find("\r\n\r\n") != std::string::npos; });
 }
 
 void ResetOnClose(SOCKET client) {
@@ -87,21 +73,27 @@ void ResetOnClose(SOCKET client) {
     setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
 }
 
-void PauseUnlessStopping(DWORD ms, const std::atomic<bool>& stopping) {
-    const DWORD start = GetTickCount();
-    while (!stopping && GetTickCount() - start < ms) Sleep(ms < kPollMs ? ms : kPollMs);
+void PauseUnlessStopping(unsigned ms, const std::atomic<bool>& stopping) {
+    for (const DWORD start = GetTickCount(); !stopping && GetTickCount() - start < ms;) Sleep(ms < kPollMs ? ms : kPollMs);
 }
 
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = ListenOnLoopback(&port_, true);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([this] {
+        while (!stopping_) {
+            SOCKET client = WaitReadable(listener_) ? accept(listener_, nullptr, nullptr) : INVALID_SOCKET;
+            if (client == INVALID_SOCKET) continue;
+            script_(client, stopping_);
+            closesocket(client);
+        }
+    });
 }
 
 ScriptedServer::~ScriptedServer() {
     stopping_ = true;
-    if (thread_.joinable()) thread_.join();
+    thread_.join();
     closesocket(listener_);
     WSACleanup();
 }
@@ -110,18 +102,7 @@ std::string ScriptedServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-void ScriptedServer::Serve() {
-    while (!stopping_) {
-        if (!WaitReadable(listener_, kPollMs)) continue;
-        SOCKET client = accept(listener_, nullptr, nullptr);
-        if (client == INVALID_SOCKET) continue;
-        script_(client, stopping_);
-        closesocket(client);
-    }
-}
-
-LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer)
-    : fault_(fault), answer_(std::move(answer)) {
+LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer) : fault_(fault), answer_(std::move(answer)) {
     if (fault_ == TipsFault::kRefuse) {
         // A port that was free a moment ago and has no listener.
         WSADATA data;
@@ -130,8 +111,24 @@ LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer)
         WSACleanup();
         return;
     }
-    server_ = std::make_unique<ScriptedServer>(
-        [this](SOCKET client, const std::atomic<bool>& stopping) { Handle(client, stopping); });
+    server_ = std::make_unique<ScriptedServer>([this](SOCKET client, const std::atomic<bool>& stopping) {
+        if (fault_ == TipsFault::kCloseAtOnce) return;
+        const std::string query = ReadWholePacket(client, stopping);
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            queries_.push_back(query);
+        }
+        std::string sent = answer_;
+        if (fault_ == TipsFault::kOversize) sent.resize(300000, 'x');
+        if (fault_ == TipsFault::kCutOff) sent.resize(answer_.size() / 2);
+        if (fault_ == TipsFault::kHang) PauseUnlessStopping(INFINITE, stopping);
+        const size_t pieces = fault_ == TipsFault::kSegments ? 3 : 1, piece = sent.size() / pieces + 1;
+        for (size_t at = 0; fault_ != TipsFault::kHang && at < sent.size() && !stopping; at += piece) {
+            if (pieces > 1) PauseUnlessStopping(60, stopping);
+            SendAll(client, sent.substr(at, piece));
+        }
+        shutdown(client, SD_SEND);
+    });
 }
 
 void LoopbackTipsServer::PointSettingsHere() const {
@@ -144,41 +141,12 @@ std::vector<std::string> LoopbackTipsServer::Queries() const {
     return queries_;
 }
 
-std::string LoopbackTipsServer::WaitForQuery(DWORD ms) const {
-    const DWORD start = GetTickCount();
-    do {
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            if (!queries_.empty()) return queries_.front();
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
-    return std::string();
-}
-
-void LoopbackTipsServer::Handle(SOCKET client, const std::atomic<bool>& stopping) {
-    if (fault_ == TipsFault::kCloseAtOnce) return;
-    const std::string query = ReadWholePacket(client, stopping);
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        queries_.push_back(query);
+std::string LoopbackTipsServer::WaitForQuery(unsigned ms) const {
+    for (const DWORD start = GetTickCount();; Sleep(5)) {
+        const auto queries = Queries();
+        if (!queries.empty()) return queries.front();
+        if (GetTickCount() - start >= ms) return std::string();
     }
-    std::string sent = answer_;
-    if (fault_ == TipsFault::kOversize) sent.resize(kOversize, 'x');
-    if (fault_ == TipsFault::kCutOff) sent.resize(answer_.size() / 2);
-    if (fault_ == TipsFault::kHang) {
-        PauseUnlessStopping(INFINITE, stopping);
-    } else if (fault_ == TipsFault::kSegments) {
-        const size_t third = sent.size() / 3;
-        const size_t cuts[] = {0, third, 2 * third, sent.size()};
-        for (int i = 0; i < 3; ++i) {
-            SendAll(client, sent.data() + cuts[i], cuts[i + 1] - cuts[i]);
-            Sleep(60);
-        }
-    } else {
-        SendAll(client, sent.data(), sent.size());
-    }
-    shutdown(client, SD_SEND);
 }
 
 std::string SampleGif() {
@@ -187,15 +155,31 @@ std::string SampleGif() {
     return gif;
 }
 
-std::string SampleJpeg() {
-    std::string jpeg = "\xFF\xD8\xFF\xE0";
-    for (int i = 0; i < 5000; ++i) jpeg.push_back(static_cast<char>(i * 13));
-    return jpeg + "\xFF\xD9";
-}
-
 LoopbackHttpServer::LoopbackHttpServer()
-    : server_(std::make_unique<ScriptedServer>(
-          [this](SOCKET client, const std::atomic<bool>& stopping) { Handle(client, stopping); })) {}
+    : server_(std::make_unique<ScriptedServer>([this](SOCKET client, const std::atomic<bool>& stopping) {
+          const std::string head = ReadHttpHead(client, stopping);
+          if (head.find("\r\n\r\n") == std::string::npos) return;
+          const size_t pathAt = head.find(' ') + 1;
+          HttpAnswer answer{404, "<html>no such picture</html>"};
+          {
+              std::lock_guard<std::mutex> hold(mutex_);
+              requests_.push_back(head);
+              auto found = answers_.find(head.substr(pathAt, head.find(' ', pathAt) - pathAt));
+              if (found != answers_.end()) answer = found->second;
+          }
+          const char* reason = answer.status == 200 ? "OK" : answer.status == 302 ? "Found" : "Not Found";
+          if (!SendAll(client, "HTTP/1.1 " + std::to_string(answer.status) + " " + reason +
+                                   "\r\nContent-Type: image/gif\r\nContent-Length: " + std::to_string(answer.body.size()) +
+                                   "\r\nConnection: close\r\n" + answer.extraHeaders + "\r\n")) {
+              return;
+          }
+          for (size_t i = 0; answer.trickle && i < answer.body.size() && !stopping; ++i) {
+              if (!SendAll(client, answer.body.substr(i, 1))) return;
+              PauseUnlessStopping(100, stopping);
+          }
+          if (!answer.trickle) SendAll(client, answer.body.substr(0, answer.body.size() / (answer.cutOff ? 2 : 1)));
+          shutdown(client, SD_SEND);
+      })) {}
 
 void LoopbackHttpServer::Set(const std::string& path, const HttpAnswer& answer) {
     std::lock_guard<std::mutex> hold(mutex_);
@@ -205,34 +189,4 @@ void LoopbackHttpServer::Set(const std::string& path, const HttpAnswer& answer) 
 std::vector<std::string> LoopbackHttpServer::Requests() const {
     std::lock_guard<std::mutex> hold(mutex_);
     return requests_;
-}
-
-void LoopbackHttpServer::Handle(SOCKET client, const std::atomic<bool>& stopping) {
-    const std::string head = ReadHttpHead(client, stopping);
-    if (head.find("\r\n\r\n") == std::string::npos) return;
-    const size_t pathStart = head.find(' ') + 1;
-    const std::string path = head.substr(pathStart, head.find(' ', pathStart) - pathStart);
-    HttpAnswer answer;
-    answer.status = 404;
-    answer.body = "<html>no such picture</html>";
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        requests_.push_back(head);
-        auto found = answers_.find(path);
-        if (found != answers_.end()) answer = found->second;
-    }
-    const std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) +
-                              "\r\nContent-Type: image/gif\r\nContent-Length: " +
-                              std::to_string(answer.body.size()) + "\r\nConnection: close\r\n" +
-                              answer.extraHeaders + "\r\n";
-    if (!SendAll(client, reply.data(), reply.size())) return;
-    if (answer.trickle) {
-        for (size_t i = 0; i < answer.body.size() && !stopping; ++i) {
-            if (!SendAll(client, &answer.body[i], 1)) return;
-            PauseUnlessStopping(100, stopping);
-        }
-        return;
-    }
-    SendAll(client, answer.body.data(), answer.cutOff ? answer.body.size() / 2 : answer.body.size());
-    shutdown(client, SD_SEND);
 }

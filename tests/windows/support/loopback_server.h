@@ -21,18 +21,12 @@ public:
     // `stopping` turns true when the server is being destroyed: a script
     // that hangs must watch it.
     using Script = std::function<void(SOCKET client, const std::atomic<bool>& stopping)>;
-
     explicit ScriptedServer(Script script);
     ~ScriptedServer();
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
-
     uint16_t Port() const { return port_; }
     std::string Url(const std::string& path) const;
 
 private:
-    void Serve();
-
     Script script_;
     SOCKET listener_ = INVALID_SOCKET;
     uint16_t port_ = 0;
@@ -42,7 +36,7 @@ private:
 
 enum class TipsFault {
     kAnswer,       // writes the answer, closes
-    kSegments,     // writes the answer in three pieces with pauses, closes
+    kSegments,     // writes the answer in three pieces 60 ms apart, closes
     kRefuse,       // nothing listens on the port
     kHang,         // reads the query, then neither answers nor closes
     kCloseAtOnce,  // closes each connection as soon as it is accepted
@@ -50,23 +44,18 @@ enum class TipsFault {
     kCutOff,       // writes the first half of the answer, closes
 };
 
-// A tips server: reads each query whole (by its rest length), keeps it, and
-// then does what its fault says.
+// A tips server: reads each query whole, keeps it, then does what its fault says.
 class LoopbackTipsServer {
 public:
     explicit LoopbackTipsServer(TipsFault fault, std::string answer = std::string());
-
     uint16_t Port() const { return server_ ? server_->Port() : refusedPort_; }
     // Writes [TCPSERVER] HOST=127.0.0.1 and PORT into the test's message.ini.
     void PointSettingsHere() const;
-    // The queries received so far, each the whole packet.
-    std::vector<std::string> Queries() const;
+    std::vector<std::string> Queries() const;  // each the whole packet
     // Waits up to `ms` for the first query; empty when none came.
-    std::string WaitForQuery(DWORD ms) const;
+    std::string WaitForQuery(unsigned ms) const;
 
 private:
-    void Handle(SOCKET client, const std::atomic<bool>& stopping);
-
     TipsFault fault_;
     std::string answer_;
     uint16_t refusedPort_ = 0;
@@ -83,38 +72,31 @@ struct HttpAnswer {
     bool trickle = false;      // sends one body byte per 100 ms
 };
 
-// A picture server: one request per connection, answers set per path, and
-// a record of what was asked.
+// A picture server: one request per connection; paths without an answer get a 404.
 class LoopbackHttpServer {
 public:
     LoopbackHttpServer();
-
-    // Paths without an answer get a 404.
     void Set(const std::string& path, const HttpAnswer& answer);
     std::string Url(const std::string& path) const { return server_->Url(path); }
-    // The head of every request received, in order.
-    std::vector<std::string> Requests() const;
+    std::vector<std::string> Requests() const;  // the head of each, in order
 
 private:
-    void Handle(SOCKET client, const std::atomic<bool>& stopping);
-
     mutable std::mutex mutex_;
     std::map<std::string, HttpAnswer> answers_;
     std::vector<std::string> requests_;
     std::unique_ptr<ScriptedServer> server_;  // last: its thread ends first
 };
 
-// A few bytes that start like a GIF file, and like a JPEG file.
+// A few bytes that start like a GIF file.
 std::string SampleGif();
-std::string SampleJpeg();
-
-// Reads one whole packet of the tips protocol (by its rest length); what
-// arrived when the peer stopped sending otherwise.
+// Reads one whole packet of the tips protocol (by its rest length), or what
+// arrived before the peer stopped sending.
 std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping);
 // Reads an HTTP request head, up to its blank line.
 std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping);
+bool SendAll(SOCKET client, const std::string& bytes);
 // Makes the coming close a reset, as when the system ends the connections
 // of a program that was killed while it still held unread bytes.
 void ResetOnClose(SOCKET client);
 // Sleeps `ms`, or less once `stopping` turns true.
-void PauseUnlessStopping(DWORD ms, const std::atomic<bool>& stopping);
+void PauseUnlessStopping(unsigned ms, const std::atomic<bool>& stopping);

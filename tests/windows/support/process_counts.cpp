@@ -9,17 +9,15 @@
 
 namespace {
 
-BOOL CALLBACK CountChild(HWND, LPARAM counter) {
-    ++*reinterpret_cast<int*>(counter);
-    return TRUE;
-}
+BOOL CALLBACK CountChild(HWND, LPARAM counter) { return ++*reinterpret_cast<int*>(counter) > 0; }
 
 BOOL CALLBACK CountOwnWindow(HWND window, LPARAM counter) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId()) return TRUE;
-    ++*reinterpret_cast<int*>(counter);
-    EnumChildWindows(window, CountChild, counter);
+    if (process == GetCurrentProcessId()) {
+        ++*reinterpret_cast<int*>(counter);
+        EnumChildWindows(window, CountChild, counter);
+    }
     return TRUE;
 }
 
@@ -27,8 +25,7 @@ BOOL CALLBACK CountOwnWindow(HWND window, LPARAM counter) {
 
 std::string ProcessCounts::ToString() const {
     char text[200];
-    std::snprintf(text, sizeof text,
-                  "handles %5d  gdi %4d  windows %3d  threads %3d (library %d, wininet %d)  private %7lu KB",
+    std::snprintf(text, sizeof text, "handles %5d  gdi %4d  windows %3d  threads %3d (library %d, wininet %d)  private %7lu KB",
                   kernelHandles, gdiObjects, windows, threads, libraryThreads, wininetThreads,
                   static_cast<unsigned long>(privateBytes / 1024));
     return text;
@@ -36,53 +33,38 @@ std::string ProcessCounts::ToString() const {
 
 int CountKernelHandles() {
     int count = 0;
-    for (uintptr_t value = 4; value < 0x20000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
-    }
+    DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x20000; value += 4) count += GetHandleInformation(HANDLE(value), &flags) != 0;
     return count;
 }
 
 int CountGdiObjects() {
-    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted != 0) return static_cast<int>(counted);
-    // A handle without its upper word names whichever object holds that
-    // index now.
+    if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return int(counted);
+    // A handle without its upper word names whichever object holds that index now.
     int count = 0;
-    for (uintptr_t index = 1; index < 0x10000; ++index) {
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0) ++count;
-    }
-    return count;
-}
-
-int CountWindows() {
-    int count = 0;
-    EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&count));
+    for (uintptr_t index = 1; index < 0x10000; ++index) count += GetObjectType(HGDIOBJ(index)) != 0;
     return count;
 }
 
 int CountThreadsStartedIn(HMODULE module) {
-    if (module == nullptr) return 0;
     using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     constexpr int kThreadStartAddress = 9;  // ThreadQuerySetWin32StartAddress
     auto query = reinterpret_cast<QueryFn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread"));
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (query == nullptr || snapshot == INVALID_HANDLE_VALUE) return 0;
+    if (module == nullptr || query == nullptr || snapshot == INVALID_HANDLE_VALUE) return 0;
     int count = 0;
-    THREADENTRY32 entry;
-    entry.dwSize = sizeof entry;
+    THREADENTRY32 entry{sizeof entry};
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
-        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        HANDLE thread = entry.th32OwnerProcessID == GetCurrentProcessId()
+                            ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)
+                            : nullptr;
         if (thread == nullptr) continue;
         void* start = nullptr;
         HMODULE owner = nullptr;
-        if (query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0 &&
-            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                               static_cast<LPCSTR>(start), &owner) &&
-            owner == module) {
-            ++count;
-        }
+        count += query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0 &&
+                 GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                    static_cast<LPCSTR>(start), &owner) &&
+                 owner == module;
         CloseHandle(thread);
     }
     CloseHandle(snapshot);
@@ -92,23 +74,18 @@ int CountThreadsStartedIn(HMODULE module) {
 SIZE_T PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
     return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 ProcessCounts CountProcess() {
-    static const bool warmed = [] {
-        CountKernelHandles();
-        CountThreads();
-        return true;
-    }();
+    static const bool warmed = (CountKernelHandles(), CountThreads(), true);
     (void)warmed;
     ProcessCounts counts;
     counts.threads = CountThreads();
     counts.libraryThreads = CountThreadsStartedIn(GetModuleHandleA("tiprelay.dll"));
     counts.wininetThreads = CountThreadsStartedIn(GetModuleHandleA("wininet.dll"));
-    counts.windows = CountWindows();
+    EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&counts.windows));
     counts.gdiObjects = CountGdiObjects();
     counts.privateBytes = PrivateBytes();
     counts.kernelHandles = CountKernelHandles();

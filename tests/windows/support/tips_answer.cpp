@@ -1,7 +1,6 @@
 #include "support/tips_answer.h"
 
 #include "platform/platform.h"
-#include "protocol/query_body.h"
 #include "shared/wire_builders.h"
 
 TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictureUrl) {
@@ -16,9 +15,7 @@ TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictu
     return tip;
 }
 
-namespace {
-std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
-}  // namespace
+static std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 std::string NewTipsAnswer(int32_t status, uint32_t lastTime, const std::vector<TipRecord>& tips,
                           uint32_t panelInterval) {
@@ -31,23 +28,14 @@ std::string ErrorAnswer(int32_t code) { return Text(wire::Packet("RESPERROR", wi
 
 ReceivedQuery ReadQuery(const std::string& packet) {
     ReceivedQuery q;
-    ByteReader in(reinterpret_cast<const uint8_t*>(packet.data()), packet.size());
-    uint32_t nameLength = 0;
-    if (!in.ReadU32(q.version) || !in.ReadU32(q.sequence) || !in.ReadU32(q.restLength) ||
-        !in.ReadU32(nameLength) || !in.CanRead(nameLength)) {
-        return q;
-    }
-    q.name = packet.substr(16, nameLength);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(packet.data());
+    if (packet.size() < 16 || LoadBigEndian32(bytes + 12) > packet.size() - 16) return q;
+    q.version = LoadBigEndian32(bytes);
+    q.restLength = LoadBigEndian32(bytes + 8);
+    q.name = packet.substr(16, LoadBigEndian32(bytes + 12));
     // The body reader ignores bytes after the last field; a query has none.
-    const size_t bodyAt = 16 + nameLength;
-    QueryFields fields;
-    const auto* body = reinterpret_cast<const uint8_t*>(packet.data()) + bodyAt;
-    if (!ParseQueryBody(body, packet.size() - bodyAt, &fields)) return q;
-    q.userName = fields.userName;
-    q.pid = fields.pid;
-    q.reserved = fields.reserved;
-    q.lastTime = fields.lastTime;
-    q.messageId = fields.messageId;
-    q.ok = bodyAt + 20 + q.userName.size() + q.pid.size() == packet.size();
+    const size_t bodyAt = 16 + q.name.size();
+    q.ok = ParseQueryBody(bytes + bodyAt, packet.size() - bodyAt, &q) &&
+           bodyAt + 20 + q.userName.size() + q.pid.size() == packet.size();
     return q;
 }
