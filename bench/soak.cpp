@@ -32,7 +32,7 @@
 #include "real_input.h"
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
-#include "support/process_counts.h"
+#include "process_snapshot.h"
 #include "support/pump_until.h"
 
 namespace {

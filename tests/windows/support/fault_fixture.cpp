@@ -3,10 +3,11 @@
 #include <cstring>
 
 #include "store/data_file_header.h"
+#include "store/display_file.h"
 #include "store/display_record.h"
-#include "support/loopback_server.h"
+#include "store/show_data_list.h"
+#include "store/tip_file.h"
 #include "support/process_counts.h"
-#include "support/pump_until.h"
 #include "support/tips_answer.h"
 
 int LibraryThreads() { return CountThreadsStartedIn(GetModuleHandleA("tiprelay.dll")); }
@@ -30,24 +31,21 @@ bool IsWholeDataFile(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-// One run of the real library: two tips (one with a picture) and two that
-// end at once, which go straight into the display history.
+// Data files as the library saves them: two tips, one with its picture,
+// and the history entries of two tips that ended at once.
 RealDataFiles WriteRealFiles() {
-    LoopbackHttpServer http;
-    http.Set("/801.gif", HttpAnswer{200, SampleGif()});
-    std::vector<TipRecord> tips = {MakeTip(801, "picture", http.Url("/801.gif")), MakeTip(802, "text"),
-                                   MakeTip(803, "ended"), MakeTip(804, "ended too")};
-    tips[2].tBeginTime = tips[2].tEndTime = tips[3].tBeginTime = tips[3].tEndTime = 0;
-    LoopbackTipsServer server(TipsFault::kAnswer, NewTipsAnswer(0, 5, tips, 30));
-    server.PointSettingsHere();
-    {
-        DllUnderTest dll;
-        dll.msg_init();
-        PumpUntil([] { return PathExists(TipFile()) && LibraryThreads() == 0; }, 10000);
-        dll.msg_exit();
+    CShowDataList store;
+    for (TipRecord tip : {MakeTip(801, "picture", TipsFolder() + "801.gif"), MakeTip(802, "text"),
+                          MakeTip(803, "ended"), MakeTip(804, "ended too")}) {
+        tip.bPicReady = 1;
+        if (tip.nMessageID > 802) tip.tBeginTime = tip.tEndTime = 0;
+        store.AddOneShowData(new TipRecord(tip));
     }
-    RealDataFiles files{ReadWholeFile(TipFile()), ReadWholeFile(HistoryFile())};
-    RemoveTree(HostFile("message.ini"));
+    const std::string tips = TipsFolder() + "real.dat", history = TipsFolder() + "real-history.dat";
+    CreateDirectoryA(TipsFolder().c_str(), nullptr);
+    SaveTipFile(tips.c_str(), &store);
+    SaveDisplayFile(history.c_str(), &store);
+    RealDataFiles files{ReadWholeFile(tips), ReadWholeFile(history)};
     RemoveTree(TipsFolder());
     return files;
 }
@@ -67,10 +65,7 @@ void PlaceDataFiles(const std::string& tips, const std::string& history) {
 
 void FaultTest::SetUp() {
     HostFolderTest::SetUp();
-    const RealDataFiles& files = RealFiles();
     ASSERT_TRUE(dll_.Loaded());
-    ASSERT_EQ(files.tips.size(), 20 + 2 * sizeof(TipRecord)) << "the real run saved two tips";
-    ASSERT_EQ(files.history.size(), 20 + 2 * sizeof(DisplayRecord)) << "the real run kept two history entries";
 }
 
 double FaultTest::TimedExit() {

@@ -16,9 +16,8 @@ constexpr double kExitBoundMs = 650;
 
 int LibraryThreads();  // threads of this process that started in tiprelay.dll
 
-// Files written by the real library in one run against loopback servers: a
-// message.dat of two tips (one with its picture fetched) and a
-// messdisplay.dat of two entries. Made once per test program.
+// A message.dat of two tips and a messdisplay.dat of two entries, as the
+// library saves them. Made once per test program.
 struct RealDataFiles {
     std::string tips, history;
 };

@@ -3,34 +3,6 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
-
-#include "support/dll_under_test.h"
-
-namespace {
-
-BOOL CALLBACK CountChild(HWND, LPARAM counter) { return ++*reinterpret_cast<int*>(counter) > 0; }
-
-BOOL CALLBACK CountOwnWindow(HWND window, LPARAM counter) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) {
-        ++*reinterpret_cast<int*>(counter);
-        EnumChildWindows(window, CountChild, counter);
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-std::string ProcessCounts::ToString() const {
-    char text[200];
-    std::snprintf(text, sizeof text, "handles %5d  gdi %4d  windows %3d  threads %3d (library %d, wininet %d)  private %7lu KB",
-                  kernelHandles, gdiObjects, windows, threads, libraryThreads, wininetThreads,
-                  static_cast<unsigned long>(privateBytes / 1024));
-    return text;
-}
-
 int CountKernelHandles() {
     int count = 0;
     DWORD flags = 0;
@@ -76,18 +48,4 @@ SIZE_T PrivateBytes() {
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
     return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
-}
-
-ProcessCounts CountProcess() {
-    static const bool warmed = (CountKernelHandles(), CountThreads(), true);
-    (void)warmed;
-    ProcessCounts counts;
-    counts.threads = CountThreads();
-    counts.libraryThreads = CountThreadsStartedIn(GetModuleHandleA("tiprelay.dll"));
-    counts.wininetThreads = CountThreadsStartedIn(GetModuleHandleA("wininet.dll"));
-    EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&counts.windows));
-    counts.gdiObjects = CountGdiObjects();
-    counts.privateBytes = PrivateBytes();
-    counts.kernelHandles = CountKernelHandles();
-    return counts;
 }
