@@ -167,7 +167,9 @@ TEST_F(NetQueryCycle, AWorkerLeftInAStoreStepTouchesNothingOfTheNextStart) {
     first->Start();
     const CShowDataList* oldStore = first->Store();
     ASSERT_TRUE(PumpUntil([] { return WaitForSingleObject(inside, 0) == WAIT_OBJECT_0; }, 8000));
+    const DWORD stopAt = GetTickCount();
     first->Stop();  // walks away after its bound
+    EXPECT_LT(GetTickCount() - stopAt, 1000u);
     first.reset();
     SetWorkerStoreStepHookForTest(nullptr);
     DeleteFileA(TipFile().c_str());
