@@ -98,10 +98,6 @@ ScriptedServer::~ScriptedServer() {
     WSACleanup();
 }
 
-std::string ScriptedServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
-
 LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer) : fault_(fault), answer_(std::move(answer)) {
     if (fault_ == TipsFault::kRefuse) {
         // A port that was free a moment ago and has no listener.

@@ -24,7 +24,7 @@ public:
     explicit ScriptedServer(Script script);
     ~ScriptedServer();
     uint16_t Port() const { return port_; }
-    std::string Url(const std::string& path) const;
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
 private:
     Script script_;
@@ -65,11 +65,13 @@ private:
 };
 
 struct HttpAnswer {
-    int status = 200;
+    HttpAnswer(int status = 200, std::string body = {}, std::string extraHeaders = {}, bool cutOff = false, bool trickle = false)
+        : status(status), body(std::move(body)), extraHeaders(std::move(extraHeaders)), cutOff(cutOff), trickle(trickle) {}
+    int status;
     std::string body;
     std::string extraHeaders;  // whole lines, each ending in \r\n
-    bool cutOff = false;       // promises the whole body, sends half, closes
-    bool trickle = false;      // sends one body byte per 100 ms
+    bool cutOff;               // promises the whole body, sends half, closes
+    bool trickle;              // sends one body byte per 100 ms
 };
 
 // A picture server: one request per connection; paths without an answer get a 404.
@@ -87,12 +89,10 @@ private:
     std::unique_ptr<ScriptedServer> server_;  // last: its thread ends first
 };
 
-// A few bytes that start like a GIF file.
-std::string SampleGif();
-// Reads one whole packet of the tips protocol (by its rest length), or what
-// arrived before the peer stopped sending.
+std::string SampleGif();  // a few bytes that start like a GIF file
+// One whole packet of the tips protocol (by its rest length), or an HTTP
+// request head; or what arrived before the peer stopped sending.
 std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping);
-// Reads an HTTP request head, up to its blank line.
 std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping);
 bool SendAll(SOCKET client, const std::string& bytes);
 // Makes the coming close a reset, as when the system ends the connections

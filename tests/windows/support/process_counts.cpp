@@ -25,7 +25,8 @@ int CountThreadsStartedIn(HMODULE module) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (module == nullptr || query == nullptr || snapshot == INVALID_HANDLE_VALUE) return 0;
     int count = 0;
-    THREADENTRY32 entry{sizeof entry};
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
         HANDLE thread = entry.th32OwnerProcessID == GetCurrentProcessId()
                             ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)

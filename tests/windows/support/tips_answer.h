@@ -19,8 +19,5 @@ std::string ErrorAnswer(int32_t code);  // a "RESPERROR" packet
 // A received "QUERYNEWMESS" packet; ok false unless the bytes hold exactly one.
 struct ReceivedQuery : QueryFields {
     bool ok = false;
-    uint32_t version = 0;
-    uint32_t restLength = 0;
-    std::string name;
 };
 ReceivedQuery ReadQuery(const std::string& packet);
