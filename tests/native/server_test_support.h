@@ -1,7 +1,8 @@
-// Helpers for the tips server's tests: catalogues built from JSON, with
-// their pictures in a scratch folder, and a loopback client.
+// Helpers for the tips server's tests: catalogues built from JSON, a log in
+// a scratch file, a loopback client, and waiting on a condition.
 #pragma once
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,109 +12,102 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
-#include <string>
-#include <vector>
+#include <fstream>
+#include <functional>
+#include <thread>
 
 #include "catalogue.h"
 #include "core_test_support.h"
+#include "log_sink.h"
 
 namespace servertest {
 
 using nlohmann::json;
+constexpr int64_t kNow = 1714521600;  // 2024-05-01: inside every window the helpers make
 
-// 2024-05-01T00:00:00Z: inside every window the helpers make.
-constexpr int64_t kNow = 1714521600;
-
-// The smallest file a client takes for a GIF picture.
-inline std::vector<uint8_t> GifBytes() {
-    const std::string bytes = "GIF89a\x01\x00\x01\x00\x00\x00\x00;";
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+// Sets the fields of `change` in `object`; a null value removes one.
+inline json Changed(json object, const json& change) {
+    for (const auto& [key, value] : change.items()) value.is_null() ? void(object.erase(key)) : void(object[key] = value);
+    return object;
 }
 
 // A tip valid from 2024-01-01 to 2030-01-01 with a short text.
-inline json Tip(uint32_t id) {
-    return {{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}};
+inline json Tip(uint32_t id, const json& change = json::object()) {
+    return Changed({{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}},
+                   change);
 }
 
 inline json CatalogueJson(const json& tips, uint32_t interval = 30) {
     return {{"panel_interval_minutes", interval}, {"tips", tips}};
 }
 
-// Braces around one json value would copy it rather than make a list.
-inline json CatalogueJson(std::initializer_list<json> tips, uint32_t interval = 30) {
-    json list = json::array();
-    for (const json& tip : tips) list.push_back(tip);
-    return CatalogueJson(list, interval);
-}
-
-inline tipserver::CatalogueLoad Load(const json& catalogue, const std::string& dir = ".", int64_t now = kNow) {
+inline std::shared_ptr<const tipserver::Catalogue> MustLoad(const json& catalogue, const std::string& dir = ".") {
     tipserver::CatalogueOptions options;
     options.public_url = "http://tips.example:8080";
-    options.now = now;
-    return tipserver::ParseCatalogue(catalogue.dump(), dir, options);
-}
-
-// The catalogue, which the test needs to load without problems.
-inline std::shared_ptr<const tipserver::Catalogue> MustLoad(const json& catalogue, const std::string& dir = ".") {
-    tipserver::CatalogueLoad load = Load(catalogue, dir);
-    std::string problems;
-    for (const auto& p : load.problems) problems += p.ToString() + "\n";
-    EXPECT_TRUE(load.catalogue) << problems;
+    options.now = kNow;
+    tipserver::CatalogueLoad load = tipserver::ParseCatalogue(catalogue.dump(), dir, options);
+    for (const auto& p : load.problems) ADD_FAILURE() << p.ToString();
     return load.catalogue;
 }
 
+inline std::vector<uint8_t> GifBytes() { return {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}; }
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Polls `done` for up to ten seconds: a loaded machine can take seconds
+// where an idle one takes a millisecond.
+inline bool WaitFor(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (std::chrono::steady_clock::now() > end) return false;
+    return true;
+}
+
+// A log sink writing into a scratch file.
+struct LogFile {
+    coretest::ScratchFolder folder;
+    std::string path = folder.File("log");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    tipserver::LogSink sink{fd};
+    ~LogFile() { sink.Flush(), ::close(fd); }
+    std::string Text() { return sink.Flush(), ReadText(path); }
+    bool Has(const std::string& part) { return WaitFor([&] { return Text().find(part) != std::string::npos; }); }
+};
+
 // A loopback client connection.
-class Socket {
-public:
-    explicit Socket(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+struct Socket {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    bool connected = false;
+    explicit Socket(uint16_t port) {
+        sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
-    ~Socket() { ::close(fd_); }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-
-    bool Connected() const { return connected_; }
-
+    ~Socket() { ::close(fd); }
     // False once the server has closed or reset the connection.
-    bool Send(const void* data, size_t size) {
-        const char* p = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::send(fd_, p, size, MSG_NOSIGNAL);
-            if (n <= 0) return false;
-            p += n;
-            size -= static_cast<size_t>(n);
-        }
+    bool Send(const std::string& bytes) {
+        ssize_t n = 0;
+        for (size_t sent = 0; sent < bytes.size(); sent += size_t(n))
+            if ((n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL)) <= 0) return false;
         return true;
     }
-    bool Send(const std::vector<uint8_t>& bytes) { return Send(bytes.data(), bytes.size()); }
-
-    // Reads until the server closes (true) or `limit` passes (false).
-    bool ReadUntilClosed(std::vector<uint8_t>& out, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
-            uint8_t chunk[4096];
-            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    // Reads until the server closes (true) or ten seconds pass (false).
+    bool ReadUntilClosed(std::string& out) {
+        char chunk[4096];
+        for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 10000) > 0;) {
+            const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
             if (n <= 0) return true;  // closed, or reset
-            out.insert(out.end(), chunk, chunk + n);
+            out.append(chunk, size_t(n));
         }
+        return false;
     }
-
     // True while the server keeps the connection open without writing.
     bool StillOpen() {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         return ::poll(&p, 1, 0) == 0;
     }
-
-private:
-    int fd_;
-    bool connected_ = false;
 };
 
 }  // namespace servertest
