@@ -1,10 +1,8 @@
-// Which tips a query gets, the last-time value it is handed, the budgets of
-// one answer, and the answer as the client's own decoder reads it.
+// Which tips a query gets, the last-time value it is handed, and the
+// budgets of one answer.
 #include <set>
-#include <tuple>
 
 #include "answer.h"
-#include "protocol/resp_new_mess.h"
 #include "server_test_support.h"
 #include "time_value.h"
 
@@ -93,38 +91,6 @@ TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
         EXPECT_EQ(received.size(), row.count) << "row " << &row - rows;
         EXPECT_EQ(answers, row.count == 250 ? 3 : answers) << "row " << &row - rows;
     }
-}
-
-// The server's fields in the record, decoded by the client's own decoder.
-TEST(ServerAnswer, ClientDecoderReadsTheAnswer) {
-    coretest::FixedClock clock(static_cast<int32_t>(kNow));
-    coretest::ScratchFolder folder;
-    coretest::WriteBytes(folder.File("p.gif"), servertest::GifBytes());
-    const json full = Tip(1, {{"updated", "2024-02-01"}, {"style", 12}, {"show_seconds", 25}, {"picture", "p.gif"},
-                              {"title", "标题"}, {"text", "欢迎"}, {"link", "http://l"}, {"show_first", true},
-                              {"buttons", {{{"caption", "Open"}, {"action", "OPENURL"}, {"url", "http://o"}},
-                                           {{"caption", "下载"}, {"action", "DOWNLOAD"}, {"url", "http://d"}}}}});
-    const auto catalogue = servertest::MustLoad(servertest::CatalogueJson({full, Tip(2)}, 45), folder.Folder());
-    ASSERT_TRUE(catalogue);
-    std::vector<uint8_t> packet;
-    tipserver::EncodeAnswer(*catalogue, tipserver::PlanAnswer(*catalogue, {}, kNow), 77, packet);
-    CShowDataList store;
-    CRespNewMess response(&store);
-    response.Decode(packet.data(), static_cast<uint32_t>(packet.size()));
-    EXPECT_EQ(std::make_tuple(response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(),
-                              response.GetSequence(), store.GetShowDataCount()),
-              std::make_tuple(0, uint32_t(At("2024-02-01")), 45u, 77u, 1));  // tip 2 has no picture
-    std::unique_ptr<TipRecord> tip(store.GetWaitPicData());
-    ASSERT_TRUE(tip);
-    // Packed fields are read through copies: a reference to one would be misaligned.
-    EXPECT_EQ(std::make_tuple(uint32_t{tip->nMessageID}, int{tip->byStyle}, int32_t{tip->nShowSeconds},
-                              int32_t{tip->tBeginTime}, int32_t{tip->tEndTime}, int{tip->byShowFirst},
-                              int32_t{tip->nButtonCount}),
-              std::make_tuple(1u, 12, 25, int32_t(At("2024-01-01")), int32_t(At("2030-01-01")), 1, 2));
-    EXPECT_EQ(FieldText(tip->szPicture) + " " + FieldText(tip->szLinkURL) + " " + FieldText(tip->szTitle) + " " +
-                  FieldText(tip->szText) + " " + FieldText(tip->aButtons[1].szCaption) + " " +
-                  FieldText(tip->aButtons[1].szAction) + " " + FieldText(tip->aButtons[1].szURL),
-              "http://tips.example:8080/p.gif http://l \xB1\xEA\xCC\xE2 \xBB\xB6\xD3\xAD \xCF\xC2\xD4\xD8 DOWNLOAD http://d");
 }
 
 }  // namespace
