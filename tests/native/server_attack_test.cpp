@@ -114,16 +114,9 @@ TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
     std::string error;
     ASSERT_TRUE(server.Bind(error)) << error;
     server.Start();
-    const auto get = [&](const std::string& headers) {
-        Socket client(server.LocalPort());
-        client.Send("GET /a.gif HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
-        std::string answer;
-        client.ReadUntilClosed(answer);
-        return answer;
-    };
     std::string ranges = "Range: bytes=0-0";  // many ranges: the whole body, once, with 200
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
-    const std::string whole = get(ranges + "\r\n");
+    const std::string whole = servertest::HttpGet(server.LocalPort(), "/a.gif", ranges + "\r\n");
     EXPECT_EQ(whole.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << whole.substr(0, 200);
     EXPECT_EQ(whole.size() - whole.find("\r\n\r\n") - 4, reply.text.size());
     {
@@ -144,7 +137,7 @@ TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
         if (i % 2 == 0) slow.back()->Send("GET /a.gif HTTP/1.1\r\nX: ");
     }
     EXPECT_TRUE(WaitFor([&] { return tipserver::Read(server.Counters().open) == 8; }));
-    EXPECT_EQ(get("").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(servertest::HttpGet(server.LocalPort(), "/a.gif").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_EQ(tipserver::Read(server.Counters().refused_at_cap), 1u);
     size_t open = 0;
     for (auto& s : slow) open += s->StillOpen();

@@ -12,6 +12,7 @@
 namespace {
 
 using servertest::json;
+using servertest::HttpGet;
 using servertest::ReadText;
 const std::string kProgram = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tipserver";
 const std::string kSample = TIPSERVER_SAMPLE;
@@ -23,14 +24,6 @@ std::pair<int, std::string> RunProgram(const std::string& arguments) {
     for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
     const int status = ::pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-std::string HttpGet(uint16_t port, const std::string& path) {
-    servertest::Socket client(port);
-    client.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-    std::string answer;
-    client.ReadUntilClosed(answer);
-    return answer;
 }
 
 uint16_t FreePort() {  // free a moment ago

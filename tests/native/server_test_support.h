@@ -110,4 +110,13 @@ struct Socket {
     }
 };
 
+// One GET on its own connection, the whole answer as it came.
+inline std::string HttpGet(uint16_t port, const std::string& path, const std::string& headers = "") {
+    Socket client(port);
+    client.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
+    std::string answer;
+    client.ReadUntilClosed(answer);
+    return answer;
+}
+
 }  // namespace servertest
