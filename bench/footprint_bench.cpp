@@ -24,7 +24,7 @@
 #include "store/tip_file.h"
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
-#include "support/loopback_tips_server.h"
+#include "support/loopback_server.h"
 #include "support/process_counts.h"
 #include "support/pump_until.h"
 #include "support/test_pictures.h"
