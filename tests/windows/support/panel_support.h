@@ -1,5 +1,5 @@
-// Helpers for the panel tests: tips, test pictures, driving a panel's
-// animation, and reading what is on the screen.
+// Panel tests: a fresh tip store and clock per test, tips built from
+// strings, the animation driven tick by tick, and bitmaps read back.
 #pragma once
 
 #include <windows.h>
@@ -7,45 +7,41 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "panels/mess_panel.h"
 #include "protocol/tip_record.h"
 #include "screen_capture.h"
+#include "store/show_data_list.h"
+#include "support/host_folder.h"
 #include "support/test_pictures.h"
-
-class CMessPanel;
 
 struct TipContent {
     uint32_t id = 1;
-    std::string title;
-    std::string picture;
-    std::string text;
-    std::string link;
-    std::string captions[3];
-    std::string actions[3];
-    std::string urls[3];
+    std::string title, picture, text, link;
+    std::string captions[3], actions[3], urls[3];
     int32_t showSeconds = 0;
     uint8_t style = 0;
 };
 
-// A record valid from now on, ready to be queued.
+// A record valid from an hour ago until tomorrow.
 std::unique_ptr<TipRecord> MakeTip(const TipContent& content);
+inline int32_t Show(CMessPanel& panel, const TipContent& content, int32_t staySeconds) {
+    return panel.ShowTip(*MakeTip(content), staySeconds);
+}
 
-// Shows the strings of `content` on `panel` through ShowPanel.
-int32_t ShowContent(CMessPanel& panel, const TipContent& content, int32_t staySeconds);
-
-// Sends animation ticks until the panel has risen to its shown position
-// (at most `maxTicks`), and returns how many it took.
-int RaisePanel(CMessPanel& panel, int maxTicks = 100);
-// One animation tick, as the timer would deliver it.
+// Animation ticks as the timer delivers them; RaisePanel ticks until the
+// panel is up (at most 100) and returns how many it took.
 void Tick(CMessPanel& panel, int count = 1);
-// Lets the panel paint and the display catch up.
-void SettlePaint();
-
+int RaisePanel(CMessPanel& panel);
 RECT WorkArea();
 RECT WindowRect(HWND window);
-
 Capture CaptureBitmap(HBITMAP bitmap);
-// Writes a 24-bit BMP.
-bool SaveBmp(const std::string& path, const Capture& capture);
-std::string ColourText(COLORREF c);
+
+// The pointer parked away from the panels' corner, so that the system's
+// own hover tracking does not join in.
+class PanelTest : public HostFolderTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    CShowDataList* Store() { return CShowDataList::GetInstance(); }
+};

@@ -1,5 +1,4 @@
-// Picture files made in memory for the panel tests and the paint benchmark:
-// a GIF assembled byte by byte, a JPEG from the system's imaging component.
+// Pictures made in memory for the panel tests and the paint benchmark.
 #pragma once
 
 #include <windows.h>
@@ -8,11 +7,10 @@
 #include <string>
 #include <vector>
 
-// Test pictures. Colours are RGB; `transparent` marks the index that a
-// GIF's graphic control extension names transparent (-1: none).
+// A GIF of up to four palette colours (RGB); `transparent` is the index
+// its graphic control extension names transparent, or -1 for none.
 std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
                      const std::vector<COLORREF>& palette, int transparent);
-// A JPEG of the given size filled with `colour`, or with a grainy colour
-// ramp when `ramp` is set, encoded by the system's imaging component; empty
-// when no encoder is available.
+// A JPEG at 96 dpi filled with `colour`, or with a grainy colour ramp that
+// compresses like a photograph; empty when the system has no encoder.
 std::string JpegBytes(int width, int height, COLORREF colour, bool ramp = false);
