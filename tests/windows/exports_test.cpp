@@ -19,32 +19,12 @@ asm(R"(
     .text
     .globl _CallMeasuringStack
 _CallMeasuringStack:
-    push %ebp
-    mov  %esp, %ebp
-    push %esi
-    push %edi
-    push %ebx
-    mov  12(%ebp), %ecx
-    mov  16(%ebp), %edx
-    mov  %esp, %esi
-1:  test %ecx, %ecx
-    jz   2f
-    dec  %ecx
-    push (%edx,%ecx,4)
-    jmp  1b
-2:  mov  8(%ebp), %eax
-    call *%eax
-    mov  %esp, %edi
-    sub  %esi, %edi
-    mov  20(%ebp), %ecx
-    mov  %eax, (%ecx)
-    mov  %esi, %esp
-    mov  %edi, %eax
-    pop  %ebx
-    pop  %edi
-    pop  %esi
-    pop  %ebp
-    ret
+    push %ebp; mov %esp, %ebp; push %esi; push %edi; push %ebx
+    mov 12(%ebp), %ecx; mov 16(%ebp), %edx; mov %esp, %esi
+1:  test %ecx, %ecx; jz 2f; dec %ecx; push (%edx,%ecx,4); jmp 1b
+2:  mov 8(%ebp), %eax; call *%eax
+    mov %esp, %edi; sub %esi, %edi; mov 20(%ebp), %ecx; mov %eax, (%ecx)
+    mov %esi, %esp; mov %edi, %eax; pop %ebx; pop %edi; pop %esi; pop %ebp; ret
 )");
 
 namespace {

@@ -1,5 +1,5 @@
-// When the panels take a tip from the store, and how a tip is laid out:
-// the six layouts, what counts as missing, the layout kinds, what is cut.
+// When the panels take a tip from the store, how a tip is laid out, and
+// what of it the painter cuts.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -38,61 +38,50 @@ protected:
 RECT Of(const CDrawer& d) { return d.IsShown() ? d.Bounds() : RECT{0, 0, 0, 0}; }
 bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
 
-TEST_F(PanelShow, EachCombinationOfContentsGetsItsLayoutAndShortOnesCountAsMissing) {
+// Six layouts by what a tip holds, texts too short to count, and the
+// layout kinds (byStyle 11-20 hide the picture, 21-30 the text and buttons).
+TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
+    const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135}, besideAlone{117, 25, 237, 215},
+        full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215}, right{168, 139, 198, 157}, middle{121, 139, 151, 157};
     struct Case {
+        uint8_t style;
         const char *picture, *text, *caption;
         int32_t shown;
         RECT pictureRect, textRect, buttonRect;
     };
     const Case cases[] = {
-        {"C:\\1.gif", "Some text", "Open", 1, {2, 25, 102, 158}, {117, 25, 237, 135}, {168, 139, 198, 157}},
-        {"C:\\1.gif", "Some text", "", 1, {2, 25, 102, 158}, {117, 25, 237, 215}, {}},
-        {"C:\\1.gif", "", "Open", 1, {2, 25, 258, 158}, {}, {168, 139, 198, 157}},
-        {"C:\\1.gif", "", "", 1, {2, 25, 258, 158}, {}, {}},
-        {"", "Some text", "Open", 1, {}, {20, 25, 240, 135}, {121, 139, 151, 157}},
-        {"", "Some text", "", 1, {}, {20, 25, 240, 215}, {}},
-        {"", "abc", "Go", 1, {}, {20, 25, 240, 215}, {}},  // a caption of 2 bytes: no buttons
-        {"a.b", "ab", "Open", 0, {}, {}, {}},               // 3 bytes of path, 2 of text: nothing
+        {0, "C:\\1.gif", "Some text", "Open", 1, narrow, beside, right},
+        {0, "C:\\1.gif", "Some text", "", 1, narrow, besideAlone, {}},
+        {0, "C:\\1.gif", "", "Open", 1, wide, {}, right},
+        {0, "C:\\1.gif", "", "", 1, wide, {}, {}},
+        {0, "", "Some text", "Open", 1, {}, full, middle},
+        {0, "", "Some text", "", 1, {}, fullAlone, {}},
+        {0, "", "abc", "Go", 1, {}, fullAlone, {}},  // a caption of 2 bytes: no buttons
+        {0, "a.b", "ab", "Open", 0, {}, {}, {}},     // 3 bytes of path, 2 of text: nothing
+        {10, "C:\\1.gif", "Some text", "Open", 1, narrow, beside, right},
+        {11, "C:\\1.gif", "Some text", "Open", 1, {}, full, middle},
+        {20, "C:\\1.gif", "Some text", "Open", 1, {}, full, middle},
+        {21, "C:\\1.gif", "Some text", "Open", 1, wide, {}, {}},
+        {30, "C:\\1.gif", "Some text", "Open", 1, wide, {}, {}},
+        {31, "C:\\1.gif", "Some text", "Open", 1, narrow, beside, right},
+        {21, "", "Some text", "Open", 0, {}, {}, {}},
     };
     for (const Case& c : cases) {
         TipContent content;
+        content.style = c.style;
         content.picture = c.picture;
         content.text = c.text;
         content.captions[0] = c.caption;
         content.actions[0] = "OPENURL";
+        const std::string row = std::to_string(c.style) + "|" + c.picture + "|" + c.text + "|" + c.caption;
         LineCapture lines;
-        EXPECT_EQ(Show(panel_, content, 0), c.shown) << c.picture << "|" << c.text << "|" << c.caption;
-        EXPECT_EQ(lines.Contains("text picture not exist"), c.shown == 0);
+        EXPECT_EQ(Show(panel_, content, 0), c.shown) << row;
+        EXPECT_EQ(lines.Contains("text picture not exist"), c.shown == 0) << row;
         if (!c.shown) continue;
-        EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect) << c.picture << "|" << c.text << "|" << c.caption;
-        EXPECT_TRUE(Of(panel_.Text()) == c.textRect) << c.picture << "|" << c.text << "|" << c.caption;
-        EXPECT_TRUE(Of(panel_.Buttons().Button(0)) == c.buttonRect) << c.picture << "|" << c.text << "|" << c.caption;
+        EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect) << row;
+        EXPECT_TRUE(Of(panel_.Text()) == c.textRect) << row;
+        EXPECT_TRUE(Of(panel_.Buttons().Button(0)) == c.buttonRect) << row;
     }
-}
-
-TEST_F(PanelShow, TheLayoutKindHidesThePictureOrTheTextAndButtons) {
-    struct Case {
-        uint8_t style;
-        bool picture, text;
-    };
-    const Case cases[] = {{10, true, true}, {11, false, true}, {20, false, true}, {21, true, false},
-                          {30, true, false}, {31, true, true}};
-    for (const Case& c : cases) {
-        TipContent content;
-        content.style = c.style;
-        content.picture = "C:\\tips\\1.gif";
-        content.text = "Some text";
-        content.captions[0] = "Open";
-        content.actions[0] = "OPENURL";
-        ASSERT_EQ(Show(panel_, content, 0), 1) << int(c.style);
-        EXPECT_EQ(panel_.Picture().IsShown(), c.picture) << int(c.style);
-        EXPECT_EQ(panel_.Text().IsShown(), c.text) << int(c.style);
-        EXPECT_EQ(panel_.Buttons().Button(0).IsShown(), c.text) << int(c.style);
-    }
-    TipContent textOnly;
-    textOnly.style = 21;
-    textOnly.text = "Some text";
-    EXPECT_EQ(Show(panel_, textOnly, 0), 0) << "its only content hidden by its kind";
 }
 
 TEST_F(PanelShow, FieldsThatFillTheirWholeBufferAreReadNoFurther) {
@@ -195,12 +184,10 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     EXPECT_STREQ(panel_.Text().Text(), "Waiting tip") << "held back, the tip stayed queued";
     DestroyWindow(program);
 
+    // Covering the monitor the window is on, however far beyond it.
     const RECT primary{0, 0, 1920, 1080}, second{1920, 0, 3200, 1024};
-    EXPECT_TRUE(CoversMonitor(RECT{-8, -8, 1928, 1088}, primary));
-    EXPECT_FALSE(CoversMonitor(RECT{0, 0, 1920, 1040}, primary)) << "a maximised window";
-    EXPECT_TRUE(CoversMonitor(second, second));
-    EXPECT_FALSE(CoversMonitor(RECT{1920, 0, 3200, 1000}, second));
-    EXPECT_FALSE(CoversMonitor(second, primary));
+    EXPECT_TRUE(CoversMonitor(RECT{-8, -8, 1928, 1088}, primary) && CoversMonitor(second, second));
+    EXPECT_FALSE(CoversMonitor(RECT{0, 0, 1920, 1040}, primary) || CoversMonitor(second, primary));
 }
 
 }  // namespace

@@ -44,7 +44,6 @@ TEST_F(PanelWindow, EachStartMakesAHiddenTopmostPopupOfTheKindsOwnClass) {
             const RECT r = WindowRect(w);
             EXPECT_EQ(r.right - r.left, 260);
             EXPECT_EQ(r.bottom - r.top, 160);
-            EXPECT_EQ(reinterpret_cast<HINSTANCE>(GetClassLongPtrA(w, GCLP_HMODULE)), LibraryModule());
             LOGBRUSH brush{};
             GetObjectA(reinterpret_cast<HBRUSH>(GetClassLongPtrA(w, GCLP_HBRBACKGROUND)), sizeof brush, &brush);
             EXPECT_EQ(brush.lbColor, RGB(199, 210, 229));
