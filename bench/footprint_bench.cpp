@@ -25,7 +25,7 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
-#include "support/process_counts.h"
+#include "process_snapshot.h"
 #include "support/pump_until.h"
 #include "support/test_pictures.h"
 #include "support/tips_answer.h"
