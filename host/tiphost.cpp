@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/handles.h"
+
 namespace {
 
 using InitFn = int(__stdcall*)(int);
@@ -81,20 +83,19 @@ int main(int argc, char** argv) {
     CoInitialize(nullptr);
 
     const std::string dllPath = OwnFolder() + "\\tiprelay.dll";
-    HMODULE dll = LoadLibraryA(dllPath.c_str());
-    if (dll == nullptr) {
+    handles::Module dll(LoadLibraryA(dllPath.c_str()));
+    if (!dll) {
         std::fprintf(stderr, "tiphost: cannot load %s (error %lu)\n", dllPath.c_str(),
                      GetLastError());
         return 1;
     }
-    auto msgInit = reinterpret_cast<InitFn>(GetProcAddress(dll, "msg_init"));
-    auto msgExit = reinterpret_cast<ExitFn>(GetProcAddress(dll, "msg_exit"));
-    auto setUser = reinterpret_cast<TextFn>(GetProcAddress(dll, "set_username"));
-    auto setType = reinterpret_cast<TextFn>(GetProcAddress(dll, "set_clinettype"));
-    auto setMessage = reinterpret_cast<IntFn>(GetProcAddress(dll, "SetMessageID"));
+    auto msgInit = reinterpret_cast<InitFn>(GetProcAddress(dll.get(), "msg_init"));
+    auto msgExit = reinterpret_cast<ExitFn>(GetProcAddress(dll.get(), "msg_exit"));
+    auto setUser = reinterpret_cast<TextFn>(GetProcAddress(dll.get(), "set_username"));
+    auto setType = reinterpret_cast<TextFn>(GetProcAddress(dll.get(), "set_clinettype"));
+    auto setMessage = reinterpret_cast<IntFn>(GetProcAddress(dll.get(), "SetMessageID"));
     if (!msgInit || !msgExit || !setUser || !setType || !setMessage) {
         std::fprintf(stderr, "tiphost: %s lacks an export\n", dllPath.c_str());
-        FreeLibrary(dll);
         return 1;
     }
 
@@ -110,7 +111,7 @@ int main(int argc, char** argv) {
     const DWORD before = GetTickCount();
     const int stopped = msgExit();
     std::printf("tiphost: msg_exit returned %d after %lu ms\n", stopped, GetTickCount() - before);
-    FreeLibrary(dll);
+    dll.reset();
     CoUninitialize();
     return started == 1 && stopped == 1 ? 0 : 1;
 }

@@ -34,14 +34,14 @@ void CButtonDrawer::OnClick() {
 void CButtonDrawer::Draw(HDC dc) {
     if (!m_bShown) return;
     {
-        gdi::Brush fill(CreateSolidBrush(kButtonFill));
-        gdi::Select brush(dc, fill.get());
-        gdi::Select pen(dc, m_borderPen.get());
+        handles::Brush fill(CreateSolidBrush(kButtonFill));
+        handles::Select brush(dc, fill.get());
+        handles::Select pen(dc, m_borderPen.get());
         RoundRect(dc, m_x, m_y, m_x + m_width, m_y + m_height, 5, 5);
     }
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    gdi::Select font(dc, m_normalFont);
+    handles::Select font(dc, m_normalFont);
     SIZE extent{0, 0};
     const int length = static_cast<int>(strnlen(m_szCaption, sizeof m_szCaption));
     GetTextExtentPoint32A(dc, m_szCaption, length, &extent);
@@ -52,7 +52,7 @@ void CButtonDrawer::Draw(HDC dc) {
 }
 
 bool CButtonDrawer::CaptionCut(HDC dc) const {
-    gdi::Select font(dc, m_normalFont);
+    handles::Select font(dc, m_normalFont);
     // Without DT_NOPREFIX an ampersand takes no room, as in DST_PREFIXTEXT.
     RECT caption{0, 0, m_width, m_height};
     DrawTextA(dc, m_szCaption, -1, &caption, DT_CALCRECT | DT_SINGLELINE);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "panels/drawer.h"
-#include "panels/gdi_object.h"
+#include "platform/handles.h"
 
 class CButtonDrawer : public CDrawer {
 public:
@@ -34,5 +34,5 @@ private:
     char m_szCommand[20];
     char m_szURL[1024];
     int32_t m_nKind = 0;
-    gdi::Pen m_borderPen;
+    handles::Pen m_borderPen;
 };

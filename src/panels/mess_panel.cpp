@@ -69,15 +69,14 @@ bool CMessPanel::RegisterWindowClass() {
     wc.lpfnWndProc = &CMessPanel::WindowProc;
     wc.hInstance = module;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    // The class owns its brush: the system deletes it with the class.
-    wc.hbrBackground = CreateSolidBrush(kPanelBackground);
+    // A registered class owns its brush: the system deletes it with the class.
+    handles::Brush background(CreateSolidBrush(kPanelBackground));
+    wc.hbrBackground = background.get();
     wc.lpszClassName = ClassName();
-    if (RegisterClassExA(&wc)) {
-        m_classRegistered = true;
-        return true;
-    }
-    if (wc.hbrBackground) DeleteObject(wc.hbrBackground);
-    return false;
+    if (!RegisterClassExA(&wc)) return false;
+    background.release();
+    m_classRegistered = true;
+    return true;
 }
 
 int32_t CMessPanel::Create() {
@@ -317,7 +316,7 @@ void CMessPanel::AnimationTick() {
 
 void CMessPanel::RenderNow() {
     if (!m_hWnd) return;
-    gdi::WindowDC dc(m_hWnd);
+    handles::WindowDC dc(m_hWnd);
     if (dc.get()) Render(dc.get());
 }
 
@@ -329,19 +328,19 @@ void CMessPanel::Render(HDC target) {
     if (w <= 0 || h <= 0) return;
     // Torn down in reverse: the old bitmap goes back, the DC goes, then the
     // canvas that is no longer selected anywhere.
-    gdi::Bitmap canvas(CreateCompatibleBitmap(target, w, h));
+    handles::Bitmap canvas(CreateCompatibleBitmap(target, w, h));
     if (!canvas) return;
-    gdi::MemoryDC memory(CreateCompatibleDC(target));
+    handles::MemoryDC memory(CreateCompatibleDC(target));
     if (!memory) return;
-    gdi::Select selected(memory.get(), canvas.get());
+    handles::Select selected(memory.get(), canvas.get());
     if (m_skin) {
-        gdi::MemoryDC skinDC(CreateCompatibleDC(target));
+        handles::MemoryDC skinDC(CreateCompatibleDC(target));
         if (skinDC) {
-            gdi::Select skin(skinDC.get(), m_skin.get());
+            handles::Select skin(skinDC.get(), m_skin.get());
             BitBlt(memory.get(), 0, 0, w, h, skinDC.get(), 0, 0, SRCCOPY);
         }
     } else {
-        gdi::Brush fill(CreateSolidBrush(kPanelBackground));
+        handles::Brush fill(CreateSolidBrush(kPanelBackground));
         if (fill) FillRect(memory.get(), &client, fill.get());
     }
     m_picture.Draw(memory.get());

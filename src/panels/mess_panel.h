@@ -9,10 +9,10 @@
 #include <cstdint>
 
 #include "panels/button_bar.h"
-#include "panels/gdi_object.h"
 #include "panels/picture_drawer.h"
 #include "panels/shared_skin.h"
 #include "panels/text_drawer.h"
+#include "platform/handles.h"
 
 class CShowDataList;
 struct TipRecord;
@@ -104,9 +104,9 @@ private:
     void OnPanelAction(WPARAM command, LPARAM element);
 
     HWND m_hWnd = nullptr;
-    gdi::Font m_normalFont;
-    gdi::Font m_normalHotFont;
-    gdi::Font m_boldFont;
+    handles::Font m_normalFont;
+    handles::Font m_normalHotFont;
+    handles::Font m_boldFont;
     CSharedSkin m_skin;
     HCURSOR m_arrow = nullptr;
     HCURSOR m_hand = nullptr;

@@ -3,33 +3,14 @@
 #include <ole2.h>
 #include <olectl.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
-
-struct ReleaseUnknown {
-    void operator()(IUnknown* p) const { p->Release(); }
-};
-
 bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
+    handles::Kernel file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size)) return false;
     if (size.QuadPart <= 0 || size.QuadPart > CPictureBitmap::kMaxFileBytes) return false;
@@ -41,10 +22,29 @@ bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes) {
     return read != 0;
 }
 
+// Null when the bytes are no picture that OLE picture loading takes.
+handles::ComPtr<IPicture> Decode(const std::vector<unsigned char>& bytes) {
+    handles::ComPtr<IPicture> picture;
+    handles::GlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+    if (!block) return picture;
+    void* target = GlobalLock(block.get());
+    if (target == nullptr) return picture;
+    memcpy(target, bytes.data(), bytes.size());
+    GlobalUnlock(block.get());
+
+    handles::ComPtr<IStream> stream;
+    // The stream frees the block when it is released.
+    if (FAILED(CreateStreamOnHGlobal(block.get(), TRUE, stream.put())) || !stream) return picture;
+    block.release();
+    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture, picture.put_void())))
+        picture.reset();
+    return picture;
+}
+
 // The screen's device context and one compatible memory context.
 struct ScreenContexts {
-    gdi::WindowDC screen{GetDesktopWindow()};
-    gdi::MemoryDC memory{screen.get() ? CreateCompatibleDC(screen.get()) : nullptr};
+    handles::WindowDC screen{GetDesktopWindow()};
+    handles::MemoryDC memory{screen.get() ? CreateCompatibleDC(screen.get()) : nullptr};
 };
 
 }  // namespace
@@ -53,37 +53,8 @@ int32_t CPictureBitmap::LoadFile(const char* path, COLORREF background) {
     if (bitmap_ || path == nullptr || path[0] == '\0') return 0;
     std::vector<unsigned char> bytes;
     if (!ReadWholeFile(path, bytes)) return 0;
-    IPicture* picture = Decode(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    if (picture == nullptr) return 0;
-    const int32_t result = Render(picture, background);
-    picture->Release();
-    return result;
-}
-
-IPicture* CPictureBitmap::Decode(const void* bytes, uint32_t length) {
-    if (bytes == nullptr || length == 0) return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length);
-    if (block == nullptr) return nullptr;
-    void* target = GlobalLock(block);
-    if (target == nullptr) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    memcpy(target, bytes, length);
-    GlobalUnlock(block);
-
-    IStream* raw = nullptr;
-    // The stream frees the block when it is released.
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &raw)) || raw == nullptr) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::unique_ptr<IStream, ReleaseUnknown> stream(raw);
-    IPicture* picture = nullptr;
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(length), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(&picture))))
-        return nullptr;
-    return picture;
+    const handles::ComPtr<IPicture> picture = Decode(bytes);
+    return picture ? Render(picture.get(), background) : 0;
 }
 
 int32_t CPictureBitmap::Render(IPicture* picture, COLORREF background) {
@@ -100,12 +71,12 @@ int32_t CPictureBitmap::Render(IPicture* picture, COLORREF background) {
     const int bitmapWidth = width < kMaxSide ? width : kMaxSide;
     const int bitmapHeight = height < kMaxSide ? height : kMaxSide;
 
-    gdi::Bitmap bitmap(CreateCompatibleBitmap(dcs.screen.get(), bitmapWidth, bitmapHeight));
+    handles::Bitmap bitmap(CreateCompatibleBitmap(dcs.screen.get(), bitmapWidth, bitmapHeight));
     if (!bitmap) return 0;
     HRESULT rendered;
     {
-        gdi::Select selected(dcs.memory.get(), bitmap.get());
-        gdi::Brush fill(CreateSolidBrush(background));
+        handles::Select selected(dcs.memory.get(), bitmap.get());
+        handles::Brush fill(CreateSolidBrush(background));
         RECT all{0, 0, bitmapWidth, bitmapHeight};
         if (fill) FillRect(dcs.memory.get(), &all, fill.get());
         // The picture's HIMETRIC y axis runs upward: start at its top edge

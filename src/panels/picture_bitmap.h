@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "panels/gdi_object.h"
+#include "platform/handles.h"
 
 struct IPicture;
 
@@ -25,14 +25,12 @@ public:
     // when it already holds one, or the file cannot be read or decoded.
     int32_t LoadFile(const char* path, COLORREF background);
 
-    // The caller releases the returned picture.
-    static IPicture* Decode(const void* bytes, uint32_t length);
-    int32_t Render(IPicture* picture, COLORREF background);
-
     HBITMAP Get() const { return bitmap_.get(); }
     SIZE Size() const { return size_; }
 
 private:
-    gdi::Bitmap bitmap_;
+    int32_t Render(IPicture* picture, COLORREF background);
+
+    handles::Bitmap bitmap_;
     SIZE size_{0, 0};
 };

@@ -25,8 +25,8 @@ void CPictureDrawer::Draw(HDC dc) {
     // a smaller one leaves the rest of the cell to the skin.
     const int width = size.cx < cellWidth ? size.cx : cellWidth;
     const int height = size.cy < kCellHeight ? size.cy : kCellHeight;
-    gdi::MemoryDC source(CreateCompatibleDC(dc));
+    handles::MemoryDC source(CreateCompatibleDC(dc));
     if (!source) return;
-    gdi::Select selected(source.get(), picture.Get());
+    handles::Select selected(source.get(), picture.Get());
     BitBlt(dc, m_x, m_y, width, height, source.get(), 0, 0, SRCCOPY);
 }

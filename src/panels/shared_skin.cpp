@@ -1,12 +1,12 @@
 #include "panels/shared_skin.h"
 
-#include "panels/gdi_object.h"
+#include "platform/handles.h"
 #include "panels/library_module.h"
 
 namespace {
 
 constexpr int kSkinResource = 1004;
-gdi::Bitmap g_skin;
+handles::Bitmap g_skin;
 int g_holders = 0;
 
 }  // namespace

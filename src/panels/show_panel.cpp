@@ -3,7 +3,7 @@
 #include <string>
 
 #include "panels/mess_panel.h"
-#include "panels/gdi_object.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
 
@@ -70,7 +70,7 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
 }
 
 void CMessPanel::LogCutTexts() {
-    gdi::WindowDC dc(m_hWnd);
+    handles::WindowDC dc(m_hWnd);
     if (!dc.get()) return;
     // A pair of lines per element that the painter cannot show whole, so
     // that a preview of the tip can mark it.

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "panels/gdi_object.h"
+#include "platform/handles.h"
 
 namespace {
 constexpr int32_t kBoxRight = 240;
@@ -58,11 +58,11 @@ CTextDrawer::Layout CTextDrawer::Measure(HDC dc) const {
     bool titleEllipsis, bodyEllipsis;
     {
         // Each text is measured in the font it is drawn in.
-        gdi::Select font(dc, m_boldFont);
+        handles::Select font(dc, m_boldFont);
         title = MeasureIn(dc, m_szTitle, box, &titleEllipsis);
     }
     {
-        gdi::Select font(dc, m_normalFont);
+        handles::Select font(dc, m_normalFont);
         body = MeasureIn(dc, m_szText, box, &bodyEllipsis);
     }
     const int32_t titleHeight = title.bottom - title.top;
@@ -88,11 +88,11 @@ void CTextDrawer::Draw(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     Layout layout = Measure(dc);
     if (m_szTitle[0] != '\0') {
-        gdi::Select font(dc, m_boldFont);
+        handles::Select font(dc, m_boldFont);
         SetTextColor(dc, kTitleColour);
         DrawTextA(dc, m_szTitle, -1, &layout.title, kDraw);
     }
     SetTextColor(dc, m_bHot ? kTitleColour : RGB(0, 0, 0));
-    gdi::Select font(dc, m_bHot ? m_normalHotFont : m_normalFont);
+    handles::Select font(dc, m_bHot ? m_normalHotFont : m_normalFont);
     if (m_szText[0] != '\0') DrawTextA(dc, m_szText, -1, &layout.body, kDraw);
 }

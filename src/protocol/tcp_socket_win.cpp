@@ -33,17 +33,12 @@ CTcpSocket::CTcpSocket(HANDLE abandon) : socket_(socket(AF_INET, SOCK_STREAM, 0)
     if (socket_ == INVALID_SOCKET) return;
     // Event selection also makes the socket non-blocking, so that every
     // wait can watch the abandon event and the time-out.
-    ready_ = WSACreateEvent();
-    if (ready_ == WSA_INVALID_EVENT ||
-        WSAEventSelect(socket_, ready_, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-        Close();
-    }
+    // A socket event is a kernel event object: its owner closes it.
+    ready_.reset(WSACreateEvent());
+    if (!ready_ || WSAEventSelect(socket_, ready_.get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) Close();
 }
 
-CTcpSocket::~CTcpSocket() {
-    Close();
-    if (ready_ != WSA_INVALID_EVENT) WSACloseEvent(ready_);
-}
+CTcpSocket::~CTcpSocket() { Close(); }
 
 int CTcpSocket::Close() {
     if (socket_ == INVALID_SOCKET || socket_ == 0) return 0;
@@ -60,16 +55,16 @@ bool CTcpSocket::Abandoned() const {
 
 long CTcpSocket::WaitFor() {
     // The abandon event first: when both are signalled, the stop wins.
-    HANDLE waits[2] = {abandon_, ready_};
+    HANDLE waits[2] = {abandon_, ready_.get()};
     const DWORD result = abandon_ != nullptr ? WaitForMultipleObjects(2, waits, FALSE, kNetworkTimeoutMs)
-                                             : WaitForSingleObject(ready_, kNetworkTimeoutMs);
+                                             : WaitForSingleObject(ready_.get(), kNetworkTimeoutMs);
     const DWORD ready = abandon_ != nullptr ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0;
     if (result != ready) {
         WSASetLastError(result == WAIT_TIMEOUT ? WSAETIMEDOUT : WSAEINTR);
         return -1;
     }
     WSANETWORKEVENTS seen{};
-    if (WSAEnumNetworkEvents(socket_, ready_, &seen) != 0) return -1;
+    if (WSAEnumNetworkEvents(socket_, ready_.get(), &seen) != 0) return -1;
     if ((seen.lNetworkEvents & FD_CONNECT) && seen.iErrorCode[FD_CONNECT_BIT] != 0) {
         WSASetLastError(seen.iErrorCode[FD_CONNECT_BIT]);
         return -1;
@@ -144,10 +139,4 @@ uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity) {
         received += static_cast<uint32_t>(step);
     }
     return received;
-}
-
-int RecvCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t& length) {
-    length = ReceiveAll(socket, buffer, length);
-    command.Decode(buffer, length);
-    return 1;
 }

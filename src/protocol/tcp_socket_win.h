@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "platform/handles.h"
+
 class CNetCommand;
 
 class CTcpSocket {
@@ -39,7 +41,7 @@ private:
     bool Abandoned() const;
 
     SOCKET socket_;
-    WSAEVENT ready_ = WSA_INVALID_EVENT;
+    handles::Kernel ready_;
     HANDLE abandon_;
 };
 
@@ -47,13 +49,8 @@ private:
 // when the packet did not fit the buffer (nothing is sent) or the connection
 // refused more bytes.
 int SendCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t capacity);
-// Receives until the peer closes, the buffer is full, or the connection
-// fails; then decodes what arrived into the command, whose exceptions pass
-// out. `length` holds the capacity on entry and the bytes received on exit.
-int RecvCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t& length);
-
-// The receiving half of RecvCommand: reads until the peer closes, the
-// buffer is full, or the connection fails; returns the bytes received.
+// Reads until the peer closes, the buffer is full, or the connection fails;
+// returns the bytes received.
 uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity);
 
 // Four non-empty groups of ASCII digits separated by single dots.

@@ -8,12 +8,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/owned.h"
 #include "store/data_file_header.h"
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads a data file through an unbuffered stream, so each read goes
 // straight into its record, and seeks only when a record does not start
@@ -21,14 +17,14 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 class RecordReader {
 public:
     explicit RecordReader(const char* path);
-    explicit operator bool() const { return file_ != nullptr; }
+    explicit operator bool() const { return static_cast<bool>(file_); }
 
     // Reads up to size bytes at offset into record, which the caller zeroed;
     // a short read, or an offset beyond reach, leaves the rest as it was.
     void ReadAt(uint64_t offset, void* record, size_t size);
 
 private:
-    FilePtr file_;
+    handles::CFile file_;
     uint64_t position_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/handles.h"
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 
@@ -84,10 +85,9 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
         DllUnderTest dll(copy);
         ASSERT_TRUE(dll.Loaded());
         const HMODULE module = GetModuleHandleA("tiprelay_copy.dll");
-        HBITMAP skin = LoadBitmapA(module, MAKEINTRESOURCEA(1004));
+        const handles::Bitmap skin(LoadBitmapA(module, MAKEINTRESOURCEA(1004)));
         BITMAP info{};
-        EXPECT_TRUE(GetObjectA(skin, sizeof info, &info) && info.bmWidth == 260 && info.bmHeight == 160);
-        DeleteObject(skin);
+        EXPECT_TRUE(GetObjectA(skin.get(), sizeof info, &info) && info.bmWidth == 260 && info.bmHeight == 160);
         const int threadsBefore = CountThreads();
         for (int start = 0; start < 2; ++start) {
             EXPECT_EQ(dll.msg_init(), 1);

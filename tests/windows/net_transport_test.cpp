@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/handles.h"
 #include "protocol/query_new_mess.h"
 #include "protocol/resp_new_mess.h"
 #include "protocol/tcp_socket_win.h"
@@ -38,8 +39,8 @@ Outcome Exchange(const char* host, uint16_t port, CQueryNewMess& query, HANDLE a
     CTcpSocket socket(abandon);
     if ((o.connect = socket.Connect(host, port)) != 0) return o;
     if ((o.sent = SendCommand(socket, query, buffer.data(), kCapacity)) == 0) return o;
-    o.received = kCapacity;
-    RecvCommand(socket, response, buffer.data(), o.received);
+    o.received = ReceiveAll(socket, buffer.data(), kCapacity);
+    response.Decode(buffer.data(), o.received);
     o.result = response.GetResultCode();
     o.interval = response.GetPanelInterval();
     return o;
@@ -68,18 +69,17 @@ TEST(NetTransport, EachServerBehaviourEndsTheExchangeAsItShould) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.host) + " fault " + std::to_string(int(c.fault)));
         LoopbackTipsServer server(c.fault, answer);
-        HANDLE abandon = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        const handles::Kernel abandon(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         std::thread stopper([&] {
             if (c.fault == TipsFault::kHang) server.WaitForQuery(5000);
-            SetEvent(abandon);
+            SetEvent(abandon.get());
         });
         if (c.fault != TipsFault::kHang) stopper.join();
         CQueryNewMess query;
         query.SetLastTime(77, 0);
         query.SetQueryParameter(c.hugeQuery ? std::string(kCapacity - 40, 'u') : "abc", "pid9", 7);
-        const Outcome o = Exchange(c.host, server.Port(), query, c.fault == TipsFault::kHang ? abandon : nullptr);
+        const Outcome o = Exchange(c.host, server.Port(), query, c.fault == TipsFault::kHang ? abandon.get() : nullptr);
         if (stopper.joinable()) stopper.join();
-        CloseHandle(abandon);
         EXPECT_EQ(o.connect, c.expected.connect);
         EXPECT_EQ(o.sent, c.expected.sent);
         EXPECT_EQ(o.received, c.expected.received);

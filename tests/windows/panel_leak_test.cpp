@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "panels/gdi_object.h"
 #include "panels/slip_mess_panel.h"
+#include "platform/handles.h"
 #include "support/dll_under_test.h"
 #include "support/panel_support.h"
 #include "support/process_counts.h"
@@ -37,11 +37,11 @@ TEST_F(PanelLeaks, AHundredAndFiftyShowsAndPaintsWithAPictureLeaveNothingBehind)
     // The first decode and paint load what the system caches.
     showAndPaint(3);
     CountKernelHandles();
-    const long gdiBefore = gdi::LiveObjects();
+    const long gdiBefore = handles::LiveGdiObjects();
     const int gdiCountBefore = CountGdiObjects(), handlesBefore = CountKernelHandles();
     const SIZE_T bytesBefore = PrivateBytes();
     showAndPaint(150);
-    EXPECT_EQ(gdi::LiveObjects(), gdiBefore);
+    EXPECT_EQ(handles::LiveGdiObjects(), gdiBefore);
     // A few objects the system makes once may appear; a leak per show or
     // per paint adds hundreds, a 100 x 133 bitmap per paint over 15 MB.
     EXPECT_LE(CountGdiObjects(), gdiCountBefore + 8);
