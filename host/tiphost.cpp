@@ -13,13 +13,9 @@
 #include <string>
 
 #include "platform/handles.h"
+#include "tiprelay.h"
 
 namespace {
-
-using InitFn = int(__stdcall*)(int);
-using ExitFn = int(__stdcall*)();
-using TextFn = int(__stdcall*)(const char*, int, int);
-using IntFn = int(__stdcall*)(int);
 
 struct Options {
     std::string user;
@@ -89,11 +85,11 @@ int main(int argc, char** argv) {
                      GetLastError());
         return 1;
     }
-    auto msgInit = reinterpret_cast<InitFn>(GetProcAddress(dll.get(), "msg_init"));
-    auto msgExit = reinterpret_cast<ExitFn>(GetProcAddress(dll.get(), "msg_exit"));
-    auto setUser = reinterpret_cast<TextFn>(GetProcAddress(dll.get(), "set_username"));
-    auto setType = reinterpret_cast<TextFn>(GetProcAddress(dll.get(), "set_clinettype"));
-    auto setMessage = reinterpret_cast<IntFn>(GetProcAddress(dll.get(), "SetMessageID"));
+    auto msgInit = reinterpret_cast<decltype(&msg_init)>(GetProcAddress(dll.get(), "msg_init"));
+    auto msgExit = reinterpret_cast<decltype(&msg_exit)>(GetProcAddress(dll.get(), "msg_exit"));
+    auto setUser = reinterpret_cast<decltype(&set_username)>(GetProcAddress(dll.get(), "set_username"));
+    auto setType = reinterpret_cast<decltype(&set_clinettype)>(GetProcAddress(dll.get(), "set_clinettype"));
+    auto setMessage = reinterpret_cast<decltype(&SetMessageID)>(GetProcAddress(dll.get(), "SetMessageID"));
     if (!msgInit || !msgExit || !setUser || !setType || !setMessage) {
         std::fprintf(stderr, "tiphost: %s lacks an export\n", dllPath.c_str());
         return 1;

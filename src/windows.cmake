@@ -26,6 +26,7 @@ tr_version_resource(TR_DLL_VERSION tiprelay.dll "Tips for the host application" 
 
 add_library(tiprelay SHARED api/exports.cpp api/terminate_handler.cpp api/tiprelay.def ${TR_RESOURCES} ${TR_DLL_VERSION})
 target_link_libraries(tiprelay PRIVATE tr_win)
+target_include_directories(tiprelay PRIVATE ${PROJECT_SOURCE_DIR}/include)
 set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # __stdcall exports go out under their plain names, as the .def lists them.
 # Sections aligned to pages in the file too, so that a loader can map them

@@ -1,4 +1,7 @@
-#include "api/exports.h"
+// The .def exports the six functions under their plain names; compiling
+// them against the host's header proves that both agree.
+#define TIPRELAY_API
+#include "tiprelay.h"
 
 #include "api/tip_manager.h"
 #include "platform/edge.h"

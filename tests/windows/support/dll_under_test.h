@@ -6,31 +6,34 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/handles.h"
+#include "tiprelay.h"
+
 class DllUnderTest {
 public:
-    using InitFn = int32_t(__stdcall*)(int32_t);
-    using ExitFn = int32_t(__stdcall*)();
-    using TextFn = int32_t(__stdcall*)(const char*, int32_t, int32_t);
-
     // Loads tiprelay.dll from the test program's folder, or `path`.
     explicit DllUnderTest(const std::string& path = std::string());
-    ~DllUnderTest() { if (module_ != nullptr) FreeLibrary(module_); }
     DllUnderTest(const DllUnderTest&) = delete;
     DllUnderTest& operator=(const DllUnderTest&) = delete;
 
-    bool Loaded() const { return module_ != nullptr; }
-    FARPROC Export(const char* name) const { return GetProcAddress(module_, name); }
+    bool Loaded() const { return static_cast<bool>(module_); }
+    FARPROC Export(const char* name) const { return GetProcAddress(module_.get(), name); }
 
-    int32_t msg_init() const { return reinterpret_cast<InitFn>(Export("msg_init"))(0); }
-    int32_t msg_exit() const { return reinterpret_cast<ExitFn>(Export("msg_exit"))(); }
-    int32_t set_username(const std::string& s, int32_t n) const { return Text("set_username", s, n); }
-    int32_t set_clinettype(const std::string& s, int32_t n) const { return Text("set_clinettype", s, n); }
+    int32_t msg_init() const { return Find<decltype(&::msg_init)>("msg_init")(0); }
+    int32_t msg_exit() const { return Find<decltype(&::msg_exit)>("msg_exit")(); }
+    int32_t set_username(const std::string& s, int32_t n) const {
+        return Find<decltype(&::set_username)>("set_username")(s.c_str(), n, 0);
+    }
+    int32_t set_clinettype(const std::string& s, int32_t n) const {
+        return Find<decltype(&::set_clinettype)>("set_clinettype")(s.c_str(), n, 0);
+    }
 
 private:
-    int32_t Text(const char* name, const std::string& s, int32_t n) const {
-        return reinterpret_cast<TextFn>(Export(name))(s.c_str(), n, 0);
+    template <typename Fn>
+    Fn Find(const char* name) const {
+        return reinterpret_cast<Fn>(Export(name));
     }
-    HMODULE module_ = nullptr;
+    handles::Module module_;
 };
 
 // Pumps the calling thread's messages for `ms` milliseconds.
