@@ -5,8 +5,7 @@ file(GLOB TR_WIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/panels/*.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/actions/*.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/*_win.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/protocol/*_win.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/store/*_win.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/protocol/*_win.cpp)
 list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/(exports|terminate_handler)\\.cpp$")
 
 # tr_win holds everything but the export edge, so the Windows tests can
@@ -14,12 +13,8 @@ list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/(exports|terminate_handler)\\.cpp
 add_library(tr_win STATIC ${TR_WIN_SOURCES})
 target_link_libraries(tr_win PUBLIC tr_core ws2_32 wininet ole32 oleaut32 uuid shell32 gdi32 user32)
 
-# Resources of the library (the skin bitmap and friends) come from
-# src/resources.cmake when it exists; it sets TR_RESOURCES.
-set(TR_RESOURCES "")
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
-  include(${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
-endif()
+# Resources of the library (the skin bitmap): TR_RESOURCES.
+include(${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)
 
 include(${PROJECT_SOURCE_DIR}/cmake/version_resource.cmake)
 tr_version_resource(TR_DLL_VERSION tiprelay.dll "Tips for the host application" VFT_DLL)

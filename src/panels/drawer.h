@@ -34,7 +34,6 @@ public:
     bool IsShown() const { return m_bShown != 0; }
     bool IsPressed() const { return m_bPressed != 0; }
     RECT Bounds() const { return RECT{m_x, m_y, m_x + m_width, m_y + m_height}; }
-    HWND OwnerWindow() const { return m_owner; }
 
 protected:
     int32_t m_bShown = 0;

@@ -67,7 +67,6 @@ public:
     int32_t HiddenTop() const { return m_nHiddenY; }
     int32_t LeftX() const { return m_nLeftX; }
     bool PointerOutside() const { return m_bPointerOutside != 0; }
-    bool IsSliding() const { return m_bSliding != 0; }
     CButtonBar& Buttons() { return m_buttons; }
     CPictureDrawer& Picture() { return m_picture; }
     CTextDrawer& Text() { return m_text; }

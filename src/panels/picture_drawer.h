@@ -17,8 +17,6 @@ public:
 
     void Draw(HDC dc) override;
 
-    const char* Path() const { return m_szPicture; }
-
 private:
     char m_szPicture[1024];
     int32_t m_bWide = 0;
