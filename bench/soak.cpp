@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
 #include "real_input.h"
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
@@ -128,11 +129,11 @@ bool IsUp(HWND panel) {
 // fill colour across the probe row.
 bool FirstButton(HWND panel, POINT* at) {
     const RECT r = RectOf(panel);
-    HDC screen = GetDC(nullptr);
+    const handles::WindowDC screen(nullptr);
     int runStart = -1;
     bool found = false;
     for (int x = 0; x < r.right - r.left && !found; ++x) {
-        const COLORREF c = GetPixel(screen, r.left + x, r.top + kButtonProbeRow);
+        const COLORREF c = GetPixel(screen.get(), r.left + x, r.top + kButtonProbeRow);
         const bool fill = std::abs(GetRValue(c) - GetRValue(kButtonFill)) <= 8 &&
                           std::abs(GetGValue(c) - GetGValue(kButtonFill)) <= 8 &&
                           std::abs(GetBValue(c) - GetBValue(kButtonFill)) <= 8;
@@ -144,7 +145,6 @@ bool FirstButton(HWND panel, POINT* at) {
             runStart = -1;
         }
     }
-    ReleaseDC(nullptr, screen);
     return found;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/handles.h"
+
 namespace {
 
 constexpr COLORREF kButtonFill = RGB(191, 226, 255);
@@ -26,30 +28,24 @@ Capture CaptureDC(HDC source, int x, int y, int width, int height) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib != nullptr) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-        GdiFlush();
-        const auto* p = static_cast<const uint8_t*>(bits);
-        capture.pixels.resize(static_cast<size_t>(width) * height);
-        for (size_t i = 0; i < capture.pixels.size(); ++i)
-            capture.pixels[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
-        SelectObject(memory, old);
-        DeleteObject(dib);
-    } else {
+    const handles::Bitmap dib(CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const handles::MemoryDC memory(CreateCompatibleDC(source));
+    if (!dib || !memory) {
         capture.width = capture.height = 0;
+        return capture;
     }
-    DeleteDC(memory);
+    const handles::Select selected(memory.get(), dib.get());
+    BitBlt(memory.get(), 0, 0, width, height, source, x, y, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint8_t*>(bits);
+    capture.pixels.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < capture.pixels.size(); ++i) capture.pixels[i] = RGB(p[i * 4 + 2], p[i * 4 + 1], p[i * 4]);
     return capture;
 }
 
 Capture CaptureScreen(const RECT& rect) {
-    HDC screen = GetDC(nullptr);
-    Capture c = CaptureDC(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-    ReleaseDC(nullptr, screen);
-    return c;
+    const handles::WindowDC screen(nullptr);
+    return CaptureDC(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {

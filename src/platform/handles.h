@@ -1,5 +1,5 @@
 // The owner's Windows kinds: kernel, Internet, module, window, global
-// memory and GDI handles, a COM pointer, and guards for the two GDI jobs
+// memory, registry and GDI handles, a COM pointer, and guards for the two GDI jobs
 // that need two values (a window's DC, a selection). Closing never
 // disturbs an error code the caller still reads.
 #pragma once
@@ -53,6 +53,7 @@ using Internet = Owned<NullIsNone<HINTERNET, &InternetCloseHandle>>;
 using Module = Owned<NullIsNone<HMODULE, &FreeLibrary>>;
 using Window = Owned<NullIsNone<HWND, &DestroyWindow>>;
 using GlobalMemory = Owned<NullIsNone<HGLOBAL, &GlobalFree>>;
+using RegistryKey = Owned<NullIsNone<HKEY, &RegCloseKey>>;
 using Font = Owned<NullIsNone<HFONT, &DeleteObject, GdiCounted>>;
 using Bitmap = Owned<NullIsNone<HBITMAP, &DeleteObject, GdiCounted>>;
 using Brush = Owned<NullIsNone<HBRUSH, &DeleteObject, GdiCounted>>;

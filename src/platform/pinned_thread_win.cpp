@@ -11,11 +11,12 @@ namespace {
 struct ThreadStart {
     const char* edge;
     std::function<void()> body;
-    HMODULE pin;
+    handles::Module pin;
 };
 
 DWORD WINAPI PinnedThreadEntry(void* raw) {
-    HMODULE pin = static_cast<ThreadStart*>(raw)->pin;
+    // The thread's last instruction gives the module reference back.
+    const HMODULE pin = static_cast<ThreadStart*>(raw)->pin.release();
     const char* edge = static_cast<ThreadStart*>(raw)->edge;
     // The body, and what it holds, is gone before the module reference.
     Contain(edge, [raw] {
@@ -28,20 +29,18 @@ DWORD WINAPI PinnedThreadEntry(void* raw) {
 
 }  // namespace
 
-ThreadHandle StartPinnedThread(const char* edge, std::function<void()> body, SIZE_T stackReservation) {
-    return Contain(edge, ThreadHandle(), [&] {
-        auto start = std::make_unique<ThreadStart>(ThreadStart{edge, std::move(body), nullptr});
+handles::Kernel StartPinnedThread(const char* edge, std::function<void()> body, SIZE_T stackReservation) {
+    return Contain(edge, handles::Kernel(), [&] {
+        auto start = std::make_unique<ThreadStart>(ThreadStart{edge, std::move(body), {}});
         // Taken here, before the caller can return to a host that unloads us.
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                           reinterpret_cast<LPCSTR>(&PinnedThreadEntry), &start->pin);
-        HANDLE thread = CreateThread(nullptr, stackReservation, PinnedThreadEntry, start.get(),
-                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-        if (thread == nullptr) {
-            if (start->pin != nullptr) FreeLibrary(start->pin);
-            return ThreadHandle();
-        }
-        start.release();
-        return ThreadHandle(thread);
+        HMODULE pin = nullptr;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&PinnedThreadEntry),
+                           &pin);
+        start->pin.reset(pin);
+        handles::Kernel thread(CreateThread(nullptr, stackReservation, PinnedThreadEntry, start.get(),
+                                            STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        if (thread) start.release();
+        return thread;
     });
 }
 

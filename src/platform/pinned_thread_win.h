@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "platform/handles.h"
+
 namespace platform {
 
 // Stack reserved per thread. The deepest of ours is the picture download
@@ -17,39 +19,9 @@ namespace platform {
 // WinInet or Winsock runs deeper.
 constexpr SIZE_T kThreadStackReservation = 256 * 1024;
 
-// An owned thread handle: no copy, move, closed on destruction.
-class ThreadHandle {
-public:
-    ThreadHandle() = default;
-    explicit ThreadHandle(HANDLE handle) : handle_(handle) {}
-    ~ThreadHandle() { reset(); }
-    ThreadHandle(ThreadHandle&& other) noexcept : handle_(other.release()) {}
-    ThreadHandle& operator=(ThreadHandle&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    HANDLE release() {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-    void reset(HANDLE handle = nullptr) {
-        if (handle_ != nullptr) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
 // Runs body on a new thread; `edge` (a literal) names it in the line logged
 // when body throws. Empty when no thread could be made (body does not run).
-ThreadHandle StartPinnedThread(const char* edge, std::function<void()> body,
+handles::Kernel StartPinnedThread(const char* edge, std::function<void()> body,
                                SIZE_T stackReservation = kThreadStackReservation);
 
 }  // namespace platform

@@ -37,7 +37,7 @@ int LookUpHost(const char* host, HANDLE abandon, in_addr* address) {
     if (Signalled(abandon)) return -1;
     auto lookup = std::make_shared<Lookup>();
     lookup->host = host;
-    const platform::ThreadHandle thread =
+    const handles::Kernel thread =
         platform::StartPinnedThread("host lookup", [lookup] { LookUp(*lookup); });
     if (!thread) return 0;
     // The abandon event first: when both are signalled, the stop wins.

@@ -10,32 +10,28 @@ void CALLBACK OnHostLoop(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 }  // namespace
 
-CHostSettled::~CHostSettled() {
-    if (event_ != nullptr) CloseHandle(event_);
-}
-
 void CHostSettled::Disarm() {
     if (timer_ != 0) KillTimer(nullptr, timer_);
     timer_ = 0;
-    if (g_pendingEvent == event_) g_pendingEvent = nullptr;
+    if (g_pendingEvent == event_.get()) g_pendingEvent = nullptr;
 }
 
 bool CHostSettled::Arm() {
-    event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (event_ == nullptr) return false;
-    g_pendingEvent = event_;
+    event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event_) return false;
+    g_pendingEvent = event_.get();
     timer_ = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnHostLoop);
     if (timer_ == 0) {
-        SetEvent(event_);
+        SetEvent(event_.get());
         return false;
     }
     return true;
 }
 
 void CHostSettled::Wait(DWORD boundMs) const {
-    if (event_ != nullptr) WaitForSingleObject(event_, boundMs);
+    if (event_) WaitForSingleObject(event_.get(), boundMs);
 }
 
 void CHostSettled::Release() const {
-    if (event_ != nullptr) SetEvent(event_);
+    if (event_) SetEvent(event_.get());
 }

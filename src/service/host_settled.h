@@ -8,12 +8,11 @@
 // query. The worker shares the signal; the host's thread owns the timer.
 #pragma once
 
-#include <windows.h>
+#include "platform/handles.h"
 
 class CHostSettled {
 public:
     CHostSettled() = default;
-    ~CHostSettled();
     CHostSettled(const CHostSettled&) = delete;
     CHostSettled& operator=(const CHostSettled&) = delete;
 
@@ -29,6 +28,6 @@ public:
     void Disarm();
 
 private:
-    HANDLE event_ = nullptr;
+    handles::Kernel event_;
     UINT_PTR timer_ = 0;
 };

@@ -17,44 +17,20 @@ namespace {
 // How long a stopped download waits for its helper to end.
 constexpr DWORD kHelperGraceMs = 250;
 
-// Closes its Internet handle through the stop, which may have closed it.
-class CInternetHandle {
+// An Internet handle that the stop owns for this scope: whichever of the
+// two comes first closes it.
+class CTrackedInternet {
 public:
-    CInternetHandle(HINTERNET handle, CWorkerStop* stop) : handle_(handle), stop_(stop) {
-        if (handle_ != nullptr && stop_ != nullptr && !stop_->Track(handle_)) handle_ = nullptr;
-    }
-    ~CInternetHandle() {
-        if (handle_ == nullptr) return;
-        if (stop_ != nullptr) {
-            stop_->Close(handle_);
-        } else {
-            InternetCloseHandle(handle_);
-        }
-    }
-    CInternetHandle(const CInternetHandle&) = delete;
-    CInternetHandle& operator=(const CInternetHandle&) = delete;
+    CTrackedInternet(HINTERNET handle, CWorkerStop& stop)
+        : handle_(stop.Track(handle) ? handle : nullptr), stop_(stop) {}
+    ~CTrackedInternet() { stop_.Close(handle_); }
+    CTrackedInternet(const CTrackedInternet&) = delete;
+    CTrackedInternet& operator=(const CTrackedInternet&) = delete;
     HINTERNET get() const { return handle_; }
 
 private:
     HINTERNET handle_;
-    CWorkerStop* stop_;
-};
-
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE handle) : handle_(handle) {}
-    ~CFileHandle() { reset(); }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    void reset() {
-        if (valid()) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_;
+    CWorkerStop& stop_;
 };
 
 void SetTimeouts(HINTERNET session) {
@@ -87,16 +63,16 @@ bool ShortOfAnnouncedLength(HINTERNET request, uint64_t received) {
 }
 
 // 1 when the body ended normally and every byte reached the file.
-int CopyBody(HINTERNET request, HANDLE file, const CWorkerStop* cancel) {
+int CopyBody(HINTERNET request, HANDLE file, const CWorkerStop& cancel) {
     char block[kPictureReadBlock];
     uint64_t total = 0;
     for (;;) {
-        if (cancel != nullptr && cancel->Requested()) return 0;
+        if (cancel.Requested()) return 0;
         // Asking first makes each read return with what has arrived, so a
         // slow body is read block by block and the loop sees a cancel soon.
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) return 0;
-        if (cancel != nullptr && cancel->Requested()) return 0;
+        if (cancel.Requested()) return 0;
         DWORD read = 0;
         const DWORD want = available == 0 || available > sizeof block ? sizeof block : available;
         if (!InternetReadFile(request, block, want, &read)) return 0;
@@ -136,12 +112,11 @@ bool SplitHttpUrl(const std::string& url, HttpTarget* target) {
     return true;
 }
 
-// One download, on the calling thread. `cancel` (may be null) tracks the
-// Internet handles and ends the read loop once requested.
-int DownloadNow(const std::string& url, const char* localPath, CWorkerStop* cancel) {
-    CInternetHandle session(InternetOpenA(kPictureUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                          nullptr, 0),
-                            cancel);
+// One download, on the calling thread. `cancel` holds the Internet handles
+// and ends the read loop once requested.
+int DownloadNow(const std::string& url, const char* localPath, CWorkerStop& cancel) {
+    CTrackedInternet session(InternetOpenA(kPictureUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
+                           cancel);
     if (session.get() == nullptr) return 0;
     SetTimeouts(session.get());
     // An http address gets a connection handle of its own that carries the
@@ -150,24 +125,24 @@ int DownloadNow(const std::string& url, const char* localPath, CWorkerStop* canc
     // of a body would then hold the download, and its thread, for ever.
     HttpTarget target;
     const bool http = SplitHttpUrl(url, &target);
-    CInternetHandle connection(http ? InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr,
-                                                       nullptr, INTERNET_SERVICE_HTTP, 0, 0)
-                                    : nullptr,
-                               cancel);
+    CTrackedInternet connection(http ? InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr,
+                                                      nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+                                   : nullptr,
+                              cancel);
     if (http && connection.get() == nullptr) return 0;
     if (http) SetTimeouts(connection.get());
     const DWORD flags = kPictureUrlFlags | (target.secure ? INTERNET_FLAG_SECURE : 0);
-    CInternetHandle request(http ? HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
-                                                    nullptr, nullptr, flags, 0)
-                                 : InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kPictureUrlFlags, 0),
-                            cancel);
+    CTrackedInternet request(http ? HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
+                                                   nullptr, nullptr, flags, 0)
+                                : InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kPictureUrlFlags, 0),
+                           cancel);
     if (request.get() == nullptr) return 0;
     if (http && !HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return 0;
     if (!AnsweredWithSuccess(request.get())) return 0;
 
-    CFileHandle file(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return 0;
+    handles::Kernel file(
+        CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;
     const int result = CopyBody(request.get(), file.get(), cancel);
     file.reset();
     if (result == 0) DeleteFileA(localPath);
@@ -185,7 +160,10 @@ struct DownloadTask {
 }  // namespace
 
 int DownloadPicture(const std::string& url, const char* localPath, CWorkerStop* stop) {
-    if (stop == nullptr) return DownloadNow(url, localPath, nullptr);
+    if (stop == nullptr) {
+        CWorkerStop own;
+        return DownloadNow(url, localPath, own);
+    }
     if (stop->Requested()) return 0;
     // Not every WinInet read returns when its handle is closed, so the
     // download runs on a helper that the stop can leave behind: it then ends
@@ -193,8 +171,8 @@ int DownloadPicture(const std::string& url, const char* localPath, CWorkerStop* 
     auto task = std::make_shared<DownloadTask>();
     task->url = url;
     task->localPath = localPath;
-    const platform::ThreadHandle helper = platform::StartPinnedThread(
-        "picture download", [task] { task->result = DownloadNow(task->url, task->localPath.c_str(), &task->cancel); });
+    const handles::Kernel helper = platform::StartPinnedThread(
+        "picture download", [task] { task->result = DownloadNow(task->url, task->localPath.c_str(), task->cancel); });
     if (!helper) return 0;
     // The stop first: when both are signalled, the stop wins.
     HANDLE waits[2] = {stop->Event(), helper.get()};

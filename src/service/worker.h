@@ -51,7 +51,7 @@ public:
 
 private:
     std::shared_ptr<WorkerJob> job_;
-    platform::ThreadHandle thread_;
+    handles::Kernel thread_;
 };
 
 // Test seam: called by the worker inside its last store step.

@@ -1,44 +1,36 @@
 #include "service/worker_stop.h"
 
 #include <algorithm>
+#include <utility>
 
 CWorkerStop::CWorkerStop() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
-CWorkerStop::~CWorkerStop() {
-    Request();
-    if (event_ != nullptr) CloseHandle(event_);
-}
+CWorkerStop::~CWorkerStop() { Request(); }
 
-bool CWorkerStop::Requested() const {
-    return event_ == nullptr || WaitForSingleObject(event_, 0) == WAIT_OBJECT_0;
-}
+bool CWorkerStop::Requested() const { return !event_ || WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
 
 void CWorkerStop::Request() {
     platform::LockGuard hold(lock_);
     requested_ = true;
-    if (event_ != nullptr) SetEvent(event_);
+    if (event_) SetEvent(event_.get());
     // Children before their parents: the request, then the session.
-    for (auto it = tracked_.rbegin(); it != tracked_.rend(); ++it) InternetCloseHandle(*it);
-    tracked_.clear();
+    while (!tracked_.empty()) tracked_.pop_back();
 }
 
 bool CWorkerStop::Track(HINTERNET handle) {
-    if (handle == nullptr) return false;
+    handles::Internet owned(handle);
+    if (!owned) return false;
     platform::LockGuard hold(lock_);
-    if (requested_) {
-        InternetCloseHandle(handle);
-        return false;
-    }
-    tracked_.push_back(handle);
+    if (requested_) return false;
+    tracked_.push_back(std::move(owned));
     return true;
 }
 
 void CWorkerStop::Close(HINTERNET handle) {
     platform::LockGuard hold(lock_);
-    auto it = std::find(tracked_.begin(), tracked_.end(), handle);
-    if (it == tracked_.end()) return;
-    InternetCloseHandle(handle);
-    tracked_.erase(it);
+    auto it = std::find_if(tracked_.begin(), tracked_.end(),
+                           [handle](const handles::Internet& h) { return h.get() == handle; });
+    if (it != tracked_.end()) tracked_.erase(it);
 }
 
 bool CWorkerStop::Enter() {

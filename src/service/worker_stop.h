@@ -13,12 +13,10 @@
 // its store, so a step it was in finishes on memory that is still there).
 #pragma once
 
-#include <windows.h>
-#include <wininet.h>
-
 #include <atomic>
 #include <vector>
 
+#include "platform/handles.h"
 #include "platform/platform.h"
 
 class CWorkerStop {
@@ -29,7 +27,7 @@ public:
     CWorkerStop& operator=(const CWorkerStop&) = delete;
 
     // Manual-reset event, signalled by Request.
-    HANDLE Event() const { return event_; }
+    HANDLE Event() const { return event_.get(); }
     bool Requested() const;
     // Signals the event and closes every tracked Internet handle.
     void Request();
@@ -48,9 +46,9 @@ public:
     bool GiveUp();
 
 private:
-    HANDLE event_;
+    handles::Kernel event_;
     platform::Lock lock_;
-    std::vector<HINTERNET> tracked_;
+    std::vector<handles::Internet> tracked_;
     bool requested_ = false;
     std::atomic<int> gate_{kOutside};
 

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "actions/agent_interface.h"
+#include "platform/handles.h"
 
 namespace {
 
@@ -44,13 +45,12 @@ bool ShouldFail(const wchar_t* step) { return Environment(L"TIPRELAY_AGENT_FAIL"
 void AppendLine(const std::string& line) {
     std::wstring path = Environment(L"TIPRELAY_AGENT_LOG");
     if (path.empty()) path = ModulePath().substr(0, ModulePath().find_last_of(L'\\') + 1) + L"agent-calls.log";
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const handles::Kernel file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     const std::string text = line + "\n";
     DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 std::string Quoted(BSTR text) {
@@ -134,10 +134,8 @@ public:
         *out = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         if (ShouldFail(L"create")) return AppendLine("refuse"), E_OUTOFMEMORY;
-        TestAgent* agent = new TestAgent();
-        const HRESULT result = agent->QueryInterface(iid, out);
-        agent->Release();
-        return result;
+        const handles::ComPtr<TestAgent> agent(new TestAgent());
+        return agent->QueryInterface(iid, out);
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };

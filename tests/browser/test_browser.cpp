@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/handles.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wchar_t path[MAX_PATH] = {};
     DWORD length = GetEnvironmentVariableW(L"TIPRELAY_BROWSER_LOG", path, MAX_PATH);
@@ -24,10 +26,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::string text(size_t(n > 0 ? n : 1), '\n');
     WideCharToMultiByte(CP_UTF8, 0, p, -1, &text[0], n, nullptr, nullptr);
     text.back() = '\n';  // in place of the NUL
-    HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &length, nullptr);
-    CloseHandle(file);
+    const handles::Kernel file(CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 1;
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &length, nullptr);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/owned.h"
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
 #include "shared/line_capture.h"
@@ -69,20 +70,18 @@ private:
 };
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    const handles::CFile f(std::fopen(path.c_str(), "wb"));
+    ASSERT_TRUE(f) << path;
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f.get());
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::vector<uint8_t> bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return bytes;
+    const handles::CFile f(std::fopen(path.c_str(), "rb"));
+    if (!f) return bytes;
     uint8_t chunk[4096];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    std::fclose(f);
+    while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
     return bytes;
 }
 

@@ -9,6 +9,7 @@
 #include "panels/full_screen.h"
 #include "panels/slip_mess_panel.h"
 #include "panels/stat_mess_panel.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
 #include "support/dll_under_test.h"
 #include "support/panel_support.h"
@@ -157,9 +158,10 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     Queue(1, "Waiting tip");
     // One window, made smaller afterwards: unmapping a full-screen window
     // costs seconds under a display without a window manager.
-    HWND program = CreateWindowExA(0, "STATIC", "full screen", WS_POPUP | WS_VISIBLE, 0, 0,
-                                   GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
-                                   nullptr, nullptr, nullptr);
+    const handles::Window owned(CreateWindowExA(0, "STATIC", "full screen", WS_POPUP | WS_VISIBLE, 0, 0,
+                                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                                nullptr, nullptr, nullptr, nullptr));
+    const HWND program = owned.get();
     ASSERT_NE(program, nullptr);
     SetForegroundWindow(program);
     PumpMessages(50);
@@ -169,7 +171,6 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     PumpMessages(50);
     panel_.TryShowTip();
     EXPECT_STREQ(panel_.Text().Text(), "Waiting tip") << "held back, the tip stayed queued";
-    DestroyWindow(program);
 
     // Covering the monitor the window is on, however far beyond it.
     const RECT primary{0, 0, 1920, 1080}, second{1920, 0, 3200, 1024};

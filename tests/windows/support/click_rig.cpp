@@ -6,6 +6,8 @@
 
 #include <sstream>
 
+#include "platform/handles.h"
+
 namespace click_rig {
 namespace {
 
@@ -25,36 +27,32 @@ bool InstallBrowser() {
     char system[MAX_PATH] = {}, programs[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     GetEnvironmentVariableA("ProgramFiles", programs, MAX_PATH);
-    HKEY key = nullptr;
+    HKEY created = nullptr;
     if (!CopyBrowserTo(system) || !CopyBrowserTo(std::string(programs) + "\\Internet Explorer") ||
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &created, nullptr) != ERROR_SUCCESS)
         return false;
+    const handles::RegistryKey key(created);
     static const char kNative[] = "native";
-    const LONG set = RegSetValueExA(key, "iexplore.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNative),
-                                    sizeof kNative);
-    RegCloseKey(key);
-    return set == ERROR_SUCCESS;
+    return RegSetValueExA(key.get(), "iexplore.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNative),
+                          sizeof kNative) == ERROR_SUCCESS;
 }
 
 bool CallAgentExport(const char* name) {
-    HMODULE agent = LoadLibraryA(HostFile("test_agent.dll").c_str());
-    if (agent == nullptr) return false;
-    auto fn = reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(agent, name));
-    const bool done = fn != nullptr && SUCCEEDED(fn());
-    FreeLibrary(agent);
-    return done;
+    const handles::Module agent(LoadLibraryA(HostFile("test_agent.dll").c_str()));
+    if (!agent) return false;
+    auto fn = reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(agent.get(), name));
+    return fn != nullptr && SUCCEEDED(fn());
 }
 
 int RunningBrowsers() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return -1;
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
         count += lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0;
-    CloseHandle(snapshot);
     return count;
 }
 

@@ -1,6 +1,6 @@
 #include "support/panel_support.h"
 
-#include "panels/gdi_object.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
 #include "support/dll_under_test.h"
 
@@ -52,9 +52,9 @@ RECT WindowRect(HWND window) {
 Capture CaptureBitmap(HBITMAP bitmap) {
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
-    gdi::WindowDC screen(nullptr);
-    gdi::MemoryDC source(CreateCompatibleDC(screen.get()));
-    gdi::Select selected(source.get(), bitmap);
+    const handles::WindowDC screen(nullptr);
+    const handles::MemoryDC source(CreateCompatibleDC(screen.get()));
+    const handles::Select selected(source.get(), bitmap);
     return CaptureDC(source.get(), 0, 0, info.bmWidth, info.bmHeight);
 }
 

@@ -3,6 +3,8 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include "platform/handles.h"
+
 int CountKernelHandles() {
     int count = 0;
     DWORD flags = 0;
@@ -22,25 +24,23 @@ int CountThreadsStartedIn(HMODULE module) {
     using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     constexpr int kThreadStartAddress = 9;  // ThreadQuerySetWin32StartAddress
     auto query = reinterpret_cast<QueryFn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread"));
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (module == nullptr || query == nullptr || snapshot == INVALID_HANDLE_VALUE) return 0;
+    const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (module == nullptr || query == nullptr || !snapshot) return 0;
     int count = 0;
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        HANDLE thread = entry.th32OwnerProcessID == GetCurrentProcessId()
-                            ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)
-                            : nullptr;
-        if (thread == nullptr) continue;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+        const handles::Kernel thread(entry.th32OwnerProcessID == GetCurrentProcessId()
+                                         ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)
+                                         : nullptr);
+        if (!thread) continue;
         void* start = nullptr;
         HMODULE owner = nullptr;
-        count += query(thread, kThreadStartAddress, &start, sizeof start, nullptr) == 0 &&
+        count += query(thread.get(), kThreadStartAddress, &start, sizeof start, nullptr) == 0 &&
                  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                     static_cast<LPCSTR>(start), &owner) &&
                  owner == module;
-        CloseHandle(thread);
     }
-    CloseHandle(snapshot);
     return count;
 }
 

@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include "platform/handles.h"
+
 std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
                      const std::vector<COLORREF>& palette, int transparent) {
     std::string g = "GIF89a";
@@ -42,27 +44,15 @@ std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
     return g + std::string{0, ';'};
 }
 
-namespace {
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr() {
-        if (p) p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
-}  // namespace
-
 std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
     const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     std::string result;
     {
-        ComPtr<IWICImagingFactory> factory;
-        ComPtr<IStream> stream;
-        ComPtr<IWICBitmapEncoder> encoder;
-        ComPtr<IWICBitmapFrameEncode> frame;
-        ComPtr<IPropertyBag2> options;
+        handles::ComPtr<IWICImagingFactory> factory;
+        handles::ComPtr<IStream> stream;
+        handles::ComPtr<IWICBitmapEncoder> encoder;
+        handles::ComPtr<IWICBitmapFrameEncode> frame;
+        handles::ComPtr<IPropertyBag2> options;
         WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
         std::vector<uint8_t> pixels(static_cast<size_t>(width) * 3 * height);
         for (size_t i = 0; i < pixels.size(); i += 3) {
@@ -77,16 +67,17 @@ std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
         HGLOBAL block = nullptr;
         STATSTG stat{};
         if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-            SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-            SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder)) &&
-            SUCCEEDED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) &&
-            SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) && SUCCEEDED(frame->Initialize(options.p)) &&
+                                       IID_IWICImagingFactory, factory.put_void())) &&
+            SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
+            SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, encoder.put())) &&
+            SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+            SUCCEEDED(encoder->CreateNewFrame(frame.put(), options.put())) &&
+            SUCCEEDED(frame->Initialize(options.get())) &&
             SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetResolution(96.0, 96.0)) &&
             SUCCEEDED(frame->SetPixelFormat(&format)) &&
             SUCCEEDED(frame->WritePixels(height, width * 3, static_cast<UINT>(pixels.size()), pixels.data())) &&
             SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit()) &&
-            SUCCEEDED(GetHGlobalFromStream(stream.p, &block)) && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+            SUCCEEDED(GetHGlobalFromStream(stream.get(), &block)) && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
             if (const void* bytes = GlobalLock(block))
                 result.assign(static_cast<const char*>(bytes), static_cast<size_t>(stat.cbSize.QuadPart));
             GlobalUnlock(block);
