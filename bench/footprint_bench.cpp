@@ -19,6 +19,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/handles.h"
 #include "protocol/tip_record.h"
 #include "store/show_data_list.h"
 #include "store/tip_file.h"
@@ -47,12 +48,11 @@ long UnixPid() {
 // Kilobytes of anonymous memory the process holds now.
 long AnonymousKb() {
     static const std::string status = "Z:\\proc\\" + std::to_string(UnixPid()) + "\\status";
-    if (std::FILE* file = UnixPid() != 0 ? std::fopen(status.c_str(), "r") : nullptr) {
+    if (const handles::CFile file{UnixPid() != 0 ? std::fopen(status.c_str(), "r") : nullptr}) {
         char line[128];
         long kb = -1;
-        while (std::fgets(line, sizeof line, file))
+        while (std::fgets(line, sizeof line, file.get()))
             if (std::sscanf(line, "RssAnon: %ld kB", &kb) == 1) break;
-        std::fclose(file);
         if (kb >= 0) return kb;
     }
     PROCESS_MEMORY_COUNTERS_EX counters{};
@@ -89,11 +89,10 @@ bool PrepareInChild() {
     PROCESS_INFORMATION child{};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
         return false;
-    WaitForSingleObject(child.hProcess, 60000);
+    const handles::Kernel process(child.hProcess), thread(child.hThread);
+    WaitForSingleObject(process.get(), 60000);
     DWORD code = 1;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    GetExitCodeProcess(process.get(), &code);
     return code == 0;
 }
 
@@ -161,9 +160,8 @@ int main(int argc, char** argv) {
     MakeHostWindow();
     // A host has threads of its own; under Wine the first extra thread of a
     // process costs about 1 MB once, whoever starts it.
-    HANDLE thread = CreateThread(nullptr, 0, HostThread, nullptr, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    const handles::Kernel thread(CreateThread(nullptr, 0, HostThread, nullptr, 0, nullptr));
+    WaitForSingleObject(thread.get(), INFINITE);
     LoopbackTipsServer refusing(TipsFault::kRefuse);
     if (!PrepareInChild()) {
         std::printf("footprint: the host folder could not be prepared (no JPEG encoder?)\n");

@@ -16,6 +16,7 @@
 #include "panels/picture_bitmap.h"
 #include "panels/slip_mess_panel.h"
 #include "panels/stat_mess_panel.h"
+#include "platform/handles.h"
 #include "support/test_pictures.h"
 #include "wine_bench.h"
 
@@ -68,10 +69,10 @@ int main() {
         std::fprintf(stderr, "paint_bench: the panels could not be created\n");
         return 1;
     }
-    HDC screen = GetDC(nullptr);
-    HDC target = CreateCompatibleDC(screen);
-    HBITMAP canvas = CreateCompatibleBitmap(screen, kPanelWidth, kPanelHeight);
-    HGDIOBJ old = SelectObject(target, canvas);
+    const handles::WindowDC screen(nullptr);
+    const handles::Bitmap canvas(CreateCompatibleBitmap(screen.get(), kPanelWidth, kPanelHeight));
+    const handles::MemoryDC target(CreateCompatibleDC(screen.get()));
+    const handles::Select selected(target.get(), canvas.get());
 
     std::printf("JPEG of %zu bytes, 100 x 133\n", jpeg.size());
     Show(withPicture, picture, "Pause a download and pick it up later[]where you left off.");
@@ -83,21 +84,17 @@ int main() {
              bitmap.LoadFile(picture.c_str(), 0);
          },
          {}},
-        {"paint, picture + text + buttons, off screen", [&] { withPicture.Render(target); }, {}},
+        {"paint, picture + text + buttons, off screen", [&] { withPicture.Render(target.get()); }, {}},
         {"paint, picture + text + buttons, WM_PAINT",
          [&] {
              InvalidateRect(withPicture.Window(), nullptr, FALSE);
              UpdateWindow(withPicture.Window());
          },
          {}},
-        {"paint, text + buttons, off screen", [&] { textOnly.Render(target); }, {}},
+        {"paint, text + buttons, off screen", [&] { textOnly.Render(target.get()); }, {}},
     };
     MeasureInTurn(cases, 500);
 
-    SelectObject(target, old);
-    DeleteObject(canvas);
-    DeleteDC(target);
-    ReleaseDC(nullptr, screen);
     withPicture.Destroy();
     textOnly.Destroy();
     DeleteFileA(picture.c_str());

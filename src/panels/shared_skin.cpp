@@ -1,7 +1,7 @@
 #include "panels/shared_skin.h"
 
-#include "platform/handles.h"
 #include "panels/library_module.h"
+#include "platform/handles.h"
 
 namespace {
 
