@@ -6,85 +6,49 @@
 
 #include "actions/agent_interface.h"
 #include "actions/browser.h"
+#include "platform/handles.h"
 
 namespace {
 
-// Text in the host's ANSI code page, to be read into a COM string.
-struct Ansi {
-    const char* text;
-};
+// A COM string.
+using ComString = handles::Owned<handles::NullIsNone<BSTR, &SysFreeString>>;
 
-// Owns one COM string.
-class ComString {
-public:
-    explicit ComString(const wchar_t* text) : text_(SysAllocString(text)) {}
-    // Converted straight into the COM string; null when nothing converts.
-    explicit ComString(Ansi ansi) : text_(nullptr) {
-        const int length = MultiByteToWideChar(CP_ACP, 0, ansi.text, -1, nullptr, 0);
-        if (length <= 1) return;
-        text_ = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));  // and room for the NUL
-        if (text_ != nullptr && MultiByteToWideChar(CP_ACP, 0, ansi.text, -1, text_, length) == 0) {
-            SysFreeString(text_);
-            text_ = nullptr;
-        }
-    }
-    ~ComString() { SysFreeString(text_); }
-    ComString(const ComString&) = delete;
-    ComString& operator=(const ComString&) = delete;
-    BSTR get() const { return text_; }
-
-private:
-    BSTR text_;
-};
-
-// Owns one reference to the agent.
-class AgentRef {
-public:
-    AgentRef() = default;
-    ~AgentRef() {
-        if (agent_ != nullptr) agent_->Release();
-    }
-    AgentRef(const AgentRef&) = delete;
-    AgentRef& operator=(const AgentRef&) = delete;
-    IDownloadAgent* get() const { return agent_; }
-    void** out() { return reinterpret_cast<void**>(&agent_); }
-
-private:
-    IDownloadAgent* agent_ = nullptr;
-};
+// Text in the host's ANSI code page converted straight into a COM string;
+// null when nothing converts.
+ComString FromAnsi(const char* text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) return ComString();
+    ComString converted(SysAllocStringLen(nullptr, static_cast<UINT>(length - 1)));  // and room for the NUL
+    if (converted && MultiByteToWideChar(CP_ACP, 0, text, -1, converted.get(), length) == 0) converted.reset();
+    return converted;
+}
 
 }  // namespace
 
 void DownloadThroughAgent(const char* url) {
     // An address that does not convert leaves nothing to hand over.
-    const ComString address(Ansi{url});
-    if (address.get() == nullptr) return;
+    const ComString address = FromAnsi(url);
+    if (!address) return;
     CLSID agentClass;
     if (FAILED(CLSIDFromProgID(kDownloadAgentProgID, &agentClass))) {
         OpenInBrowser(url);
         return;
     }
-    AgentRef agent;
-    if (FAILED(CoCreateInstance(agentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDownloadAgent,
-                                agent.out())) ||
-        agent.get() == nullptr) {
+    handles::ComPtr<IDownloadAgent> agent;
+    if (FAILED(CoCreateInstance(agentClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDownloadAgent, agent.put_void())) ||
+        !agent) {
         OpenInBrowser(url);
         return;
     }
 
-    const ComString referrer(L"");
-    const ComString folder(kDownloadAgentFolder);
-    const ComString fileName(L"");
-    const ComString comment(L"");
+    const ComString referrer(SysAllocString(L""));
+    const ComString folder(SysAllocString(kDownloadAgentFolder));
+    const ComString fileName(SysAllocString(L""));
+    const ComString comment(SysAllocString(L""));
     // Without memory for the strings there is no task worth handing over.
-    if (address.get() == nullptr || referrer.get() == nullptr || folder.get() == nullptr ||
-        fileName.get() == nullptr || comment.get() == nullptr) {
+    if (!referrer || !folder || !fileName || !comment) return;
+    if (FAILED(agent->AddTask(address.get(), referrer.get(), folder.get(), fileName.get(), comment.get(), 1, 1, 10)))
         return;
-    }
-    if (FAILED(agent.get()->AddTask(address.get(), referrer.get(), folder.get(), fileName.get(),
-                                    comment.get(), 1, 1, 10))) {
-        return;
-    }
     LONG queued = 0;
-    agent.get()->CommitTasks(&queued);
+    agent->CommitTasks(&queued);
 }
