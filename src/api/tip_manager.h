@@ -25,13 +25,13 @@ public:
     int32_t SetIdentity(const char* name, int32_t nameCount, const char* pid, int32_t pidCount);
     void SetMessageID(uint32_t messageId);
 
-    CDataService& Service() { return service_; }
-    CSlipMessPanel& SlidingPanel() { return slidingPanel_; }
-    CStatMessPanel& StaticPanel() { return staticPanel_; }
+    CDataService& Service() { return m_service; }
+    CSlipMessPanel& SlidingPanel() { return m_slidingPanel; }
+    CStatMessPanel& StaticPanel() { return m_staticPanel; }
 
 private:
-    CDataService service_;
-    CSlipMessPanel slidingPanel_;
-    CStatMessPanel staticPanel_;
-    bool socketsStarted_ = false;
+    CDataService m_service;
+    CSlipMessPanel m_slidingPanel;
+    CStatMessPanel m_staticPanel;
+    bool m_socketsStarted = false;
 };

@@ -50,7 +50,7 @@ struct ScreenContexts {
 }  // namespace
 
 int32_t CPictureBitmap::LoadFile(const char* path, COLORREF background) {
-    if (bitmap_ || path == nullptr || path[0] == '\0') return 0;
+    if (m_bitmap || path == nullptr || path[0] == '\0') return 0;
     std::vector<unsigned char> bytes;
     if (!ReadWholeFile(path, bytes)) return 0;
     const handles::ComPtr<IPicture> picture = Decode(bytes);
@@ -58,7 +58,7 @@ int32_t CPictureBitmap::LoadFile(const char* path, COLORREF background) {
 }
 
 int32_t CPictureBitmap::Render(IPicture* picture, COLORREF background) {
-    if (bitmap_ || picture == nullptr) return 0;
+    if (m_bitmap || picture == nullptr) return 0;
     ScreenContexts dcs;
     if (!dcs.screen.get() || !dcs.memory) return 0;
 
@@ -85,7 +85,7 @@ int32_t CPictureBitmap::Render(IPicture* picture, COLORREF background) {
                                    -himetricHeight, nullptr);
     }
     if (FAILED(rendered)) return 0;
-    bitmap_ = std::move(bitmap);
-    size_ = SIZE{bitmapWidth, bitmapHeight};
+    m_bitmap = std::move(bitmap);
+    m_size = SIZE{bitmapWidth, bitmapHeight};
     return 1;
 }

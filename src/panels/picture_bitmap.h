@@ -25,12 +25,12 @@ public:
     // when it already holds one, or the file cannot be read or decoded.
     int32_t LoadFile(const char* path, COLORREF background);
 
-    HBITMAP Get() const { return bitmap_.get(); }
-    SIZE Size() const { return size_; }
+    HBITMAP Get() const { return m_bitmap.get(); }
+    SIZE Size() const { return m_size; }
 
 private:
     int32_t Render(IPicture* picture, COLORREF background);
 
-    handles::Bitmap bitmap_;
-    SIZE size_{0, 0};
+    handles::Bitmap m_bitmap;
+    SIZE m_size{0, 0};
 };

@@ -12,8 +12,8 @@ int g_holders = 0;
 }  // namespace
 
 void CSharedSkin::Acquire() {
-    if (held_) return;
-    held_ = true;
+    if (m_held) return;
+    m_held = true;
     ++g_holders;
     // Kept as the resource's own 8-bit section: a quarter of the memory of a
     // copy in the display's format, and the same colours when copied out.
@@ -24,9 +24,9 @@ void CSharedSkin::Acquire() {
 }
 
 void CSharedSkin::Release() {
-    if (!held_) return;
-    held_ = false;
+    if (!m_held) return;
+    m_held = false;
     if (--g_holders == 0) g_skin.reset();
 }
 
-HBITMAP CSharedSkin::get() const { return held_ ? g_skin.get() : nullptr; }
+HBITMAP CSharedSkin::get() const { return m_held ? g_skin.get() : nullptr; }

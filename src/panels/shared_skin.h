@@ -22,5 +22,5 @@ public:
     explicit operator bool() const { return get() != nullptr; }
 
 private:
-    bool held_ = false;
+    bool m_held = false;
 };

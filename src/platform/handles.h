@@ -65,69 +65,69 @@ template <typename T>
 class ComPtr {
 public:
     ComPtr() = default;
-    explicit ComPtr(T* p) : p_(p) {}
+    explicit ComPtr(T* p) : m_p(p) {}
     ~ComPtr() { reset(); }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
     ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.p_, nullptr));
+        if (this != &other) reset(std::exchange(other.m_p, nullptr));
         return *this;
     }
 
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
+    T* get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
     // For calls that hand a pointer out: what was held is released first.
     T** put() {
         reset();
-        return &p_;
+        return &m_p;
     }
     void** put_void() { return reinterpret_cast<void**>(put()); }
     void reset(T* p = nullptr) {
-        if (p_ != nullptr) p_->Release();
-        p_ = p;
+        if (m_p != nullptr) m_p->Release();
+        m_p = p;
     }
-    T* release() { return std::exchange(p_, nullptr); }
+    T* release() { return std::exchange(m_p, nullptr); }
 
 private:
-    T* p_ = nullptr;
+    T* m_p = nullptr;
 };
 
 // GetDC / ReleaseDC for one window (null: the screen).
 class WindowDC {
 public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {
-        if (dc_) detail::CountGdiTaken();
+    explicit WindowDC(HWND window) : m_window(window), m_dc(GetDC(window)) {
+        if (m_dc) detail::CountGdiTaken();
     }
     ~WindowDC() {
-        if (!dc_) return;
-        ReleaseDC(window_, dc_);
+        if (!m_dc) return;
+        ReleaseDC(m_window, m_dc);
         detail::CountGdiGiven();
     }
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
-    HDC get() const { return dc_; }
+    HDC get() const { return m_dc; }
 
 private:
-    HWND window_;
-    HDC dc_;
+    HWND m_window;
+    HDC m_dc;
 };
 
 // Selects an object into a DC and puts the previous one back on scope exit,
 // so an object is never deleted while still selected.
 class Select {
 public:
-    Select(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    Select(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(object ? SelectObject(dc, object) : nullptr) {}
     ~Select() {
-        if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+        if (m_previous && m_previous != HGDI_ERROR) SelectObject(m_dc, m_previous);
     }
     Select(const Select&) = delete;
     Select& operator=(const Select&) = delete;
 
 private:
-    HDC dc_;
-    HGDIOBJ previous_;
+    HDC m_dc;
+    HGDIOBJ m_previous;
 };
 
 }  // namespace handles

@@ -22,37 +22,37 @@ public:
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     // A move hands the handle on; it is neither closed nor counted again.
-    Owned(Owned&& other) noexcept : h_(std::exchange(other.h_, Policy::None())) {}
+    Owned(Owned&& other) noexcept : m_h(std::exchange(other.m_h, Policy::None())) {}
     Owned& operator=(Owned&& other) noexcept {
         if (this != &other) {
             reset();
-            h_ = std::exchange(other.h_, Policy::None());
+            m_h = std::exchange(other.m_h, Policy::None());
         }
         return *this;
     }
 
-    Handle get() const { return h_; }
-    explicit operator bool() const { return Policy::IsSet(h_); }
+    Handle get() const { return m_h; }
+    explicit operator bool() const { return Policy::IsSet(m_h); }
 
     // Takes `h` (which may be a "none" value) and closes what was held.
     void reset(Handle h = Policy::None()) {
-        if (h == h_) return;
-        if (Policy::IsSet(h_)) {
-            Policy::Close(h_);
+        if (h == m_h) return;
+        if (Policy::IsSet(m_h)) {
+            Policy::Close(m_h);
             Policy::Given();
         }
-        h_ = Policy::IsSet(h) ? h : Policy::None();
-        if (Policy::IsSet(h_)) Policy::Taken();
+        m_h = Policy::IsSet(h) ? h : Policy::None();
+        if (Policy::IsSet(m_h)) Policy::Taken();
     }
 
     // Gives the handle up without closing it.
     Handle release() {
-        if (Policy::IsSet(h_)) Policy::Given();
-        return std::exchange(h_, Policy::None());
+        if (Policy::IsSet(m_h)) Policy::Given();
+        return std::exchange(m_h, Policy::None());
     }
 
 private:
-    Handle h_ = Policy::None();
+    Handle m_h = Policy::None();
 };
 
 struct Uncounted {

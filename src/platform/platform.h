@@ -19,19 +19,19 @@ public:
     void Leave();
 
 private:
-    alignas(8) unsigned char storage_[64];
+    alignas(8) unsigned char m_storage[64];
 };
 
 // Scoped holder of a Lock.
 class LockGuard {
 public:
-    explicit LockGuard(Lock& lock) : lock_(lock) { lock_.Enter(); }
-    ~LockGuard() { lock_.Leave(); }
+    explicit LockGuard(Lock& lock) : m_lock(lock) { m_lock.Enter(); }
+    ~LockGuard() { m_lock.Leave(); }
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
 
 private:
-    Lock& lock_;
+    Lock& m_lock;
 };
 
 // One line of diagnostic output (OutputDebugStringA on Windows).

@@ -16,10 +16,10 @@ static std::mutex* Mutex(unsigned char* storage) {
     return std::launder(reinterpret_cast<std::mutex*>(storage));
 }
 
-Lock::Lock() { new (storage_) std::mutex(); }
-Lock::~Lock() { Mutex(storage_)->~mutex(); }
-void Lock::Enter() { Mutex(storage_)->lock(); }
-void Lock::Leave() { Mutex(storage_)->unlock(); }
+Lock::Lock() { new (m_storage) std::mutex(); }
+Lock::~Lock() { Mutex(m_storage)->~mutex(); }
+void Lock::Enter() { Mutex(m_storage)->lock(); }
+void Lock::Leave() { Mutex(m_storage)->unlock(); }
 
 // Natively the diagnostic lines are silent unless a test installs a sink.
 void SystemDebugLine(const char*) {}

@@ -13,10 +13,10 @@ static CRITICAL_SECTION* Section(unsigned char* storage) {
     return reinterpret_cast<CRITICAL_SECTION*>(storage);
 }
 
-Lock::Lock() { InitializeCriticalSection(Section(storage_)); }
-Lock::~Lock() { DeleteCriticalSection(Section(storage_)); }
-void Lock::Enter() { EnterCriticalSection(Section(storage_)); }
-void Lock::Leave() { LeaveCriticalSection(Section(storage_)); }
+Lock::Lock() { InitializeCriticalSection(Section(m_storage)); }
+Lock::~Lock() { DeleteCriticalSection(Section(m_storage)); }
+void Lock::Enter() { EnterCriticalSection(Section(m_storage)); }
+void Lock::Leave() { LeaveCriticalSection(Section(m_storage)); }
 
 void SystemDebugLine(const char* text) { OutputDebugStringA(text); }
 

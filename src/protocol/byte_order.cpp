@@ -5,21 +5,21 @@
 
 bool ByteReader::Skip(uint64_t len) {
     if (!CanRead(len)) return false;
-    pos_ += len;
+    m_pos += len;
     return true;
 }
 
 bool ByteReader::ReadU8(uint8_t& out) {
     if (!CanRead(1)) return false;
-    out = data_[pos_];
-    pos_ += 1;
+    out = m_data[m_pos];
+    m_pos += 1;
     return true;
 }
 
 bool ByteReader::ReadU32(uint32_t& out) {
     if (!CanRead(4)) return false;
-    out = LoadBigEndian32(data_ + pos_);
-    pos_ += 4;
+    out = LoadBigEndian32(m_data + m_pos);
+    m_pos += 4;
     return true;
 }
 
@@ -32,29 +32,29 @@ bool ByteReader::ReadI32(int32_t& out) {
 
 bool ByteReader::ReadBytes(void* out, uint64_t len) {
     if (!CanRead(len)) return false;
-    if (len != 0) std::memcpy(out, data_ + pos_, static_cast<size_t>(len));
-    pos_ += len;
+    if (len != 0) std::memcpy(out, m_data + m_pos, static_cast<size_t>(len));
+    m_pos += len;
     return true;
 }
 
 uint8_t* ByteWriter::Reserve(size_t len) {
-    if (!ok_) return nullptr;
-    if (grow_ != nullptr) {
-        if (len > grow_->max_size() - grow_->size()) {
-            ok_ = false;
+    if (!m_ok) return nullptr;
+    if (m_grow != nullptr) {
+        if (len > m_grow->max_size() - m_grow->size()) {
+            m_ok = false;
             return nullptr;
         }
-        grow_->resize(grow_->size() + len);
-        uint8_t* at = grow_->data() + start_ + size_;
-        size_ += len;
+        m_grow->resize(m_grow->size() + len);
+        uint8_t* at = m_grow->data() + m_start + m_size;
+        m_size += len;
         return at;
     }
-    if (len > capacity_ - size_) {
-        ok_ = false;
+    if (len > m_capacity - m_size) {
+        m_ok = false;
         return nullptr;
     }
-    uint8_t* at = fixed_ + size_;
-    size_ += len;
+    uint8_t* at = m_fixed + m_size;
+    m_size += len;
     return at;
 }
 
@@ -66,7 +66,7 @@ bool ByteWriter::PutU32(uint32_t v) {
 }
 
 bool ByteWriter::PutBytes(const void* data, size_t len) {
-    if (len == 0) return ok_;
+    if (len == 0) return m_ok;
     uint8_t* at = Reserve(len);
     if (at == nullptr) return false;
     std::memcpy(at, data, len);
@@ -75,15 +75,15 @@ bool ByteWriter::PutBytes(const void* data, size_t len) {
 
 bool ByteWriter::PutText(const void* data, size_t len) {
     if (len > std::numeric_limits<uint32_t>::max()) {
-        ok_ = false;
+        m_ok = false;
         return false;
     }
     return PutU32(static_cast<uint32_t>(len)) && PutBytes(data, len);
 }
 
 bool ByteWriter::PatchU32(size_t pos, uint32_t v) {
-    if (!ok_ || pos > size_ || size_ - pos < 4) return false;
-    uint8_t* base = grow_ != nullptr ? grow_->data() + start_ : fixed_;
+    if (!m_ok || pos > m_size || m_size - pos < 4) return false;
+    uint8_t* base = m_grow != nullptr ? m_grow->data() + m_start : m_fixed;
     StoreBigEndian32(base + pos, v);
     return true;
 }

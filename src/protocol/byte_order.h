@@ -20,15 +20,15 @@ inline void StoreBigEndian32(uint8_t* p, uint32_t v) {
 
 class ByteReader {
 public:
-    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(data ? size : 0) {}
+    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(data ? size : 0) {}
 
-    uint64_t Size() const { return size_; }
-    uint64_t Position() const { return pos_; }
+    uint64_t Size() const { return m_size; }
+    uint64_t Position() const { return m_pos; }
 
     // The position may be set beyond the end; every later read then fails.
-    void Seek(uint64_t pos) { pos_ = pos; }
+    void Seek(uint64_t pos) { m_pos = pos; }
     bool Skip(uint64_t len);
-    bool CanRead(uint64_t len) const { return pos_ <= size_ && len <= size_ - pos_; }
+    bool CanRead(uint64_t len) const { return m_pos <= m_size && len <= m_size - m_pos; }
 
     bool ReadU8(uint8_t& out);
     bool ReadU32(uint32_t& out);
@@ -36,20 +36,20 @@ public:
     bool ReadBytes(void* out, uint64_t len);
 
 private:
-    const uint8_t* data_;
-    uint64_t size_;
-    uint64_t pos_ = 0;
+    const uint8_t* m_data;
+    uint64_t m_size;
+    uint64_t m_pos = 0;
 };
 
 // Writes into a fixed buffer, or appends to a growing vector. A write that
 // does not fit writes nothing and marks the writer failed for good.
 class ByteWriter {
 public:
-    ByteWriter(uint8_t* buffer, size_t capacity) : fixed_(buffer), capacity_(buffer ? capacity : 0) {}
-    explicit ByteWriter(std::vector<uint8_t>& grow) : grow_(&grow), start_(grow.size()) {}
+    ByteWriter(uint8_t* buffer, size_t capacity) : m_fixed(buffer), m_capacity(buffer ? capacity : 0) {}
+    explicit ByteWriter(std::vector<uint8_t>& grow) : m_grow(&grow), m_start(grow.size()) {}
 
-    size_t Size() const { return size_; }
-    bool Ok() const { return ok_; }
+    size_t Size() const { return m_size; }
+    bool Ok() const { return m_ok; }
 
     bool PutU8(uint8_t v) { return PutBytes(&v, 1); }
     bool PutU32(uint32_t v);
@@ -63,10 +63,10 @@ public:
 private:
     uint8_t* Reserve(size_t len);
 
-    uint8_t* fixed_ = nullptr;
-    size_t capacity_ = 0;
-    std::vector<uint8_t>* grow_ = nullptr;
-    size_t start_ = 0;
-    size_t size_ = 0;
-    bool ok_ = true;
+    uint8_t* m_fixed = nullptr;
+    size_t m_capacity = 0;
+    std::vector<uint8_t>* m_grow = nullptr;
+    size_t m_start = 0;
+    size_t m_size = 0;
+    bool m_ok = true;
 };

@@ -29,42 +29,42 @@ bool IsDottedAddress(const char* host) {
     return AllDigits(group, group + strlen(group));
 }
 
-CTcpSocket::CTcpSocket(HANDLE abandon) : socket_(socket(AF_INET, SOCK_STREAM, 0)), abandon_(abandon) {
-    if (socket_ == INVALID_SOCKET) return;
+CTcpSocket::CTcpSocket(HANDLE abandon) : m_socket(socket(AF_INET, SOCK_STREAM, 0)), m_abandon(abandon) {
+    if (m_socket == INVALID_SOCKET) return;
     // Event selection also makes the socket non-blocking, so that every
     // wait can watch the abandon event and the time-out.
     // A socket event is a kernel event object: its owner closes it.
-    ready_.reset(WSACreateEvent());
-    if (!ready_ || WSAEventSelect(socket_, ready_.get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) Close();
+    m_ready.reset(WSACreateEvent());
+    if (!m_ready || WSAEventSelect(m_socket, m_ready.get(), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) Close();
 }
 
 CTcpSocket::~CTcpSocket() { Close(); }
 
 int CTcpSocket::Close() {
-    if (socket_ == INVALID_SOCKET || socket_ == 0) return 0;
-    const int result = closesocket(socket_);
-    socket_ = 0;
+    if (m_socket == INVALID_SOCKET || m_socket == 0) return 0;
+    const int result = closesocket(m_socket);
+    m_socket = 0;
     return result;
 }
 
 bool CTcpSocket::Abandoned() const {
-    if (abandon_ == nullptr || WaitForSingleObject(abandon_, 0) != WAIT_OBJECT_0) return false;
+    if (m_abandon == nullptr || WaitForSingleObject(m_abandon, 0) != WAIT_OBJECT_0) return false;
     WSASetLastError(WSAEINTR);
     return true;
 }
 
 long CTcpSocket::WaitFor() {
     // The abandon event first: when both are signalled, the stop wins.
-    HANDLE waits[2] = {abandon_, ready_.get()};
-    const DWORD result = abandon_ != nullptr ? WaitForMultipleObjects(2, waits, FALSE, kNetworkTimeoutMs)
-                                             : WaitForSingleObject(ready_.get(), kNetworkTimeoutMs);
-    const DWORD ready = abandon_ != nullptr ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0;
+    HANDLE waits[2] = {m_abandon, m_ready.get()};
+    const DWORD result = m_abandon != nullptr ? WaitForMultipleObjects(2, waits, FALSE, kNetworkTimeoutMs)
+                                             : WaitForSingleObject(m_ready.get(), kNetworkTimeoutMs);
+    const DWORD ready = m_abandon != nullptr ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0;
     if (result != ready) {
         WSASetLastError(result == WAIT_TIMEOUT ? WSAETIMEDOUT : WSAEINTR);
         return -1;
     }
     WSANETWORKEVENTS seen{};
-    if (WSAEnumNetworkEvents(socket_, ready_.get(), &seen) != 0) return -1;
+    if (WSAEnumNetworkEvents(m_socket, m_ready.get(), &seen) != 0) return -1;
     if ((seen.lNetworkEvents & FD_CONNECT) && seen.iErrorCode[FD_CONNECT_BIT] != 0) {
         WSASetLastError(seen.iErrorCode[FD_CONNECT_BIT]);
         return -1;
@@ -73,19 +73,19 @@ long CTcpSocket::WaitFor() {
 }
 
 int CTcpSocket::Connect(const char* host, uint16_t port) {
-    if (socket_ == INVALID_SOCKET || socket_ == 0 || Abandoned()) return SOCKET_ERROR;
+    if (m_socket == INVALID_SOCKET || m_socket == 0 || Abandoned()) return SOCKET_ERROR;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     const std::string name(host != nullptr ? host : "");
     if (IsDottedAddress(name.c_str())) {
         address.sin_addr.s_addr = inet_addr(name.c_str());
-    } else if (LookUpHost(name.c_str(), abandon_, &address.sin_addr) != 1) {
+    } else if (LookUpHost(name.c_str(), m_abandon, &address.sin_addr) != 1) {
         return -1;
     }
     // A lookup that ended as the stop came starts no connection.
     if (Abandoned()) return SOCKET_ERROR;
-    if (connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
+    if (connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return SOCKET_ERROR;
     // FD_CONNECT is signalled once, with the outcome.
     for (;;) {
@@ -98,7 +98,7 @@ int CTcpSocket::Connect(const char* host, uint16_t port) {
 int CTcpSocket::Send(const char* buffer, int length) {
     for (;;) {
         if (Abandoned()) return SOCKET_ERROR;
-        const int sent = send(socket_, buffer, length, 0);
+        const int sent = send(m_socket, buffer, length, 0);
         if (sent != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) return sent;
         if (WaitFor() < 0) return SOCKET_ERROR;
     }
@@ -107,7 +107,7 @@ int CTcpSocket::Send(const char* buffer, int length) {
 int CTcpSocket::Recv(char* buffer, int length) {
     for (;;) {
         if (Abandoned()) return SOCKET_ERROR;
-        const int received = recv(socket_, buffer, length, 0);
+        const int received = recv(m_socket, buffer, length, 0);
         if (received != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK) return received;
         if (WaitFor() < 0) return SOCKET_ERROR;
     }

@@ -40,9 +40,9 @@ private:
     // True (and WSAEINTR set) once the abandon event is signalled.
     bool Abandoned() const;
 
-    SOCKET socket_;
-    handles::Kernel ready_;
-    HANDLE abandon_;
+    SOCKET m_socket;
+    handles::Kernel m_ready;
+    HANDLE m_abandon;
 };
 
 // Encodes the command into the buffer and sends it whole. 1 on success; 0

@@ -12,93 +12,93 @@
 #include "store/show_data_list.h"
 #include "store/tip_file.h"
 
-CDataService::CDataService() : identity_(std::make_shared<CIdentity>()) {}
+CDataService::CDataService() : m_identity(std::make_shared<CIdentity>()) {}
 
 // The thread is the stop's business; only the host's timer goes here, on
 // the host's thread.
 CDataService::~CDataService() {
-    if (hostSettled_) hostSettled_->Disarm();
+    if (m_hostSettled) m_hostSettled->Disarm();
 }
 
 int32_t CDataService::Start() {
-    store_ = CShowDataList::SharedInstance();
+    m_store = CShowDataList::SharedInstance();
 
     char executable[kPathBufferSize + 1] = {};
     const DWORD length = GetModuleFileNameA(nullptr, executable, sizeof executable);
     // A path that filled the buffer was cut: treat it like a path without a
     // folder rather than work in a wrong place.
     if (length == 0 || length >= kPathBufferSize) return 0;
-    if (!BuildHostPaths(executable, &paths_)) return 0;
+    if (!BuildHostPaths(executable, &m_paths)) return 0;
 
-    CreateDirectoryA(paths_.tipsFolder, nullptr);
+    CreateDirectoryA(m_paths.tipsFolder, nullptr);
     // The store deletes picture files only inside the tips folder.
-    if (store_) store_->SetPictureFolder(paths_.tipsFolder);
-    settings_ = ReadSettings(paths_.settingsFile);
-    if (settings_.testMessageId > 0) SetMessageID(static_cast<uint32_t>(settings_.testMessageId));
+    if (m_store) m_store->SetPictureFolder(m_paths.tipsFolder);
+    m_settings = ReadSettings(m_paths.settingsFile);
+    if (m_settings.testMessageId > 0) SetMessageID(static_cast<uint32_t>(m_settings.testMessageId));
     // A run for one message ID neither loads nor writes the user's files.
-    loadedDataFiles_ = identity_->Copy().messageId == 0;
+    m_loadedDataFiles = m_identity->Copy().messageId == 0;
 
-    hostSettled_ = std::make_shared<CHostSettled>();
-    hostSettled_->Arm();
+    m_hostSettled = std::make_shared<CHostSettled>();
+    m_hostSettled->Arm();
     WorkerValues values;
-    values.target.serverHost = settings_.serverHost;
-    values.target.serverPort = static_cast<uint16_t>(settings_.serverPort);
-    values.target.lastTime = settings_.lastTime;
-    values.target.settingsFile = paths_.settingsFile;
-    values.tipsFolder = paths_.tipsFolder;
-    values.tipFile = paths_.tipFile;
-    values.writeTipFile = loadedDataFiles_;
-    worker_.Start(values, store_, identity_, hostSettled_);
+    values.target.serverHost = m_settings.serverHost;
+    values.target.serverPort = static_cast<uint16_t>(m_settings.serverPort);
+    values.target.lastTime = m_settings.lastTime;
+    values.target.settingsFile = m_paths.settingsFile;
+    values.tipsFolder = m_paths.tipsFolder;
+    values.tipFile = m_paths.tipFile;
+    values.writeTipFile = m_loadedDataFiles;
+    m_worker.Start(values, m_store, m_identity, m_hostSettled);
 
-    if (loadedDataFiles_) LoadDataFiles();
+    if (m_loadedDataFiles) LoadDataFiles();
     return 1;
 }
 
 int32_t CDataService::Stop() {
     platform::Contain("CDataService::Stop", [this] {
-        if (loadedDataFiles_) SaveHistory();
-        if (hostSettled_) {
-            hostSettled_->Release();
-            hostSettled_->Disarm();
+        if (m_loadedDataFiles) SaveHistory();
+        if (m_hostSettled) {
+            m_hostSettled->Release();
+            m_hostSettled->Disarm();
         }
-        worker_.Stop();
+        m_worker.Stop();
     });
     // A worker left to finish a store step keeps its own hold on this store;
     // the next start gets a new, empty one.
-    if (store_) CShowDataList::DestroyInstance();
-    store_.reset();
-    hostSettled_.reset();
+    if (m_store) CShowDataList::DestroyInstance();
+    m_store.reset();
+    m_hostSettled.reset();
     return 1;
 }
 
 void CDataService::LoadDataFiles() {
-    if (!store_) return;
-    LoadTipFile(paths_.tipFile, store_.get());
-    LoadDisplayFile(paths_.historyFile, store_.get());
+    if (!m_store) return;
+    LoadTipFile(m_paths.tipFile, m_store.get());
+    LoadDisplayFile(m_paths.historyFile, m_store.get());
 }
 
 void CDataService::SaveHistory() {
-    if (!store_) return;
-    SaveDisplayFile(paths_.historyFile, store_.get());
+    if (!m_store) return;
+    SaveDisplayFile(m_paths.historyFile, m_store.get());
 }
 
 int32_t CDataService::SetIdentity(const char* name, int32_t nameCount, const char* pid,
                                   int32_t pidCount) {
     if (nameCount > 0 && name != nullptr) {
         std::string value(name, static_cast<size_t>(nameCount));
-        identity_->SetUserName(value);
+        m_identity->SetUserName(value);
         platform::DebugLine("Set UserName:");
         platform::DebugLine(value.c_str());
     }
     if (pidCount > 0 && pid != nullptr) {
         std::string value(pid, static_cast<size_t>(pidCount));
-        identity_->SetPid(value);
+        m_identity->SetPid(value);
         platform::DebugLine("Set PID:");
         platform::DebugLine(value.c_str());
     }
     return 1;
 }
 
-void CDataService::SetMessageID(uint32_t messageId) { identity_->SetMessageId(messageId); }
+void CDataService::SetMessageID(uint32_t messageId) { m_identity->SetMessageId(messageId); }
 
-QueryIdentity CDataService::CopyIdentity() const { return identity_->Copy(); }
+QueryIdentity CDataService::CopyIdentity() const { return m_identity->Copy(); }

@@ -31,14 +31,14 @@ public:
     void SetMessageID(uint32_t messageId);
     QueryIdentity CopyIdentity() const;
 
-    int32_t GetPanelInterval() const { return settings_.panelInterval; }
-    const HostPaths& Paths() const { return paths_; }
-    const ServiceSettings& Settings() const { return settings_; }
-    CShowDataList* Store() const { return store_.get(); }
+    int32_t GetPanelInterval() const { return m_settings.panelInterval; }
+    const HostPaths& Paths() const { return m_paths; }
+    const ServiceSettings& Settings() const { return m_settings; }
+    CShowDataList* Store() const { return m_store.get(); }
     // True when this start loaded the data files (no message ID was set when
     // it ran), and so writes them back: a message ID set later changes the
     // query, not what happens to the files.
-    bool OwnsDataFiles() const { return loadedDataFiles_; }
+    bool OwnsDataFiles() const { return m_loadedDataFiles; }
 
 private:
     // message.dat, then messdisplay.dat, into the store.
@@ -46,11 +46,11 @@ private:
     // messdisplay.dat from the store's display history.
     void SaveHistory();
 
-    std::shared_ptr<CIdentity> identity_;
-    std::shared_ptr<CHostSettled> hostSettled_;
-    std::shared_ptr<CShowDataList> store_;
-    CWorker worker_;
-    HostPaths paths_;
-    ServiceSettings settings_;
-    bool loadedDataFiles_ = false;
+    std::shared_ptr<CIdentity> m_identity;
+    std::shared_ptr<CHostSettled> m_hostSettled;
+    std::shared_ptr<CShowDataList> m_store;
+    CWorker m_worker;
+    HostPaths m_paths;
+    ServiceSettings m_settings;
+    bool m_loadedDataFiles = false;
 };

@@ -11,27 +11,27 @@ void CALLBACK OnHostLoop(HWND, UINT, UINT_PTR timer, DWORD) {
 }  // namespace
 
 void CHostSettled::Disarm() {
-    if (timer_ != 0) KillTimer(nullptr, timer_);
-    timer_ = 0;
-    if (g_pendingEvent == event_.get()) g_pendingEvent = nullptr;
+    if (m_timer != 0) KillTimer(nullptr, m_timer);
+    m_timer = 0;
+    if (g_pendingEvent == m_event.get()) g_pendingEvent = nullptr;
 }
 
 bool CHostSettled::Arm() {
-    event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!event_) return false;
-    g_pendingEvent = event_.get();
-    timer_ = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnHostLoop);
-    if (timer_ == 0) {
-        SetEvent(event_.get());
+    m_event.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!m_event) return false;
+    g_pendingEvent = m_event.get();
+    m_timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, OnHostLoop);
+    if (m_timer == 0) {
+        SetEvent(m_event.get());
         return false;
     }
     return true;
 }
 
 void CHostSettled::Wait(DWORD boundMs) const {
-    if (event_) WaitForSingleObject(event_.get(), boundMs);
+    if (m_event) WaitForSingleObject(m_event.get(), boundMs);
 }
 
 void CHostSettled::Release() const {
-    if (event_) SetEvent(event_.get());
+    if (m_event) SetEvent(m_event.get());
 }

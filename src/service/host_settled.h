@@ -28,6 +28,6 @@ public:
     void Disarm();
 
 private:
-    handles::Kernel event_;
-    UINT_PTR timer_ = 0;
+    handles::Kernel m_event;
+    UINT_PTR m_timer = 0;
 };

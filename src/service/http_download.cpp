@@ -22,15 +22,15 @@ constexpr DWORD kHelperGraceMs = 250;
 class CTrackedInternet {
 public:
     CTrackedInternet(HINTERNET handle, CWorkerStop& stop)
-        : handle_(stop.Track(handle) ? handle : nullptr), stop_(stop) {}
-    ~CTrackedInternet() { stop_.Close(handle_); }
+        : m_handle(stop.Track(handle) ? handle : nullptr), m_stop(stop) {}
+    ~CTrackedInternet() { m_stop.Close(m_handle); }
     CTrackedInternet(const CTrackedInternet&) = delete;
     CTrackedInternet& operator=(const CTrackedInternet&) = delete;
-    HINTERNET get() const { return handle_; }
+    HINTERNET get() const { return m_handle; }
 
 private:
-    HINTERNET handle_;
-    CWorkerStop& stop_;
+    HINTERNET m_handle;
+    CWorkerStop& m_stop;
 };
 
 void SetTimeouts(HINTERNET session) {

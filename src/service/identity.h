@@ -22,6 +22,6 @@ public:
     QueryIdentity Copy() const;
 
 private:
-    mutable platform::Lock lock_;
-    QueryIdentity values_;
+    mutable platform::Lock m_lock;
+    QueryIdentity m_values;
 };

@@ -59,18 +59,18 @@ bool CWorker::Start(const WorkerValues& values, std::shared_ptr<CShowDataList> s
     job->store = std::move(store);
     job->identity = std::move(identity);
     job->settled = std::move(settled);
-    thread_ = platform::StartPinnedThread("worker", [job] { RunQueryCycle(*job); });
-    if (!thread_) return false;
-    job_ = std::move(job);
+    m_thread = platform::StartPinnedThread("worker", [job] { RunQueryCycle(*job); });
+    if (!m_thread) return false;
+    m_job = std::move(job);
     return true;
 }
 
 bool CWorker::Stop() {
-    if (!thread_) return true;
-    job_->stop.Request();
+    if (!m_thread) return true;
+    m_job->stop.Request();
     bool free = true;
-    if (WaitForSingleObject(thread_.get(), kWorkerStopBoundMs) != WAIT_OBJECT_0) free = job_->stop.GiveUp();
-    thread_.reset();
-    job_.reset();
+    if (WaitForSingleObject(m_thread.get(), kWorkerStopBoundMs) != WAIT_OBJECT_0) free = m_job->stop.GiveUp();
+    m_thread.reset();
+    m_job.reset();
     return free;
 }

@@ -47,11 +47,11 @@ public:
     // step; false when it had to be left to finish a store step on its own
     // (it then touches nothing more, and lets go of the store at its end).
     bool Stop();
-    bool Running() const { return static_cast<bool>(thread_); }
+    bool Running() const { return static_cast<bool>(m_thread); }
 
 private:
-    std::shared_ptr<WorkerJob> job_;
-    handles::Kernel thread_;
+    std::shared_ptr<WorkerJob> m_job;
+    handles::Kernel m_thread;
 };
 
 // Test seam: called by the worker inside its last store step.

@@ -3,44 +3,44 @@
 #include <algorithm>
 #include <utility>
 
-CWorkerStop::CWorkerStop() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+CWorkerStop::CWorkerStop() : m_event(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 CWorkerStop::~CWorkerStop() { Request(); }
 
-bool CWorkerStop::Requested() const { return !event_ || WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
+bool CWorkerStop::Requested() const { return !m_event || WaitForSingleObject(m_event.get(), 0) == WAIT_OBJECT_0; }
 
 void CWorkerStop::Request() {
-    platform::LockGuard hold(lock_);
-    requested_ = true;
-    if (event_) SetEvent(event_.get());
+    platform::LockGuard hold(m_lock);
+    m_requested = true;
+    if (m_event) SetEvent(m_event.get());
     // Children before their parents: the request, then the session.
-    while (!tracked_.empty()) tracked_.pop_back();
+    while (!m_tracked.empty()) m_tracked.pop_back();
 }
 
 bool CWorkerStop::Track(HINTERNET handle) {
     handles::Internet owned(handle);
     if (!owned) return false;
-    platform::LockGuard hold(lock_);
-    if (requested_) return false;
-    tracked_.push_back(std::move(owned));
+    platform::LockGuard hold(m_lock);
+    if (m_requested) return false;
+    m_tracked.push_back(std::move(owned));
     return true;
 }
 
 void CWorkerStop::Close(HINTERNET handle) {
-    platform::LockGuard hold(lock_);
-    auto it = std::find_if(tracked_.begin(), tracked_.end(),
+    platform::LockGuard hold(m_lock);
+    auto it = std::find_if(m_tracked.begin(), m_tracked.end(),
                            [handle](const handles::Internet& h) { return h.get() == handle; });
-    if (it != tracked_.end()) tracked_.erase(it);
+    if (it != m_tracked.end()) m_tracked.erase(it);
 }
 
 bool CWorkerStop::Enter() {
     int expected = kOutside;
-    return gate_.compare_exchange_strong(expected, kInside);
+    return m_gate.compare_exchange_strong(expected, kInside);
 }
 
 void CWorkerStop::Leave() {
     int expected = kInside;
-    gate_.compare_exchange_strong(expected, kOutside);
+    m_gate.compare_exchange_strong(expected, kOutside);
 }
 
-bool CWorkerStop::GiveUp() { return gate_.exchange(kGivenUp) != kInside; }
+bool CWorkerStop::GiveUp() { return m_gate.exchange(kGivenUp) != kInside; }

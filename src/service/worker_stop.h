@@ -27,7 +27,7 @@ public:
     CWorkerStop& operator=(const CWorkerStop&) = delete;
 
     // Manual-reset event, signalled by Request.
-    HANDLE Event() const { return event_.get(); }
+    HANDLE Event() const { return m_event.get(); }
     bool Requested() const;
     // Signals the event and closes every tracked Internet handle.
     void Request();
@@ -46,11 +46,11 @@ public:
     bool GiveUp();
 
 private:
-    handles::Kernel event_;
-    platform::Lock lock_;
-    std::vector<handles::Internet> tracked_;
-    bool requested_ = false;
-    std::atomic<int> gate_{kOutside};
+    handles::Kernel m_event;
+    platform::Lock m_lock;
+    std::vector<handles::Internet> m_tracked;
+    bool m_requested = false;
+    std::atomic<int> m_gate{kOutside};
 
     static constexpr int kOutside = 0;
     static constexpr int kInside = 1;
@@ -60,16 +60,16 @@ private:
 // Enter for one scope; a null stop always lets the caller through.
 class CGateHold {
 public:
-    explicit CGateHold(CWorkerStop* stop) : stop_(stop), held_(stop == nullptr || stop->Enter()) {}
+    explicit CGateHold(CWorkerStop* stop) : m_stop(stop), m_held(stop == nullptr || stop->Enter()) {}
     ~CGateHold() {
-        if (stop_ != nullptr && held_) stop_->Leave();
+        if (m_stop != nullptr && m_held) m_stop->Leave();
     }
     CGateHold(const CGateHold&) = delete;
     CGateHold& operator=(const CGateHold&) = delete;
     // False: the stop has given up on the worker; touch nothing shared.
-    bool held() const { return held_; }
+    bool held() const { return m_held; }
 
 private:
-    CWorkerStop* stop_;
-    bool held_;
+    CWorkerStop* m_stop;
+    bool m_held;
 };

@@ -7,18 +7,18 @@
 
 RecordReader::RecordReader(const char* path) {
     if (path == nullptr || path[0] == '\0') return;
-    file_.reset(platform::OpenShared(path, "rb"));
-    if (file_ && std::setvbuf(file_.get(), nullptr, _IONBF, 0) != 0) file_.reset();
+    m_file.reset(platform::OpenShared(path, "rb"));
+    if (m_file && std::setvbuf(m_file.get(), nullptr, _IONBF, 0) != 0) m_file.reset();
 }
 
 void RecordReader::ReadAt(uint64_t offset, void* record, size_t size) {
-    if (offset != position_) {
-        position_ = UINT64_MAX;  // unknown until a seek succeeds
+    if (offset != m_position) {
+        m_position = UINT64_MAX;  // unknown until a seek succeeds
         if (offset > uint64_t(LONG_MAX)) return;
-        if (std::fseek(file_.get(), long(offset), SEEK_SET) != 0) return;
+        if (std::fseek(m_file.get(), long(offset), SEEK_SET) != 0) return;
     }
-    const size_t got = std::fread(record, 1, size, file_.get());
-    position_ = got == size ? offset + size : UINT64_MAX;
+    const size_t got = std::fread(record, 1, size, m_file.get());
+    m_position = got == size ? offset + size : UINT64_MAX;
 }
 
 bool RemoveDataFile(const char* path) {

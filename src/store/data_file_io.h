@@ -17,15 +17,15 @@
 class RecordReader {
 public:
     explicit RecordReader(const char* path);
-    explicit operator bool() const { return static_cast<bool>(file_); }
+    explicit operator bool() const { return static_cast<bool>(m_file); }
 
     // Reads up to size bytes at offset into record, which the caller zeroed;
     // a short read, or an offset beyond reach, leaves the rest as it was.
     void ReadAt(uint64_t offset, void* record, size_t size);
 
 private:
-    handles::CFile file_;
-    uint64_t position_ = 0;
+    handles::CFile m_file;
+    uint64_t m_position = 0;
 };
 
 // Deletes the file; true when it is gone afterwards.

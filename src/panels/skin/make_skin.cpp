@@ -34,13 +34,13 @@ constexpr Stop kBody[] = {
 
 class Canvas {
 public:
-    Canvas() : pixels_(kWidth * kHeight, Rgb{0, 0, 0}) {}
+    Canvas() : m_pixels(kWidth * kHeight, Rgb{0, 0, 0}) {}
 
     void Set(int x, int y, Rgb c) {
         if (x < 0 || y < 0 || x >= kWidth || y >= kHeight) return;
-        pixels_[y * kWidth + x] = c;
+        m_pixels[y * kWidth + x] = c;
     }
-    Rgb Get(int x, int y) const { return pixels_[y * kWidth + x]; }
+    Rgb Get(int x, int y) const { return m_pixels[y * kWidth + x]; }
     static bool Same(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
     // Mixes `c` into the pixel by `amount` (0 keeps the pixel, 1 replaces it).
@@ -56,8 +56,8 @@ public:
     bool WriteBmp(const char* path) const {
         std::vector<Rgb> palette;
         std::vector<uint8_t> indices;
-        indices.reserve(pixels_.size());
-        for (const Rgb& p : pixels_) {
+        indices.reserve(m_pixels.size());
+        for (const Rgb& p : m_pixels) {
             size_t i = 0;
             while (i < palette.size() && !Same(palette[i], p)) ++i;
             if (i == palette.size()) {
@@ -112,7 +112,7 @@ public:
     }
 
 private:
-    std::vector<Rgb> pixels_;
+    std::vector<Rgb> m_pixels;
 };
 
 template <size_t N>
