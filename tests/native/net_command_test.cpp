@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core_test_support.h"
 #include "protocol/net_response.h"
 #include "protocol/query_new_mess.h"
@@ -42,28 +44,26 @@ TEST(Decode, HeaderRulesDecideWhetherTheBodyIsRead) {
         auto bytes = good;
         return StoreBigEndian32(bytes.data() + at, value), bytes;
     };
-    struct Case { const char* what; std::vector<uint8_t> packet; int32_t resultCode; uint32_t version, sequence; };
-    const std::vector<Case> cases = {
-        {"own name", word(4, 77), 5, 10, 77},
-        {"error packet", Packet("RESPERROR", {0, 0, 0, 5}), 5, 10, 1},
-        {"empty body", Packet("RESPNEWMESS", {}), -1, 10, 1},
-        {"version 9", word(0, 9), -1, 9, 0},
-        {"version 11", word(0, 11), -1, 11, 0},
-        {"first four letters of the name", Packet("RESP", {0, 0, 0, 5}), -1, 10, 1},
-        {"name with one more letter", Packet("RESPNEWMESSX", {0, 0, 0, 5}), -1, 10, 1},
-        {"other name of the same length", Packet("RESPNEWMESZ", {0, 0, 0, 5}), -1, 10, 1},
-        {"wrong rest length is not looked at", word(8, 999999), 5, 10, 1},
-        {"name longer than the data", word(12, 0xFFFFFFFF), -1, 10, 1},
-        {"version only", {0, 0, 0, 10}, -1, 10, 0},
-        {"cut inside the name", {good.begin(), good.begin() + 20}, -1, 10, 1},
+    using Outcome = std::tuple<int32_t, uint32_t, uint32_t>;  // result code, version, sequence
+    const struct { const char* what; std::vector<uint8_t> packet; Outcome outcome; } cases[] = {
+        {"own name", word(4, 77), {5, 10, 77}},
+        {"error packet", Packet("RESPERROR", {0, 0, 0, 5}), {5, 10, 1}},
+        {"empty body", Packet("RESPNEWMESS", {}), {-1, 10, 1}},
+        {"version 9", word(0, 9), {-1, 9, 0}},
+        {"version 11", word(0, 11), {-1, 11, 0}},
+        {"first four letters of the name", Packet("RESP", {0, 0, 0, 5}), {-1, 10, 1}},
+        {"name with one more letter", Packet("RESPNEWMESSX", {0, 0, 0, 5}), {-1, 10, 1}},
+        {"other name of the same length", Packet("RESPNEWMESZ", {0, 0, 0, 5}), {-1, 10, 1}},
+        {"wrong rest length is not looked at", word(8, 999999), {5, 10, 1}},
+        {"name longer than the data", word(12, 0xFFFFFFFF), {-1, 10, 1}},
+        {"version only", {0, 0, 0, 10}, {-1, 10, 0}},
+        {"cut inside the name", {good.begin(), good.begin() + 20}, {-1, 10, 1}},
     };
     for (const auto& c : cases) {
         SetSequenceCounterForTest(uint32_t(-1));  // the response's own number: 0
         CNetResponse response("RESPNEWMESS");
         response.Decode(c.packet.data(), uint32_t(c.packet.size()));
-        EXPECT_EQ(response.GetResultCode(), c.resultCode) << c.what;
-        EXPECT_EQ(response.GetVersion(), c.version) << c.what;
-        EXPECT_EQ(response.GetSequence(), c.sequence) << c.what;
+        EXPECT_EQ(Outcome(response.GetResultCode(), response.GetVersion(), response.GetSequence()), c.outcome) << c.what;
     }
 }
 

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-#include <vector>
+#include <tuple>
 
 #include "core_test_support.h"
 #include "store/show_data_list.h"
@@ -49,41 +47,34 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t 
     return body;
 }
 
+// Per row: the last line logged, the values read, the tips stored and the
+// "struct change" lines.
 TEST(RespNewMess, PacketOutcomes) {
     coretest::FixedClock clock(kNow);
     LineCapture capture;
-    struct Case {  // the last line logged, the values read, the tips stored, the "struct change" lines
-        const char *what, *name, *lastLine;
-        std::vector<uint8_t> body;
-        int32_t code;
-        uint32_t lastTime, interval;
-        int32_t stored, changes;
-    };
-    const std::vector<Case> cases = {
-        {"no records", "RESPNEWMESS", "nMessageCount == 0", Words({0, 5, 0, 30}), 0, 5, 30, 0, 0},
-        {"status 3, garbage after", "RESPNEWMESS", "error2", {0, 0, 0, 3, 0xDE, 0xAD}, 3, 0, 0, 0, 0},
-        {"error packet", "RESPERROR", "error2", Words({7}), 7, 0, 0, 0, 0},
+    using Outcome = std::tuple<std::string, int32_t, uint32_t, uint32_t, int32_t, int32_t>;
+    const struct { const char *what, *name; std::vector<uint8_t> body; Outcome outcome; } cases[] = {
+        {"no records", "RESPNEWMESS", Words({0, 5, 0, 30}), {"nMessageCount == 0", 0, 5, 30, 0, 0}},
+        {"status 3, garbage after", "RESPNEWMESS", {0, 0, 0, 3, 0xDE, 0xAD}, {"error2", 3, 0, 0, 0, 0}},
+        {"error packet", "RESPERROR", Words({7}), {"error2", 7, 0, 0, 0, 0}},
         // Code 0 reads as the start of a new-tips body, which then ends too soon.
-        {"error packet with code 0", "RESPERROR", "threw error3", Words({0}), 0, 0, 0, 0, 0},
+        {"error packet with code 0", "RESPERROR", Words({0}), {"threw error3", 0, 0, 0, 0, 0}},
         // The record itself is complete; the next read runs off the end.
-        {"huge record length", "RESPNEWMESS", "threw error35", Patched(Many(1, 1), 0xFFFFFFF0), 0, 9, 0, 1, 1},
-        {"over 100 reads 20", "RESPNEWMESS", "CShowDataList AddOneShowData", Many(20, 101), 0, 9, 44, 20, 0},
-        {"100 reads 100", "RESPNEWMESS", "CShowDataList AddOneShowData", Many(100, 100), 0, 9, 44, 100, 0},
-        {"negative count reads none", "RESPNEWMESS", "", Many(0, -1), 0, 9, 44, 0, 0},
-        {"longer record, tail skipped", "RESPNEWMESS", "CShowDataList AddOneShowData", Patched(Many(2, 2), 54, 8), 0, 9, 44, 2, 1},
-        // A zero length makes the next pass read the same record again, and the
-        // interval its first word.
-        {"zero record length", "RESPNEWMESS", "CShowDataList AddOneShowData", Patched(Many(1, 2), 0), 0, 9, 0, 1, 2},
+        {"huge record length", "RESPNEWMESS", Patched(Many(1, 1), 0xFFFFFFF0), {"threw error35", 0, 9, 0, 1, 1}},
+        {"over 100 reads 20", "RESPNEWMESS", Many(20, 101), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0}},
+        {"100 reads 100", "RESPNEWMESS", Many(100, 100), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0}},
+        {"negative count reads none", "RESPNEWMESS", Many(0, -1), {"", 0, 9, 44, 0, 0}},
+        {"longer record, tail skipped", "RESPNEWMESS", Patched(Many(2, 2), 54, 8), {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1}},
+        // A zero length reads the same record again, and the interval its first word.
+        {"zero record length", "RESPNEWMESS", Patched(Many(1, 2), 0), {"CShowDataList AddOneShowData", 0, 9, 0, 1, 2}},
     };
     for (const auto& c : cases) {
         CShowDataList store;
         CRespNewMess response(&store);
-        EXPECT_EQ(Decode(response, Packet(c.name, c.body)), c.lastLine) << c.what;
-        EXPECT_EQ(response.GetResultCode(), c.code) << c.what;
-        EXPECT_EQ(response.GetLastTime(), c.lastTime) << c.what;
-        EXPECT_EQ(response.GetPanelInterval(), c.interval) << c.what;
-        EXPECT_EQ(store.GetShowDataCount(), c.stored) << c.what;
-        EXPECT_EQ(LineCapture::Count("struct change !!!!!!!!!!!!!!!!"), c.changes) << c.what;
+        const std::string line = Decode(response, Packet(c.name, c.body));
+        EXPECT_EQ(Outcome(line, response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(),
+                          store.GetShowDataCount(), LineCapture::Count("struct change !!!!!!!!!!!!!!!!")),
+                  c.outcome) << c.what;
     }
 }
 

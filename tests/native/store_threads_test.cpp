@@ -3,28 +3,24 @@
 // store. Run under ThreadSanitizer this shows their calls interleave safely.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <memory>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "core_test_support.h"
 #include "protocol/resp_new_mess.h"
 #include "store/display_file.h"
-#include "store/show_data_list.h"
 #include "store/tip_file.h"
 
 namespace {
 
+using namespace coretest;
+
 constexpr int32_t kNow = 1750000000;
 
-void WorkerCycle(CShowDataList* store, const std::vector<uint8_t>& packet, const std::string& tipFile,
-                 const std::string& folder) {
-    CRespNewMess response(store);
-    response.Decode(packet.data(), uint32_t(packet.size()));
-    while (TipRecord* tip = store->GetWaitPicData()) {
-        // The picture "arrives": the address becomes a local path.
+void WorkerCycle(CShowDataList* store, const std::vector<uint8_t>& packet, const std::string& tipFile, const std::string& folder) {
+    CRespNewMess(store).Decode(packet.data(), uint32_t(packet.size()));
+    while (TipRecord* tip = store->GetWaitPicData()) {  // the picture "arrives" as a local path
         SetFieldText(tip->szPicture, folder + std::to_string(tip->nMessageID) + ".gif");
         tip->bPicReady = 1;
         store->AddOneShowData(tip);
@@ -33,58 +29,59 @@ void WorkerCycle(CShowDataList* store, const std::vector<uint8_t>& packet, const
     store->SetReady();
 }
 
+// The server sends ids 1..60, every other one with a picture; an earlier run
+// left ids 41..80. Every id is shown exactly once, whichever copy came first.
 TEST(StoreThreads, WorkerAndPanelCallsInterleave) {
-    coretest::FixedClock clock(kNow);
-    coretest::LineCapture lines;
-    coretest::ScratchFolder folder;
-    const std::string tipFile = folder.File("message.dat"), savedFile = folder.File("saved.dat");
-    // The server sends ids 1..60, every other one with a picture address;
-    // an earlier run left ids 41..80.
+    FixedClock clock(kNow);
+    LineCapture lines;
+    ScratchFolder folder;
+    const std::string tipFile = folder.File("message.dat");
     std::vector<std::unique_ptr<TipRecord>> sent;
     std::vector<const TipRecord*> tips;
     CShowDataList earlier;
+    std::multiset<uint32_t> everyId;
     for (uint32_t id = 1; id <= 80; ++id) {
-        if (id > 40) earlier.AddOneShowData(coretest::MakeTip(id, kNow - 5, kNow + 500).release());
+        everyId.insert(id);
+        if (id > 40) earlier.AddOneShowData(MakeTip(id, kNow - 5, kNow + 500).release());
         if (id > 60) continue;
-        sent.push_back(coretest::MakeTip(id, kNow - 5, kNow + 500));
+        sent.push_back(MakeTip(id, kNow - 5, kNow + 500));
         if (id % 2 == 0) SetFieldText(sent.back()->szPicture, "http://pictures/" + std::to_string(id));
         tips.push_back(sent.back().get());
     }
     ASSERT_TRUE(SaveTipFile(tipFile.c_str(), &earlier));
-    const auto packet = coretest::Packet("RESPNEWMESS", coretest::ResponseBody(1, tips, 5));
-
+    const auto packet = Packet("RESPNEWMESS", ResponseBody(1, tips, 5));
     for (int round = 0; round < 20; ++round) {
         CShowDataList store;
         store.SetPictureFolder(folder.Folder().c_str());
         // The worker saves to a file of its own, so the load reads the
         // earlier run's tips whichever comes first.
-        std::thread worker(WorkerCycle, &store, std::cref(packet), std::cref(savedFile), folder.Folder());
+        std::thread worker(WorkerCycle, &store, std::cref(packet), folder.File("saved.dat"), folder.Folder());
         LoadTipFile(tipFile.c_str(), &store);
         std::multiset<uint32_t> shown;
-        for (;;) {
-            const bool ready = store.IsReady() != 0;  // read before polling, as the panel does
-            std::unique_ptr<TipRecord> tip(store.GetOneShowData(1));
-            if (tip) {
-                shown.insert(tip->nMessageID);
-            } else if (ready) {
-                break;
-            }
+        for (bool ready = false; !ready;) {
+            ready = store.IsReady() != 0;  // read before polling, as the panel does
+            while (std::unique_ptr<TipRecord> tip{store.GetOneShowData(1)}) shown.insert(uint32_t{tip->nMessageID}), ready = false;
             store.GetDisplayDataCount();
         }
         worker.join();
         SaveDisplayFile(folder.File("messdisplay.dat").c_str(), &store);
-        // Every id is shown exactly once, whichever copy came first.
-        ASSERT_EQ(shown.size(), 80u) << "round " << round;
-        EXPECT_EQ(std::set<uint32_t>(shown.begin(), shown.end()).size(), 80u) << "round " << round;
+        ASSERT_EQ(shown, everyId) << "round " << round;
     }
 }
 
-TEST(StoreThreads, FirstUseFromTwoThreadsMakesOneStore) {
-    std::atomic<CShowDataList*> seen{nullptr};
+// One store per process, made once however many threads ask first, and
+// empty again after it was destroyed (twice is harmless).
+TEST(StoreThreads, FirstUseFromTwoThreadsMakesOneStoreUntilDestroyed) {
+    CShowDataList* seen = nullptr;
     std::thread other([&] { seen = CShowDataList::GetInstance(); });
     CShowDataList* mine = CShowDataList::GetInstance();
     other.join();
-    EXPECT_EQ(seen.load(), mine);
+    EXPECT_EQ(seen, mine);
+    mine->SetReady();
+    mine->AddOneShowData(MakeTip(1, 0, 2000000000).release());
+    mine->AddWaitPicData(MakeTip(2, 1, 2000000000).release());
+    EXPECT_EQ(CShowDataList::DestroyInstance() + CShowDataList::DestroyInstance(), 2);
+    EXPECT_EQ(CShowDataList::GetInstance()->IsReady() + CShowDataList::GetInstance()->GetShowDataCount(), 0);
     CShowDataList::DestroyInstance();
 }
 

@@ -11,15 +11,11 @@
 
 class LineCapture {
 public:
-    LineCapture() {
-        Clear();
-        platform::SetLineSinkForTest(&Sink);
-    }
+    LineCapture() { Clear(), platform::SetLineSinkForTest(&Sink); }
     ~LineCapture() { platform::SetLineSinkForTest(nullptr); }
-
     static std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> hold(Mutex());
-        return Store();
+        std::lock_guard<std::mutex> hold(mutex_);
+        return lines_;
     }
     static int Count(const std::string& line) {
         const auto lines = Lines();
@@ -27,22 +23,15 @@ public:
     }
     static bool Contains(const std::string& line) { return Count(line) > 0; }
     static void Clear() {
-        std::lock_guard<std::mutex> hold(Mutex());
-        Store().clear();
+        std::lock_guard<std::mutex> hold(mutex_);
+        lines_.clear();
     }
 
 private:
-    static std::mutex& Mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<std::string>& Store() {
-        static std::vector<std::string> lines;
-        return lines;
-    }
     static void Sink(const char* text) {
-        std::lock_guard<std::mutex> hold(Mutex());
-        Store().push_back(text);
+        std::lock_guard<std::mutex> hold(mutex_);
+        lines_.push_back(text);
     }
+    static inline std::mutex mutex_;
+    static inline std::vector<std::string> lines_;
 };
-
