@@ -1,42 +1,91 @@
 // A click on each part of a shown tip, from the panel window's mouse
-// messages through every panel action message to what the test browser
-// and the test download agent recorded.
+// messages to what the test browser (the prefix's iexplore.exe) and the
+// test download agent (under the agent's ProgID) recorded in their logs.
 #include <windows.h>
+#include <objbase.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <sstream>
 #include <thread>
 
 #include "panels/panel_action.h"
 #include "panels/slip_mess_panel.h"
-#include "support/click_rig.h"
+#include "platform/handles.h"
 #include "support/dll_under_test.h"
+#include "support/panel_support.h"
 
 namespace {
 
-using click_rig::Lines;
-using click_rig::TaskLine;
+using Lines = std::vector<std::string>;
+const std::string kPage = "http://tips.test/page?id=7&x=1", kFile = "http://tips.test/files/setup.zip";
 
-const std::string kPage = "http://tips.test/page?id=7&x=1";
-const std::string kFile = "http://tips.test/files/setup.zip";
-
-// Clicks at `at`, then handles the panel action messages as the message
-// loop would; returns them as letters: C(lose), L(eave), R(un), and the
-// button each R names.
-std::string Click(CMessPanel& panel, POINT at, const CButtonDrawer** run) {
-    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
-        SendMessageA(panel.Window(), message, 0, MAKELPARAM(at.x, at.y));
-    std::string letters;
-    for (MSG msg; PeekMessageA(&msg, panel.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
-        letters += msg.wParam == kPanelActionClose ? 'C' : msg.wParam == kPanelActionLeave ? 'L' : 'R';
-        if (msg.wParam == kPanelActionRun) *run = reinterpret_cast<const CButtonDrawer*>(msg.lParam);
-        DispatchMessageA(&msg);
-    }
-    return letters;
+Lines LogLines(const char* name) {
+    Lines lines;
+    std::istringstream in(ReadWholeFile(HostFile(name)));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
 
-class ActionClick : public ClickRigTest {};
+// A browser the shell started exists once the call has returned; when none
+// runs any more, each has written its line.
+Lines BrowserStarts() {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
+        const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry{sizeof entry};
+        int running = 0;
+        for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+            running += lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0;
+        if (running == 0) break;
+    }
+    return LogLines("browser-calls.log");
+}
+
+std::string TaskLine(const std::string& url) {
+    return "task\t\"" + url + "\"\t\"\"\t\"C:\\QLDOWNLOAD\\\"\t\"\"\t\"\"\t1\t1\t10";
+}
+
+// Fails `step` of the agent ("create", "task", "commit"); "none" unregisters it.
+void StartRow(const std::string& step) {
+    const handles::Module agent(LoadLibraryA(HostFile("test_agent.dll").c_str()));
+    const auto entry = reinterpret_cast<HRESULT(__stdcall*)()>(
+        GetProcAddress(agent.get(), step == "none" ? "DllUnregisterServer" : "DllRegisterServer"));
+    EXPECT_TRUE(entry != nullptr && SUCCEEDED(entry())) << step;
+    SetEnvironmentVariableA("TIPRELAY_AGENT_FAIL", step.empty() || step == "none" ? nullptr : step.c_str());
+    for (const char* log : {"browser-calls.log", "agent-calls.log"}) DeleteFileA(HostFile(log).c_str());
+    SetEnvironmentVariableA("TIPRELAY_BROWSER_LOG", HostFile("browser-calls.log").c_str());
+    SetEnvironmentVariableA("TIPRELAY_AGENT_LOG", HostFile("agent-calls.log").c_str());
+}
+
+// Copies the test browser over the prefix's iexplore.exe files and makes
+// Wine load that file rather than its built-in stand-in, which never ends.
+class ActionClick : public PanelTest {
+protected:
+    void SetUp() override {
+        PanelTest::SetUp();
+        char system[MAX_PATH] = {}, programs[MAX_PATH] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        GetEnvironmentVariableA("ProgramFiles", programs, MAX_PATH);
+        const std::string source = HostFile("test_browser.exe");
+        for (const std::string folder : {std::string(system), std::string(programs) + "\\Internet Explorer"}) {
+            const std::string target = folder + "\\iexplore.exe";
+            ASSERT_TRUE(!PathExists(folder) || ReadWholeFile(target) == ReadWholeFile(source) ||
+                        CopyFileA(source.c_str(), target.c_str(), FALSE));
+        }
+        static const char kNative[] = "native";
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "iexplore.exe", REG_SZ, kNative,
+                                  sizeof kNative), ERROR_SUCCESS);
+        StartRow("");
+        comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    }
+    void TearDown() override {
+        if (comStarted_) CoUninitialize();
+        StartRow("");
+        PanelTest::TearDown();
+    }
+    bool comStarted_ = false;
+};
 
 TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     const POINT picture{50, 90}, text{170, 60}, button{183, 148}, close{243, 11}, wideButton{170, 150};
@@ -79,54 +128,60 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(std::string(c.agent) == "none" ? click_rig::UnregisterAgent() : click_rig::RegisterAgent());
-        click_rig::SetAgentFailure(std::string(c.agent) == "none" ? "" : c.agent);
-        click_rig::ClearLogs();
+        StartRow(c.agent);
         CSlipMessPanel panel;
         ASSERT_EQ(panel.Create(), 1);
-        TipContent tip;
-        tip.picture = "C:\\no\\such\\picture.gif";
         // Without a text the picture's cell reaches under the button.
-        tip.text = c.at.y == wideButton.y ? "" : "Some tip text";
-        tip.link = c.link;
-        tip.captions[0] = "Get";
-        tip.actions[0] = c.action;
-        tip.urls[0] = c.url;
-        ASSERT_EQ(Show(panel, tip, 0), 1);
+        const char* text = c.at.y == wideButton.y ? "" : "Some tip text";
+        ASSERT_EQ(Show(panel, TipContent{1, "", "C:\\no\\such\\picture.gif", text, c.link, {"Get"}, {c.action}, {c.url}}, 0), 1);
         RaisePanel(panel);
         // A stale record in the spares: each download link click refills it.
         panel.Text().Spare().SetAction("OPENURL", "http://stale/");
         panel.Picture().Spare().SetAction("OPENURL", "http://stale/");
+        for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+            SendMessageA(panel.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
+        // The action messages as the message loop handles them, as letters:
+        // C(lose), L(eave), R(un), and the button the last R names.
+        std::string messages;
         const CButtonDrawer* run = nullptr;
-        EXPECT_EQ(Click(panel, c.at, &run), c.messages);
+        for (MSG msg; PeekMessageA(&msg, panel.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
+            messages += msg.wParam == kPanelActionClose ? 'C' : msg.wParam == kPanelActionLeave ? 'L' : 'R';
+            if (msg.wParam == kPanelActionRun) run = reinterpret_cast<const CButtonDrawer*>(msg.lParam);
+            DispatchMessageA(&msg);
+        }
+        EXPECT_EQ(messages, c.messages);
         if (run) EXPECT_EQ(run, c.at.y >= 139 ? &panel.Buttons().Button(0)
                                 : c.at.x > 110   ? &panel.Text().Spare()
                                                  : &panel.Picture().Spare());
-        EXPECT_EQ(click_rig::BrowserStarts(), c.browser);
-        EXPECT_EQ(click_rig::AgentCalls(), c.agentCalls);
+        EXPECT_EQ(BrowserStarts(), c.browser);
+        EXPECT_EQ(LogLines("agent-calls.log"), c.agentCalls);
         PumpMessages(30);
         EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.messages != "C");
         EXPECT_EQ(panel.State() == PANEL_LEAVING, c.messages.find('L') != std::string::npos);
+        if (c.messages != "C") continue;
+        // The close leaves the state as it was, and the next tip rises from
+        // below again; another program may send the action with any lParam.
+        SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, 0x12345678);
+        EXPECT_EQ(panel.State(), PANEL_SHOWN);
+        EXPECT_TRUE(Show(panel, TipContent{1, "", "", "Next"}, 0) == 1 && RaisePanel(panel) == 11);
     }
 }
 
 // The library leaves COM to the host: on a thread where the host never
 // started it, a download opens the browser instead of the agent.
 TEST_F(ActionClick, ADownloadOnAThreadWithoutComOpensTheBrowser) {
-    std::thread([] {
+    const auto download = [](const char* url) {
         CSlipMessPanel panel;
         ASSERT_EQ(panel.Create(), 1);
-        panel.Buttons().Button(0).SetTexts("Get", "DOWNLOAD", kFile.c_str());
+        panel.Buttons().Button(0).SetTexts("Get", "DOWNLOAD", url);
         SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, reinterpret_cast<LPARAM>(&panel.Buttons().Button(0)));
-    }).join();
-    EXPECT_EQ(click_rig::BrowserStarts(), Lines{kFile});
-    EXPECT_TRUE(click_rig::AgentCalls().empty());
+    };
+    std::thread(download, kFile.c_str()).join();
+    EXPECT_EQ(BrowserStarts(), Lines{kFile});
+    EXPECT_EQ(LogLines("agent-calls.log"), Lines{});
     if (GetACP() != 1252) GTEST_SKIP() << "the address below is in code page 1252";
-    CSlipMessPanel panel;
-    ASSERT_EQ(panel.Create(), 1);
-    panel.Buttons().Button(0).SetTexts("Get", "DOWNLOAD", "http://tips.test/caf\xe9.zip");
-    SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, reinterpret_cast<LPARAM>(&panel.Buttons().Button(0)));
-    EXPECT_EQ(click_rig::AgentCalls(), (Lines{"create", TaskLine("http://tips.test/caf\\u00e9.zip"), "commit", "release"}));
+    download("http://tips.test/caf\xe9.zip");
+    EXPECT_EQ(LogLines("agent-calls.log"), (Lines{"create", TaskLine("http://tips.test/caf\\u00e9.zip"), "commit", "release"}));
 }
 
 }  // namespace

@@ -1,37 +1,33 @@
-// What the user sees of a shown panel, read back from the screen: the
-// skin, a button, a picture in its cell, the title and the text.
+// What a panel paints, read back from the screen (the skin, a button, a
+// picture in its cell, the title and the text), and the pictures it decodes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "panels/picture_bitmap.h"
 #include "panels/slip_mess_panel.h"
-#include "support/dll_under_test.h"
+#include "platform/handles.h"
 #include "support/panel_support.h"
 
 namespace {
 
-constexpr COLORREF kFrame = RGB(80, 157, 219);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlue = RGB(0, 69, 146);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kFrame = RGB(80, 157, 219), kWhite = RGB(255, 255, 255), kBlue = RGB(0, 69, 146), kBlack = 0;
 
 class PanelPaint : public PanelTest {
 protected:
     void SetUp() override {
         PanelTest::SetUp();
         ASSERT_EQ(panel_.Create(), 1);
-        TipContent bare;
-        bare.text = "   ";  // shows the skin alone
-        skin_ = ShowAndCapture(bare);
+        skin_ = ShowAndCapture(TipContent{1, "", "", "   "});  // the skin alone
     }
     Capture ShowAndCapture(const TipContent& content) {
         EXPECT_EQ(Show(panel_, content, 0), 1);
         RaisePanel(panel_);
-        return Capture_();
+        return Screen();
     }
-    Capture Capture_() {
+    Capture Screen() {
         PumpMessages(200);
         GdiFlush();
         return CaptureScreen(WindowRect(panel_.Window()));
@@ -49,31 +45,22 @@ protected:
             }
         return box;
     }
+    void ExpectColours(const Capture& shot, std::initializer_list<std::pair<POINT, COLORREF>> probes) {
+        for (const auto& [p, colour] : probes) EXPECT_EQ(shot.At(p.x, p.y), colour) << p.x << "," << p.y;
+    }
     CSlipMessPanel panel_;
     Capture skin_;
 };
 
-struct Probe {
-    int x, y;
-    COLORREF colour;
-};
-
 TEST_F(PanelPaint, TheSkinAndAButtonShowInTheirColours) {
-    const Probe skin[] = {{0, 0, kFrame}, {259, 159, kFrame}, {130, 1, RGB(213, 237, 252)}, {130, 23, kFrame},
-                          {130, 24, kWhite}, {10, 100, RGB(195, 229, 251)}, {244, 11, kWhite}};
-    for (const Probe& p : skin) EXPECT_EQ(skin_.At(p.x, p.y), p.colour) << p.x << "," << p.y;
-
-    TipContent content;
-    content.text = "A button below";
-    content.captions[0] = "Buy";
-    content.actions[0] = "OPENURL";
-    const Capture shot = ShowAndCapture(content);
+    ExpectColours(skin_, {{{0, 0}, kFrame}, {{259, 159}, kFrame}, {{130, 1}, RGB(213, 237, 252)}, {{130, 23}, kFrame},
+                          {{130, 24}, kWhite}, {{10, 100}, RGB(195, 229, 251)}, {{244, 11}, kWhite}});
+    const Capture shot = ShowAndCapture(TipContent{1, "", "", "A button below", "", {"Buy"}, {"OPENURL"}});
     // The button at (121, 139), 30 x 18: border, fill, nothing of it beyond.
-    const Probe button[] = {{123, 148, RGB(191, 226, 255)}, {148, 148, RGB(191, 226, 255)},
-                            {121, 148, RGB(126, 208, 205)}, {150, 148, RGB(126, 208, 205)},
-                            {136, 139, RGB(126, 208, 205)}, {136, 156, RGB(126, 208, 205)},
-                            {152, 148, skin_.At(152, 148)}, {136, 158, skin_.At(136, 158)}};
-    for (const Probe& p : button) EXPECT_EQ(shot.At(p.x, p.y), p.colour) << p.x << "," << p.y;
+    const COLORREF fill = RGB(191, 226, 255), border = RGB(126, 208, 205);
+    ExpectColours(shot, {{{123, 148}, fill}, {{148, 148}, fill}, {{121, 148}, border}, {{150, 148}, border},
+                         {{136, 139}, border}, {{136, 156}, border}, {{152, 148}, skin_.At(152, 148)},
+                         {{136, 158}, skin_.At(136, 158)}});
     int dark = 0;
     InkIn(shot, RECT{123, 141, 149, 155}, kBlack, &dark);
     EXPECT_GT(dark, 5) << "a black caption";
@@ -83,9 +70,7 @@ TEST_F(PanelPaint, APictureShowsAtItsNaturalSizeCutToItsCellWithTransparencyInBl
     // 120 x 140 in the 100 x 133 cell beside a text: its top-left part.
     const std::string path = TipsFolder() + "7.gif";
     WriteWholeFile(path, JpegBytes(120, 140, RGB(200, 40, 40)));
-    TipContent content;
-    content.picture = path;
-    content.text = "Beside the picture";
+    TipContent content{1, "", path, "Beside the picture"};
     Capture shot = ShowAndCapture(content);
     for (const POINT p : {POINT{2, 25}, POINT{101, 157}})
         EXPECT_TRUE(Near(shot.At(p.x, p.y), RGB(200, 40, 40), 16)) << p.x << "," << p.y;
@@ -97,41 +82,68 @@ TEST_F(PanelPaint, APictureShowsAtItsNaturalSizeCutToItsCellWithTransparencyInBl
     for (int i = 0; i < 40 * 20; ++i) indices.push_back(i % 40 < 20);
     WriteWholeFile(path, GifBytes(40, 20, indices, {RGB(0, 255, 0), RGB(0, 0, 255)}, 0));
     content.text.clear();
-    shot = ShowAndCapture(content);
-    const Probe wide[] = {{7, 30, RGB(0, 0, 255)}, {32, 30, kBlack}, {41, 44, kBlack}, {42, 30, skin_.At(42, 30)},
-                          {7, 45, skin_.At(7, 45)}};
-    for (const Probe& p : wide) EXPECT_EQ(shot.At(p.x, p.y), p.colour) << p.x << "," << p.y;
+    ExpectColours(ShowAndCapture(content), {{{7, 30}, RGB(0, 0, 255)}, {{32, 30}, kBlack}, {{41, 44}, kBlack},
+                                            {{42, 30}, skin_.At(42, 30)}, {{7, 45}, skin_.At(7, 45)}});
 }
 
 TEST_F(PanelPaint, ABlueTitleOverACentredTextThatTurnsBlueUnderThePointer) {
-    TipContent content;
-    content.title = "Title";
-    content.text = "Centred";
-    Capture shot = ShowAndCapture(content);
-    int blue = 0, black = 0;
+    Capture shot = ShowAndCapture(TipContent{1, "Title", "", "Centred"});
+    int blue = 0, black = 0, hotBlue = 0, hotBlack = 0;
     const RECT all = InkIn(shot, RECT{20, 25, 240, 135}, kBlue, &blue);
-    EXPECT_GT(blue, 5);
-    EXPECT_NEAR((all.left + all.right) / 2, 130, 3);
-    EXPECT_NEAR((all.top + all.bottom) / 2, 80, 4);
     const RECT lower{20, (all.top + all.bottom) / 2 + 1, 240, 135};
     const RECT body = InkIn(shot, lower, kBlack, &black);
+    EXPECT_TRUE(blue > 5 && black > 5) << blue << " " << black;
+    EXPECT_NEAR((all.left + all.right) / 2, 130, 3);
+    EXPECT_NEAR((all.top + all.bottom) / 2, 80, 4);
     EXPECT_NEAR((body.left + body.right) / 2, 130, 3);
-    EXPECT_GT(black, 5);
-
     SendMessageA(panel_.Window(), WM_MOUSEMOVE, 0, MAKELPARAM(130, 80));
-    shot = Capture_();
-    int hotBlue = 0, hotBlack = 0;
+    shot = Screen();
     InkIn(shot, lower, kBlue, &hotBlue);
     InkIn(shot, lower, kBlack, &hotBlack);
-    EXPECT_GT(hotBlue, 5);
-    EXPECT_EQ(hotBlack, 0);
+    EXPECT_TRUE(hotBlue > 5 && hotBlack == 0) << hotBlue << " " << hotBlack;
+}
 
-    // A long title over a short text gets the width it needs, centred.
-    content.title = "A rather long title for a tip";
-    content.text = "Hi!";
-    const RECT wide = InkIn(ShowAndCapture(content), RECT{20, 25, 240, 135}, 0);
-    EXPECT_GT(wide.right - wide.left, 100);
-    EXPECT_NEAR((wide.left + wide.right) / 2, 130, 3);
+TEST_F(PanelPaint, PicturesDecodeAtTheirSizeWithTransparencyInTheBackgroundAndNoPictureIntoNothing) {
+    const std::vector<COLORREF> palette = {RGB(0, 255, 0), RGB(255, 0, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
+    const std::string halfClear = GifBytes(4, 2, {1, 1, 0, 0, 1, 1, 0, 0}, palette, 0);
+    std::string huge = halfClear;
+    huge.resize(CPictureBitmap::kMaxFileBytes + 1, '\0');
+    const COLORREF back = RGB(10, 20, 30);
+    const struct {
+        std::string bytes;
+        COLORREF background;
+        int width, height;  // 0: no bitmap
+        std::vector<COLORREF> firstRow;
+    } cases[] = {
+        {JpegBytes(100, 133, RGB(200, 40, 40)), 0, 100, 133, {}},
+        {halfClear, back, 4, 2, {palette[1], palette[1], back, back}},
+        {GifBytes(4, 1, {0, 1, 2, 3}, palette, -1), 0, 4, 1, palette},
+        {"", 0, 0, 0, {}},
+        {"this is not a picture at all", 0, 0, 0, {}},
+        {halfClear.substr(0, 20), 0, 0, 0, {}},
+        {huge, 0, 0, 0, {}},
+    };
+    const std::string path = TipsFolder() + "1.gif";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.size());
+        WriteWholeFile(path, c.bytes);
+        CPictureBitmap picture;
+        EXPECT_EQ(picture.LoadFile(path.c_str(), c.background), c.width ? 1 : 0);
+        if (!c.width) continue;
+        BITMAP info{};
+        GetObjectA(picture.Get(), sizeof info, &info);
+        const handles::MemoryDC source(CreateCompatibleDC(nullptr));
+        const handles::Select selected(source.get(), picture.Get());
+        const Capture pixels = CaptureDC(source.get(), 0, 0, info.bmWidth, info.bmHeight);
+        EXPECT_TRUE(info.bmWidth == c.width && info.bmHeight == c.height) << info.bmWidth << "x" << info.bmHeight;
+        for (size_t x = 0; x < c.firstRow.size(); ++x) EXPECT_EQ(pixels.At(x, 0), c.firstRow[x]) << x;
+        // A second load is refused and keeps the first bitmap.
+        const HBITMAP held = picture.Get();
+        EXPECT_EQ(picture.LoadFile(path.c_str(), 0), 0);
+        EXPECT_EQ(picture.Get(), held);
+    }
+    CPictureBitmap missing;
+    EXPECT_EQ(missing.LoadFile((TipsFolder() + "missing.gif").c_str(), 0) + missing.LoadFile(nullptr, 0), 0);
 }
 
 }  // namespace

@@ -1,17 +1,13 @@
-// When the panels take a tip from the store, how a tip is laid out, and
-// what of it the painter cuts.
+// When the panels take a tip from the store, how a tip is laid out and
+// what of it the painter cuts, and the drawing elements on their own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "panels/full_screen.h"
 #include "panels/slip_mess_panel.h"
 #include "panels/stat_mess_panel.h"
 #include "platform/handles.h"
-#include "platform/platform.h"
-#include "support/dll_under_test.h"
 #include "support/panel_support.h"
 
 namespace {
@@ -28,19 +24,16 @@ protected:
         ASSERT_EQ(panel_.Create(), 1);
     }
     void Queue(uint32_t id, const char* text) {
-        TipContent content;
-        content.id = id;
-        content.text = text;
-        ASSERT_EQ(Store()->AddOneShowData(MakeTip(content).release()), 1);
+        ASSERT_EQ(Store()->AddOneShowData(MakeTip(TipContent{id, "", "", text}).release()), 1);
     }
     CSlipMessPanel panel_;
 };
 
-RECT Of(const CDrawer& d) { return d.IsShown() ? d.Bounds() : RECT{0, 0, 0, 0}; }
 bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
+RECT Of(const CDrawer& d) { return d.IsShown() ? d.Bounds() : RECT{}; }
 
-// Six layouts by what a tip holds, texts too short to count, and the
-// layout kinds (byStyle 11-20 hide the picture, 21-30 the text and buttons).
+// Six layouts by what a tip holds, texts too short to count, the layout
+// kinds (byStyle 11-20 hide the picture, 21-30 the text and buttons).
 TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
     const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135}, besideAlone{117, 25, 237, 215},
         full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215}, right{168, 139, 198, 157}, middle{121, 139, 151, 157};
@@ -71,39 +64,29 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
         {0, "", longText.c_str(), "Download", 1, {}, full, middle, longTitle.c_str(), "title text button 1 "},
     };
     for (const Case& c : cases) {
-        TipContent content;
+        SCOPED_TRACE(std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" + c.caption);
+        TipContent content{1, c.title ? c.title : "Weekly tip", c.picture, c.text, "", {c.caption}, {"OPENURL"}};
         content.style = c.style;
-        content.picture = c.picture;
-        content.text = c.text;
-        content.captions[0] = c.caption;
-        content.actions[0] = "OPENURL";
-        content.title = c.title ? c.title : "Weekly tip";
-        const std::string row =
-            std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" + c.caption;
         LineCapture lines;
-        EXPECT_EQ(Show(panel_, content, 0), c.shown) << row;
-        EXPECT_EQ(lines.Contains("text picture not exist"), c.shown == 0) << row;
+        EXPECT_EQ(Show(panel_, content, 0), c.shown);
+        EXPECT_EQ(lines.Contains("text picture not exist"), c.shown == 0);
         std::string cuts;
         const std::vector<std::string> logged = lines.Lines();
         for (size_t i = 0; i + 1 < logged.size(); ++i)
             if (logged[i] == "CMessPanel text cut") cuts += logged[i + 1] + " ";
-        EXPECT_EQ(cuts, c.cuts ? c.cuts : "") << row;
-        if (!c.shown) continue;
-        EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect) << row;
-        EXPECT_TRUE(Of(panel_.Text()) == c.textRect) << row;
-        EXPECT_TRUE(Of(panel_.Buttons().Button(0)) == c.buttonRect) << row;
+        EXPECT_EQ(cuts, c.cuts ? c.cuts : "");
+        if (c.shown)
+            EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect && Of(panel_.Text()) == c.textRect &&
+                        Of(panel_.Buttons().Button(0)) == c.buttonRect);
     }
-}
-
-TEST_F(PanelShow, FieldsThatFillTheirWholeBufferAreReadNoFurther) {
+    // Fields that fill their whole buffer are read no further.
     std::unique_ptr<TipRecord> tip = MakeTip(TipContent{});
     memset(tip->szText, 'x', sizeof tip->szText);
     memset(tip->szTitle, 't', sizeof tip->szTitle);
     memset(tip->szLinkURL, 'l', sizeof tip->szLinkURL);
     ASSERT_EQ(panel_.ShowTip(*tip, 0), 1);
-    EXPECT_EQ(std::string(panel_.Text().Text()), std::string(100, 'x'));
-    EXPECT_EQ(std::string(panel_.Text().Title()), std::string(40, 't'));
-    EXPECT_EQ(std::string(panel_.Text().Link()).size(), 1023u);
+    EXPECT_EQ(std::string(panel_.Text().Text()) + "|" + panel_.Text().Title() + "|" + panel_.Text().Link(),
+              std::string(100, 'x') + "|" + std::string(40, 't') + "|" + std::string(1023, 'l'));
 }
 
 // Each row: a first tip (or none) taken at a poll tick, the panel closed
@@ -114,29 +97,27 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
     Queue(100, "For the sliding panel");
     SendMessageA(panel_.Window(), WM_TIMER, TIMER_POLL, 0);
     SendMessageA(stat.Window(), WM_TIMER, TIMER_POLL, 0);
-    EXPECT_FALSE(IsWindowVisible(panel_.Window())) << "the store is not ready";
-    EXPECT_FALSE(IsWindowVisible(stat.Window())) << "the static panel takes only from its own queue";
-    // Both keep the store that each row replaces.
-    stat.Destroy();
+    // The store is not ready, and the static panel takes only from its own queue.
+    EXPECT_FALSE(IsWindowVisible(panel_.Window()) || IsWindowVisible(stat.Window()));
+    stat.Destroy();  // both keep the store that each row replaces
     panel_.Destroy();
-    struct Case {
-        const char* name;
+    const struct {
         int32_t interval;
         const char* first;
         bool close;
         int32_t after;
         bool secondShown;
+    } cases[] = {
+        {0, "First tip", true, 30 * 60 - 1, false},  // 0 means 30 minutes
+        {0, "First tip", true, 30 * 60, true},
+        {2, "First tip", true, 119, false},
+        {2, "First tip", true, 120, true},
+        {2, "First tip", false, 3600, false},  // still up
+        {2, "ab", true, 119, false},           // a refused tip restarts the interval
+        {2, nullptr, true, 0, true},           // no tip does not start it
     };
-    const Case cases[] = {
-        {"0 means 30 minutes: early", 0, "First tip", true, 30 * 60 - 1, false},
-        {"0 means 30 minutes: on time", 0, "First tip", true, 30 * 60, true},
-        {"2 minutes: early", 2, "First tip", true, 119, false},
-        {"2 minutes: on time", 2, "First tip", true, 120, true},
-        {"still up", 2, "First tip", false, 3600, false},
-        {"a refused tip restarts the interval", 2, "ab", true, 119, false},
-        {"no tip does not start it", 2, nullptr, true, 0, true},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.interval) + (c.first ? c.first : "none") + std::to_string(c.after));
         CShowDataList::DestroyInstance();
         CSlipMessPanel panel;
         ASSERT_EQ(panel.Create(), 1);
@@ -148,8 +129,8 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         Queue(2, "Second tip");
         g_clock += c.after;
         SendMessageA(panel.Window(), WM_TIMER, TIMER_POLL, 0);
-        EXPECT_EQ(std::string(panel.Text().Text()) == "Second tip", c.secondShown) << c.name;
-        EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.secondShown || !c.close) << c.name;
+        EXPECT_EQ(std::string(panel.Text().Text()) == "Second tip", c.secondShown);
+        EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.secondShown || !c.close);
     }
 }
 
@@ -162,7 +143,6 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
                                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                                 nullptr, nullptr, nullptr, nullptr));
     const HWND program = owned.get();
-    ASSERT_NE(program, nullptr);
     SetForegroundWindow(program);
     PumpMessages(50);
     panel_.TryShowTip();
@@ -170,12 +150,88 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     SetWindowPos(program, nullptr, 0, 0, 600, 400, SWP_NOZORDER);
     PumpMessages(50);
     panel_.TryShowTip();
-    EXPECT_STREQ(panel_.Text().Text(), "Waiting tip") << "held back, the tip stayed queued";
-
+    EXPECT_STREQ(panel_.Text().Text(), "Waiting tip");  // held back, the tip stayed queued
     // Covering the monitor the window is on, however far beyond it.
     const RECT primary{0, 0, 1920, 1080}, second{1920, 0, 3200, 1024};
     EXPECT_TRUE(CoversMonitor(RECT{-8, -8, 1928, 1088}, primary) && CoversMonitor(second, second));
     EXPECT_FALSE(CoversMonitor(RECT{0, 0, 1920, 1040}, primary) || CoversMonitor(second, primary));
+}
+
+struct CountingDrawer : CDrawer {
+    void OnClick() override { ++clicks; }
+    int clicks = 0;
+};
+
+TEST(PanelElements, HitTestingTakesBothEdgesAndAPressAndReleaseOverItClickOnce) {
+    CountingDrawer d;
+    const auto hot = [&d](POINT p) { return d.HitTest(p.x, p.y), d.IsHot() == 1; };
+    d.SetRect(10, 20, 30, 40);
+    for (POINT p : {POINT{10, 20}, POINT{40, 60}, POINT{25, 40}}) EXPECT_TRUE(hot(p)) << p.x << "," << p.y;
+    for (POINT p : {POINT{9, 20}, POINT{10, 19}, POINT{41, 60}, POINT{40, 61}}) EXPECT_FALSE(hot(p)) << p.x << "," << p.y;
+    d.SetRect(10, 20, 0, 40);
+    EXPECT_FALSE(hot(POINT{10, 20})) << "no width: not shown";
+    d.Reset();
+    EXPECT_FALSE(hot(POINT{0, 0})) << "a reset element covers nothing";
+    // Press, release: one click; then a release alone, a press whose
+    // pointer leaves, and a press outside that the pointer then enters.
+    d.SetRect(0, 0, 10, 10);
+    hot(POINT{5, 5}), d.Press(), d.Release(), d.Release();
+    d.Press(), hot(POINT{50, 50}), d.Release();
+    d.Press(), hot(POINT{5, 5}), d.Release();
+    EXPECT_EQ(d.clicks, 1);
+}
+
+// A captioned button without a command once let an earlier tip's buttons
+// stay laid out with their old actions; it ends the bar now.
+TEST(PanelElements, ButtonsAreCentredThirtyByEighteenSixApartUpToTheFirstWithoutACommand) {
+    const struct {
+        int areaX, areaWidth;
+        const char *captions[3], *commands[3];
+        int xs[3];  // 0: not shown
+    } cases[] = {
+        {117, 120, {"Go!", "", ""}, {"OPENURL", "", ""}, {168, 0, 0}},
+        {117, 120, {"Go!", "Go!", ""}, {"OPENURL", "DOWNLOAD", ""}, {150, 186, 0}},
+        {117, 120, {"Go!", "Go!", "Go!"}, {"OPENURL", "X", "Y"}, {132, 168, 204}},
+        {20, 220, {"Go!", "", ""}, {"OPENURL", "", ""}, {121, 0, 0}},
+        {20, 220, {"Go!", "Go!", ""}, {"OPENURL", "OPENURL", ""}, {103, 139, 0}},
+        {20, 220, {"Go!", "Go!", "Go!"}, {"A", "B", "C"}, {85, 121, 157}},
+        {20, 220, {"New1", "New2", "New3"}, {"DOWNLOAD", "", "OPENURL"}, {121, 0, 0}},
+        {20, 220, {"One", "", "Three"}, {"OPENURL", "", "OPENURL"}, {103, 0, 139}},
+    };
+    CButtonBar bar;
+    const char* urls[3] = {"http://u/1", "http://u/2", "http://u/3"};
+    for (const auto& c : cases) {
+        bar.ResetButtons();
+        bar.SetButtons(c.captions, c.commands, urls);
+        bar.LayoutButtons(c.areaX, 133, c.areaWidth, 80);
+        for (int k = 0; k < 3; ++k) {
+            const RECT expected = c.xs[k] ? RECT{c.xs[k], 139, c.xs[k] + 30, 157} : RECT{};
+            EXPECT_TRUE(bar.Button(k).Bounds() == expected) << c.captions[k] << " " << k;
+            EXPECT_STREQ(bar.Button(k).Command(), c.commands[k]) << "no earlier text survives";
+        }
+    }
+}
+
+TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField) {
+    const std::string longText(3000, 'x'), breakAtTheEnd = std::string(1022, 'y') + "[]";
+    const struct {
+        std::string in, out;
+    } cases[] = {{"one[]two", "one\r\ntwo"}, {"[[]]", "[\r\n]"}, {"a[]b[]c", "a\r\nb\r\nc"},
+                 {"[ ] [x] ][", "[ ] [x] ]["}, {longText, longText.substr(0, 1023)},
+                 {breakAtTheEnd, std::string(1022, 'y')}};
+    CTextDrawer text;
+    for (const auto& c : cases) {
+        text.SetText(c.in.c_str(), longText.c_str());
+        EXPECT_EQ(std::string(text.Text()), c.out) << c.in.substr(0, 20);
+    }
+    text.SetTitle(longText.c_str());
+    CButtonDrawer button;
+    button.SetTexts(longText.c_str(), longText.c_str(), longText.c_str());
+    EXPECT_EQ(std::to_string(strlen(text.Link())) + " " + std::to_string(strlen(text.Title())) + " " + button.Caption() +
+                  " " + button.Command() + " " + std::to_string(strlen(button.Url())),
+              "1023 127 " + std::string(19, 'x') + " " + std::string(19, 'x') + " 1023");
+    text.SetTitle("A [] title");
+    EXPECT_STREQ(text.Title(), "A [] title");
 }
 
 }  // namespace

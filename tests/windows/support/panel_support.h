@@ -1,17 +1,15 @@
 // Panel tests: a fresh tip store and clock per test, tips built from
-// strings, the animation driven tick by tick, and bitmaps read back.
+// strings, the animation driven tick by tick.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
-#include <memory>
-#include <string>
-
 #include "panels/mess_panel.h"
+#include "platform/platform.h"
 #include "protocol/tip_record.h"
 #include "screen_capture.h"
 #include "store/show_data_list.h"
+#include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/test_pictures.h"
 
@@ -19,29 +17,65 @@ struct TipContent {
     uint32_t id = 1;
     std::string title, picture, text, link;
     std::string captions[3], actions[3], urls[3];
-    int32_t showSeconds = 0;
     uint8_t style = 0;
 };
 
-// A record valid from an hour ago until tomorrow.
-std::unique_ptr<TipRecord> MakeTip(const TipContent& content);
+// A record valid from an hour ago until tomorrow, its picture ready.
+inline std::unique_ptr<TipRecord> MakeTip(const TipContent& content) {
+    std::unique_ptr<TipRecord> tip = NewTipRecord();
+    tip->nMessageID = content.id;
+    tip->byStyle = content.style;
+    tip->tBeginTime = platform::Now() - 3600;
+    tip->tEndTime = platform::Now() + 24 * 3600;
+    tip->bPicReady = 1;
+    tip->byVersion = kTipRecordVersion;
+    SetFieldText(tip->szTitle, content.title);
+    SetFieldText(tip->szPicture, content.picture);
+    SetFieldText(tip->szText, content.text);
+    SetFieldText(tip->szLinkURL, content.link);
+    for (int k = 0; k < 3; ++k) {
+        SetFieldText(tip->aButtons[k].szCaption, content.captions[k]);
+        SetFieldText(tip->aButtons[k].szAction, content.actions[k]);
+        SetFieldText(tip->aButtons[k].szURL, content.urls[k]);
+        if (!content.captions[k].empty()) tip->nButtonCount = k + 1;
+    }
+    return tip;
+}
 inline int32_t Show(CMessPanel& panel, const TipContent& content, int32_t staySeconds) {
     return panel.ShowTip(*MakeTip(content), staySeconds);
 }
 
 // Animation ticks as the timer delivers them; RaisePanel ticks until the
 // panel is up (at most 100) and returns how many it took.
-void Tick(CMessPanel& panel, int count = 1);
-int RaisePanel(CMessPanel& panel);
-RECT WorkArea();
-RECT WindowRect(HWND window);
-Capture CaptureBitmap(HBITMAP bitmap);
+inline void Tick(CMessPanel& panel, int count = 1) {
+    for (int i = 0; i < count; ++i) SendMessageA(panel.Window(), WM_TIMER, TIMER_ANIMATE, 0);
+}
+inline int RaisePanel(CMessPanel& panel) {
+    int ticks = 0;
+    for (; ticks < 100 && panel.CurrentTop() > panel.ShownTop(); ++ticks) Tick(panel);
+    return ticks;
+}
+inline RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
 
 // The pointer parked away from the panels' corner, so that the system's
 // own hover tracking does not join in.
 class PanelTest : public HostFolderTest {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        HostFolderTest::SetUp();
+        CreateDirectoryA(TipsFolder().c_str(), nullptr);
+        CShowDataList::DestroyInstance();
+        SetCursorPos(10, 10);
+    }
+    void TearDown() override {
+        platform::SetClockForTest(nullptr);
+        PumpMessages(20);
+        CShowDataList::DestroyInstance();
+        HostFolderTest::TearDown();
+    }
     CShowDataList* Store() { return CShowDataList::GetInstance(); }
 };

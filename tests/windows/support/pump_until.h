@@ -2,16 +2,11 @@
 // host's message loop would.
 #pragma once
 
-#include <windows.h>
-
 #include "support/dll_under_test.h"
 
 template <typename Condition>
 bool PumpUntil(Condition done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
+    for (const DWORD start = GetTickCount(); !done(); PumpMessages(10))
         if (GetTickCount() - start > ms) return false;
-        PumpMessages(10);
-    }
     return true;
 }

@@ -17,9 +17,7 @@ std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
         g += {static_cast<char>(GetRValue(c)), static_cast<char>(GetGValue(c)), static_cast<char>(GetBValue(c))};
     }
     if (transparent >= 0) g += {'\x21', '\xF9', 4, 1, 0, 0, static_cast<char>(transparent), 0};
-    g += ',';
-    u16(0);
-    u16(0);
+    g += std::string(",\0\0\0\0", 5);  // the image at (0, 0)
     u16(width);
     u16(height);
     g += {0, 2};  // no local table; LZW codes of 3 bits
@@ -37,14 +35,20 @@ std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
     }
     emit(5);
     if (count > 0) data += static_cast<char>(bits & 0xFF);
-    for (size_t at = 0; at < data.size(); at += 255) {
-        const std::string block = data.substr(at, 255);
-        g += static_cast<char>(block.size()) + block;
-    }
+    for (size_t at = 0; at < data.size(); at += 255) g += static_cast<char>(data.substr(at, 255).size()) + data.substr(at, 255);
     return g + std::string{0, ';'};
 }
 
 std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * 3 * height);
+    for (size_t i = 0; i < pixels.size(); i += 3) {
+        const int x = static_cast<int>(i / 3) % width, y = static_cast<int>(i / 3) / width;
+        const int grain = static_cast<int>(((static_cast<unsigned>(x) * 2654435761u) ^ (y * 40503u)) >> 27);
+        const COLORREF c = ramp ? RGB(50 + x * 170 / width + grain, 30 + y * 160 / height + grain, 150 + grain) : colour;
+        pixels[i] = GetBValue(c);
+        pixels[i + 1] = GetGValue(c);
+        pixels[i + 2] = GetRValue(c);
+    }
     const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     std::string result;
     {
@@ -54,25 +58,14 @@ std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
         handles::ComPtr<IWICBitmapFrameEncode> frame;
         handles::ComPtr<IPropertyBag2> options;
         WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-        std::vector<uint8_t> pixels(static_cast<size_t>(width) * 3 * height);
-        for (size_t i = 0; i < pixels.size(); i += 3) {
-            const int x = static_cast<int>(i / 3) % width, y = static_cast<int>(i / 3) / width;
-            const int grain = static_cast<int>(((static_cast<unsigned>(x) * 2654435761u) ^ (y * 40503u)) >> 27);
-            const COLORREF c = ramp ? RGB(50 + x * 170 / width + grain, 30 + y * 160 / height + grain, 150 + grain)
-                                    : colour;
-            pixels[i] = GetBValue(c);
-            pixels[i + 1] = GetGValue(c);
-            pixels[i + 2] = GetRValue(c);
-        }
         HGLOBAL block = nullptr;
         STATSTG stat{};
-        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_IWICImagingFactory, factory.put_void())) &&
+        if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                       factory.put_void())) &&
             SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
             SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, encoder.put())) &&
             SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
-            SUCCEEDED(encoder->CreateNewFrame(frame.put(), options.put())) &&
-            SUCCEEDED(frame->Initialize(options.get())) &&
+            SUCCEEDED(encoder->CreateNewFrame(frame.put(), options.put())) && SUCCEEDED(frame->Initialize(options.get())) &&
             SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetResolution(96.0, 96.0)) &&
             SUCCEEDED(frame->SetPixelFormat(&format)) &&
             SUCCEEDED(frame->WritePixels(height, width * 3, static_cast<UINT>(pixels.size()), pixels.data())) &&
