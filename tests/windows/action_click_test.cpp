@@ -141,18 +141,14 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
             SendMessageA(panel.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
         // The action messages as the message loop handles them, as letters:
-        // C(lose), L(eave), R(un), and the button the last R names.
+        // C(lose), L(eave), R(un). A run of the wrong record (a stale spare,
+        // the button under the picture) shows in what the stand-ins record.
         std::string messages;
-        const CButtonDrawer* run = nullptr;
         for (MSG msg; PeekMessageA(&msg, panel.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
             messages += msg.wParam == kPanelActionClose ? 'C' : msg.wParam == kPanelActionLeave ? 'L' : 'R';
-            if (msg.wParam == kPanelActionRun) run = reinterpret_cast<const CButtonDrawer*>(msg.lParam);
             DispatchMessageA(&msg);
         }
         EXPECT_EQ(messages, c.messages);
-        if (run) EXPECT_EQ(run, c.at.y >= 139 ? &panel.Buttons().Button(0)
-                                : c.at.x > 110   ? &panel.Text().Spare()
-                                                 : &panel.Picture().Spare());
         EXPECT_EQ(BrowserStarts(), c.browser);
         EXPECT_EQ(LogLines("agent-calls.log"), c.agentCalls);
         PumpMessages(30);

@@ -50,15 +50,6 @@ TEST_F(Exports, EachExportPopsItsArgumentsAndReturnsItsResult) {
     EXPECT_TRUE(dll.Export("msg_init@4") == nullptr && dll.Export("_msg_init@4") == nullptr) << "plain names only";
 }
 
-// Hidden panel windows of either kind whose class belongs to `module`.
-int PanelWindowsOf(HMODULE module) {
-    int count = 0;
-    for (const char* name : {"slipzemtraMessPanelClass", "statzemtraMessPanelClass"})
-        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, name, nullptr)) != nullptr;)
-            count += !IsWindowVisible(w) && reinterpret_cast<HMODULE>(GetClassLongPtrA(w, GCLP_HMODULE)) == module;
-    return count;
-}
-
 // A library loaded from elsewhere still works beside the host program. A
 // second start without a stop stops the first, so one stop ends all.
 TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndItsThreads) {
@@ -70,6 +61,13 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
         DllUnderTest dll(copy);
         ASSERT_TRUE(dll.Loaded());
         const HMODULE module = GetModuleHandleA("tiprelay_copy.dll");
+        const auto hiddenPanels = [module] {  // of either kind, their class in the copy
+            int count = 0;
+            for (const char* name : {"slipzemtraMessPanelClass", "statzemtraMessPanelClass"})
+                for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, name, nullptr)) != nullptr;)
+                    count += !IsWindowVisible(w) && reinterpret_cast<HMODULE>(GetClassLongPtrA(w, GCLP_HMODULE)) == module;
+            return count;
+        };
         const handles::Bitmap skin(LoadBitmapA(module, MAKEINTRESOURCEA(1004)));
         BITMAP info{};
         EXPECT_TRUE(GetObjectA(skin.get(), sizeof info, &info) && info.bmWidth == 260 && info.bmHeight == 160);
@@ -91,10 +89,10 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
         for (int start = 0; start < 2; ++start) {
             EXPECT_EQ(dll.msg_init() + dll.msg_init(), 2);
             PumpMessages(50);
-            EXPECT_EQ(PanelWindowsOf(module), 2) << "one hidden panel of each kind";
+            EXPECT_EQ(hiddenPanels(), 2) << "one hidden panel of each kind";
             EXPECT_EQ(dll.msg_exit(), 1);
             WNDCLASSEXA wc{sizeof wc};
-            EXPECT_TRUE(PanelWindowsOf(module) == 0 && !GetClassInfoExA(module, "slipzemtraMessPanelClass", &wc));
+            EXPECT_TRUE(hiddenPanels() == 0 && !GetClassInfoExA(module, "slipzemtraMessPanelClass", &wc));
         }
         PumpMessages(50);
         EXPECT_LE(CountThreads(), threadsBefore);
