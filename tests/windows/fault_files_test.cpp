@@ -32,26 +32,18 @@ TEST_F(FaultFiles, BrokenFilesNeverHurtTheHost) {
         std::string what, tipFile, historyFile, ini;
     } cases[] = {
         {"empty tip file", "", history, refused},
-        {"tip file inside its header", tips.substr(0, 19), history, refused},
         {"tip file of a header alone", tips.substr(0, 20), history, refused},
         {"tip file cut inside a record", tips.substr(0, 20 + record + 1), history, refused},
-        {"tip file a byte short", tips.substr(0, tips.size() - 1), history, refused},
-        {"history inside its header", tips, history.substr(0, 19), refused},
         {"history cut inside a record", tips, history.substr(0, 20 + entry + 4), refused},
-        {"history a byte short", tips, history.substr(0, history.size() - 1), refused},
-        {"random bytes", tips, history, noise},
         {"random bytes after a good server", tips, history, here + noise},
         {"NULs inside values", tips, history, here + nulInValue},
         {"UTF-16 text", tips, history, utf16},
-        {"a port out of range", tips, history, "[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=99999999999999999999\r\n"},
         {"a port past 65535 that wraps onto the server", tips, history,
          "[TCPSERVER]\r\nHOST=127.0.0.1\r\nPORT=" + std::to_string(65536 + server.Port()) + "\r\n"},
         {"a host name of 10000 bytes", tips, history, "[TCPSERVER]\r\nHOST=" + std::string(10000, 'A') + "\r\nPORT=" + port},
-        {"a host with controls", tips, history, "[TCPSERVER]\r\nHOST=\x01\x02\x7F bad\r\nPORT=" + port + "\r\n"},
         {"numbers that are words", tips, history, here + "[LASTTIME]\r\nPID=abc\r\n[NEXTPANEL]\r\nINTERVAL=soon\r\n"},
         {"numbers far out of range", tips, history, here + "[LASTTIME]\r\nPID=-99999999999\r\n[TESTMESSAGE]\r\nID=4294967295\r\n"},
         {"one line of 200000 bytes", tips, history, here + "[NEXTPANEL]\r\nINTERVAL=" + std::string(200000, '9')},
-        {"no line ends", tips, history, "[TCPSERVER]HOST=127.0.0.1PORT=" + port},
         {"message.ini is a folder", tips, history, ""},
     };
     for (const auto& c : cases) {

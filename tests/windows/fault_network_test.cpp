@@ -1,6 +1,6 @@
-// The real library against servers that fail while it runs: a tips server
-// that dies in the middle of its answer, a picture server that stops in the
-// middle of a body, and msg_exit at random moments of the query cycle.
+// The real library against servers that fail while it runs: a picture
+// server that stops in the middle of a body, and msg_exit at random moments
+// of the query cycle.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,30 +31,6 @@ protected:
         ExpectIntactOrWhole(HistoryFile(), RealFiles().history);
     }
 };
-
-// A server killed mid-answer (closed, or reset as the system does for a
-// killed program) changes no data file and no setting.
-TEST_F(FaultNetwork, AServerKilledMidAnswerChangesNoDataFileAndNoSetting) {
-    const std::string answer = NewTipsAnswer(0, 900, {MakeTip(811, "one"), MakeTip(812, "two"), MakeTip(813, "three")}, 45);
-    const size_t record = (answer.size() - 27 - 16) / 3;
-    for (const auto& [bytes, reset] : std::vector<std::pair<size_t, bool>>{
-             {6, false}, {27 + 12 + record / 2, true}, {27 + 12 + record, false}, {answer.size() - 1, true}}) {
-        SCOPED_TRACE(std::to_string(bytes) + (reset ? " bytes, reset" : " bytes, closed"));
-        std::atomic<int> answered{0};
-        ScriptedServer server([&](SOCKET client, const std::atomic<bool>& stopping) {
-            ReadWholePacket(client, stopping);
-            SendAll(client, answer.substr(0, bytes));
-            if (reset) ResetOnClose(client);
-            ++answered;
-        });
-        StartAgainst(server.Port());
-        ASSERT_TRUE(PumpUntil([&] { return answered > 0 && LibraryThreads() == 0; }, 10000));
-        ExpectCleanExit("cut answer");
-        EXPECT_TRUE(ReadWholeFile(TipFile()) == RealFiles().tips) << "a failed exchange saves no tip file";
-        ExpectIntactOrWhole(HistoryFile(), RealFiles().history);
-        EXPECT_EQ(ReadIni("LASTTIME", "PID") + "/" + ReadIni("NEXTPANEL", "INTERVAL"), "77/");
-    }
-}
 
 // Regression: WinInet's own connection for InternetOpenUrl had no receive
 // time-out under Wine, so a stalled body held the download's thread, its

@@ -68,11 +68,6 @@ std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping) {
     return ReadUntil(client, stopping, [](const std::string& b) { return b.find("\r\n\r\n") != std::string::npos; });
 }
 
-void ResetOnClose(SOCKET client) {
-    linger abort{1, 0};
-    setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
-}
-
 void PauseUnlessStopping(unsigned ms, const std::atomic<bool>& stopping) {
     for (const DWORD start = GetTickCount(); !stopping && GetTickCount() - start < ms;) Sleep(ms < kPollMs ? ms : kPollMs);
 }

@@ -95,8 +95,5 @@ std::string SampleGif();  // a few bytes that start like a GIF file
 std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping);
 std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping);
 bool SendAll(SOCKET client, const std::string& bytes);
-// Makes the coming close a reset, as when the system ends the connections
-// of a program that was killed while it still held unread bytes.
-void ResetOnClose(SOCKET client);
 // Sleeps `ms`, or less once `stopping` turns true.
 void PauseUnlessStopping(unsigned ms, const std::atomic<bool>& stopping);
