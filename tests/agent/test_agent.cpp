@@ -1,11 +1,9 @@
-// The test download agent: an in-process COM server that stands in for the
-// host's own agent, registered under the agent's ProgID. It appends one line
-// per event to a log, so that tests see exactly what the library did:
-//   create | refuse | task<TAB>"url"<TAB>"…"<TAB>…<TAB>1<TAB>1<TAB>10 (AddTask's
-//   8 arguments) | commit | release (the last reference went away)
-// Strings are in double quotes, every character outside printable ASCII and
-// the quote itself as \uXXXX; a null string is null.
-//   TIPRELAY_AGENT_LOG   log path (default: agent-calls.log beside the DLL)
+// The test download agent: an in-process COM server registered under the
+// agent's ProgID in place of the host's own. It appends a line per call:
+//   create | refuse | version | task<TAB>"url"<TAB>…<TAB>1<TAB>1<TAB>10 (AddTask's
+//   8 arguments, strings quoted with \uXXXX outside printable ASCII and for
+//   the quote, a null string as null) | commit | release (the last reference)
+//   TIPRELAY_AGENT_LOG   log path (unset: no log)
 //   TIPRELAY_AGENT_FAIL  any of "create", "task", "commit": that step fails
 #include <windows.h>
 #include <objbase.h>
@@ -13,7 +11,6 @@
 #include <oleauto.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <string>
 
 #include "actions/agent_interface.h"
@@ -22,8 +19,7 @@
 namespace {
 
 // {910F2830-CD69-458B-A565-18BAF9505C4D}
-constexpr CLSID kAgentClass = {
-    0x910f2830, 0xcd69, 0x458b, {0xa5, 0x65, 0x18, 0xba, 0xf9, 0x50, 0x5c, 0x4d}};
+constexpr CLSID kAgentClass = {0x910f2830, 0xcd69, 0x458b, {0xa5, 0x65, 0x18, 0xba, 0xf9, 0x50, 0x5c, 0x4d}};
 constexpr wchar_t kAgentClassText[] = L"{910F2830-CD69-458B-A565-18BAF9505C4D}";
 
 HMODULE g_module = nullptr;
@@ -32,21 +28,15 @@ LONG g_objects = 0;
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
-}
-
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH] = {};
-    return std::wstring(path, GetModuleFileNameW(g_module, path, MAX_PATH));
+    return std::wstring(value, length < MAX_PATH ? length : 0);
 }
 
 bool ShouldFail(const wchar_t* step) { return Environment(L"TIPRELAY_AGENT_FAIL").find(step) != std::wstring::npos; }
 
 void AppendLine(const std::string& line) {
-    std::wstring path = Environment(L"TIPRELAY_AGENT_LOG");
-    if (path.empty()) path = ModulePath().substr(0, ModulePath().find_last_of(L'\\') + 1) + L"agent-calls.log";
-    const handles::Kernel file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const handles::Kernel file(CreateFileW(Environment(L"TIPRELAY_AGENT_LOG").c_str(), FILE_APPEND_DATA,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     const std::string text = line + "\n";
     DWORD written = 0;
@@ -58,9 +48,7 @@ std::string Quoted(BSTR text) {
     std::string out = "\"";
     for (UINT i = 0; i < SysStringLen(text); ++i) {
         char c[8] = {static_cast<char>(text[i])};
-        if (text[i] < 0x20 || text[i] >= 0x7f || text[i] == L'"') {
-            std::snprintf(c, sizeof c, "\\u%04x", unsigned(text[i]));
-        }
+        if (text[i] < 0x20 || text[i] >= 0x7f || text[i] == L'"') std::snprintf(c, sizeof c, "\\u%04x", unsigned(text[i]));
         out += c;
     }
     return out + "\"";
@@ -72,11 +60,9 @@ public:
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IDownloadAgent) return E_NOINTERFACE;
-        *out = static_cast<IDownloadAgent*>(this);
-        AddRef();
-        return S_OK;
+        const bool ours = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDownloadAgent;
+        *out = ours ? static_cast<IDownloadAgent*>(this) : nullptr;
+        return ours ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
     STDMETHODIMP_(ULONG) Release() override {
@@ -84,7 +70,6 @@ public:
         if (left == 0) AppendLine("release"), InterlockedDecrement(&g_objects), delete this;
         return left;
     }
-
     // No type information: the library binds to the vtable.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override { return count ? (*count = 0, S_OK) : E_POINTER; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
@@ -98,12 +83,11 @@ public:
     }
     STDMETHODIMP AddTask(BSTR url, BSTR referrer, BSTR folder, BSTR fileName, BSTR comment, LONG startNow,
                          LONG showProgress, LONG retries) override {
-        AppendLine("task\t" + Quoted(url) + "\t" + Quoted(referrer) + "\t" + Quoted(folder) + "\t" + Quoted(fileName) +
-                   "\t" + Quoted(comment) + "\t" + std::to_string(startNow) + "\t" + std::to_string(showProgress) +
-                   "\t" + std::to_string(retries));
-        if (ShouldFail(L"task")) return E_FAIL;
-        ++queued_;
-        return S_OK;
+        std::string line = "task";
+        for (BSTR text : {url, referrer, folder, fileName, comment}) line += "\t" + Quoted(text);
+        for (LONG number : {startNow, showProgress, retries}) line += "\t" + std::to_string(number);
+        AppendLine(line);
+        return ShouldFail(L"task") ? E_FAIL : (++queued_, S_OK);
     }
     STDMETHODIMP CommitTasks(LONG* queued) override {
         AppendLine("commit");
@@ -138,14 +122,7 @@ public:
         return agent->QueryInterface(iid, out);
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-};
-
-AgentFactory g_factory;
-
-bool SetKeyValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    return RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
+} g_factory;
 
 }  // namespace
 
@@ -163,14 +140,18 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
 STDAPI DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
-    const std::wstring classKey = std::wstring(L"CLSID\\") + kAgentClassText;
-    const bool written = SetKeyValue(kDownloadAgentProgID, nullptr, L"tiprelay test download agent") &&
-                         SetKeyValue(std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText) &&
-                         SetKeyValue(classKey, nullptr, L"tiprelay test download agent") &&
-                         SetKeyValue(classKey + L"\\ProgID", nullptr, kDownloadAgentProgID) &&
-                         SetKeyValue(classKey + L"\\InprocServer32", nullptr, ModulePath()) &&
-                         SetKeyValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-    return written ? S_OK : SELFREG_E_CLASS;
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(g_module, module, MAX_PATH);
+    const std::wstring progId = kDownloadAgentProgID, classKey = std::wstring(L"CLSID\\") + kAgentClassText;
+    const struct { std::wstring key; const wchar_t* name; std::wstring value; } values[] = {
+        {progId, nullptr, L"tiprelay test download agent"}, {progId + L"\\CLSID", nullptr, kAgentClassText},
+        {classKey, nullptr, L"tiprelay test download agent"}, {classKey + L"\\ProgID", nullptr, progId},
+        {classKey + L"\\InprocServer32", nullptr, module}, {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"}};
+    for (const auto& v : values)
+        if (RegSetKeyValueW(HKEY_CLASSES_ROOT, v.key.c_str(), v.name, REG_SZ, v.value.c_str(),
+                            static_cast<DWORD>((v.value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+            return SELFREG_E_CLASS;
+    return S_OK;
 }
 
 STDAPI DllUnregisterServer() {

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian package that scripts/release.sh made as an operator
-# would (apt pulls its dependencies), checks and serves the installed
-# catalogue by hand on loopback, then purges the package and checks that
-# nothing of it is left. Needs root; the package must not be installed yet.
+# Installs the Debian package from scripts/release.sh with apt, serves the
+# installed catalogue on loopback, purges it and finds nothing left. Needs root.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/tip-session.sh

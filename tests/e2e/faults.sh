@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The real DLL with a live tipserver, soak.exe as the host: a plain run (the
-# tips, their pictures byte for byte and the server's values reach tips\ and
-# message.ini), then tips\ read-only, the disk full, tipserver killed while
-# the library waits. Each start stops in its bound with no thread left (soak
-# --check); the data files stay or are replaced whole, no partial picture or
-# temporary file is left. A case that cannot be staged says SKIPPED.
+# The real DLL with a live tipserver, soak.exe as the host: a plain run, then
+# tips\ read-only, the disk full, tipserver killed while the library waits.
+# Each start stops in its bound (soak --check); the data files stay or are
+# replaced whole, no partial picture or temporary file is left.
 #   tests/e2e/faults.sh [path/to/tipserver] [windows bin folder]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -18,8 +16,7 @@ writable() { chattr -i "$tips" 2>/dev/null || true; umount "$tips" 2>/dev/null |
 trap 'writable; [ -z "${TR_SERVER_PID:-}" ] || kill -CONT "$TR_SERVER_PID" 2>/dev/null; tr_e2e_end' EXIT
 
 cp server/sample/welcome.gif server/sample/banner.jpg "$work/"
-# Tips 6001-6003 make the data files; "more" adds 6004 and 6005, whose
-# pictures are then fetched into the faulty folder.
+# Tips 6001-6003 make the data files; "more" adds 6004 and 6005 with pictures.
 serve() {
   local id picture tip list=""
   for tip in 6001:welcome.gif 6002:banner.jpg 6003: ${1:+6004:banner.jpg 6005:welcome.gif}; do
@@ -44,7 +41,6 @@ whole() {  # FILE SIZE [COUNT]
     [ "$(stat -c %s "$1")" -eq $((20 + count * $2)) ]
 }
 restore() { cp "$work/message.dat.before" "$tips/message.dat" && cp "$work/messdisplay.dat.before" "$tips/messdisplay.dat"; }
-# What became of the files, or a failure when one is broken, gone or half-written.
 outcome() {
   local case="$1" file size out="" pictures=""
   for file in message.dat:5407 messdisplay.dat:1036; do
@@ -66,7 +62,7 @@ tr_host_folder "$host" "$winbin" soak.exe
 tr_wine_join
 tr_standins_ready "$winbin" "$work"
 
-# The plain run: three tips shown, so three history entries.
+# The plain run: tips, pictures byte for byte and the server's values arrive.
 serve
 host_run baseline --shows 3
 whole "$tips/message.dat" 5407 3 && whole "$tips/messdisplay.dat" 1036 3 || tr_fail "baseline: data files not whole"
@@ -80,8 +76,7 @@ grep -qx 'PID=1704067200' <<<"$ini" && grep -qx 'INTERVAL=1' <<<"$ini" ||
 for file in message.dat messdisplay.dat; do cp "$tips/$file" "$work/$file.before"; done
 cp "$tips"/*.gif "$work/"
 
-# 1. tips\ read-only (for root: immutable, or a read-only mount): the new tips
-# show without their pictures.
+# 1. tips\ read-only (immutable, or a read-only mount).
 serve more
 if chattr +i "$tips" 2>/dev/null || { mount --bind "$tips" "$tips" && mount -o remount,bind,ro "$tips"; } 2>/dev/null &&
   ! touch "$tips/probe" 2>/dev/null; then
@@ -94,8 +89,7 @@ else
   echo "faults: read-only tips folder: SKIPPED (neither chattr +i nor a read-only mount works here)"
 fi
 
-# 2. The disk full: tips\ on a small file system with the files from before,
-# no room at all, then room for the pictures but not for a new tip file.
+# 2. The disk full: no room at all, then room for the pictures but not for a new tip file.
 for room in 0 $(($(stat -c %s "$work/banner.jpg") + $(stat -c %s "$work/welcome.gif") + 8192)); do
   mount -t tmpfs -o size=256k tmpfs "$tips" 2>/dev/null || { echo "faults: disk full: SKIPPED (no mount here)"; break; }
   restore && cp "$work"/600[123].gif "$tips/"
@@ -107,10 +101,8 @@ for room in 0 $(($(stat -c %s "$work/banner.jpg") + $(stat -c %s "$work/welcome.
   umount "$tips"
 done
 
-# 3. tipserver killed while the library waits for its answer: stopped, the
-# kernel still takes the connection and the query; killed, it resets them or
-# closes them empty. An empty answer is a completed exchange, after which the
-# library may save message.dat again: whole is what counts.
+# 3. tipserver stopped (the kernel still takes the query), then killed while
+# the library waits; message.dat may be saved again, but whole.
 serve more
 restore
 kill -STOP "$TR_SERVER_PID"

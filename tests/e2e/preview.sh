@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The operators' preview: every tip of the sample catalogue becomes one
-# 260 x 160 PNG on the contact sheet, and a tip whose title (beside its
-# picture) and caption do not fit is marked there while its neighbour that
-# fits is not; both are shown although neither is valid now.
+# The operators' preview: a 260 x 160 PNG per sample tip; a tip that does not
+# fit is marked, its neighbour that fits is not, though neither is valid now.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/wine-env.sh
@@ -22,8 +20,7 @@ cp server/sample/welcome.gif "$work/"
 cat >"$work/overflow.json" <<'JSON'
 {"panel_interval_minutes": 1, "tips": [
   {"id": 7, "begin": "2020-01-01", "end": "2021-01-01", "title": "Onewordtitlefartoowideforanypanelatall",
-   "picture": "welcome.gif",
-   "text": "Hi!", "buttons": [{"caption": "Download it all now", "action": "DOWNLOAD", "url": "http://example.com/a"}]},
+   "picture": "welcome.gif", "text": "Hi!", "buttons": [{"caption": "Download it all now", "action": "DOWNLOAD", "url": "http://example.com/a"}]},
   {"id": 8, "begin": "2037-01-01", "end": "2038-01-01", "title": "Short", "text": "Fits well.",
    "buttons": [{"caption": "Go", "action": "OPENURL", "url": "http://example.com/b"}]}]}
 JSON

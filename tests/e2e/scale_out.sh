@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Two stateless tipservers behind nginx's stream proxy: every query is
-# answered, identically whichever server answers, and still answered after
-# one server is killed mid-run.
+# Two tipservers behind nginx's stream proxy answer every query identically,
+# also after one is killed mid-run.
 #   tests/e2e/scale_out.sh [path/to/tipserver]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -13,7 +12,7 @@ work="$TR_WORK"
 module=/usr/lib/nginx/modules/ngx_stream_module.so
 [ -f "$module" ] || tr_fail "nginx stream module missing ($module)"
 
-# Both put the same picture address into their answers, as servers behind one public name do.
+# One public name, so the same picture address in both answers.
 for n in 1 2; do
   tr_server_start server/sample/catalogue.json "$work/server$n.log" --public-url http://tips.example.net:8080 ||
     tr_fail "server $n did not start"

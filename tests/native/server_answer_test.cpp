@@ -15,12 +15,6 @@ using tipserver::AnswerPlan;
 
 int64_t At(const char* iso) { return *tipserver::ParseIsoTime(iso); }
 
-std::vector<uint32_t> Ids(const AnswerPlan& plan) {
-    std::vector<uint32_t> ids;
-    for (const auto* tip : plan.tips) ids.push_back(tip->id);
-    return ids;
-}
-
 TEST(ServerAnswer, Selection) {
     const json stamped = {Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3)};
     const json windows = {Tip(1, {{"updated", "2024-04-01"}, {"end", "2024-04-30"}}),
@@ -52,16 +46,15 @@ TEST(ServerAnswer, Selection) {
     };
     for (const auto& row : rows) {
         const auto catalogue = servertest::MustLoad(servertest::CatalogueJson(row.tips));
-        ASSERT_TRUE(catalogue);
         const AnswerPlan plan = tipserver::PlanAnswer(*catalogue, {row.pid, row.last_time, row.message_id}, At(row.now));
-        EXPECT_EQ(Ids(plan), row.ids) << "row " << &row - rows;
-        EXPECT_EQ(plan.last_time, row.handed_back) << "row " << &row - rows;
+        std::vector<uint32_t> ids;
+        for (const auto* tip : plan.tips) ids.push_back(tip->id);
+        EXPECT_EQ(std::make_pair(ids, plan.last_time), std::make_pair(row.ids, row.handed_back)) << "row " << &row - rows;
     }
 }
 
-// However the tips are cut into answers, each is full (100 records, or no
-// room for one more in 262144 bytes) and a client querying again with the
-// value it was handed gets every tip, then nothing.
+// Each answer is full (100 records, or no room for one more in 262144
+// bytes), and querying again with the value handed back brings every tip.
 TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
     const struct {
         uint32_t count, same_stamp, url_bytes;
@@ -88,8 +81,7 @@ TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
             for (const auto* tip : plan.tips) received.insert(tip->id);
             last_time = plan.last_time;
         }
-        EXPECT_EQ(received.size(), row.count) << "row " << &row - rows;
-        EXPECT_EQ(answers, row.count == 250 ? 3 : answers) << "row " << &row - rows;
+        EXPECT_TRUE(received.size() == row.count && (row.count != 250 || answers == 3)) << "row " << &row - rows;
     }
 }
 

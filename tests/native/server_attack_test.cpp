@@ -1,6 +1,5 @@
-// Both ports on loopback with real sockets: good, malformed and hostile
-// clients each end as they should and are counted, none holds up a good
-// client, and a stalled log reader never blocks the server.
+// Both ports on loopback: good, malformed and hostile clients each end as
+// they should and are counted, and none holds up a good client.
 #include "catalogue_source.h"
 #include "http_server.h"
 #include "protocol/byte_order.h"
@@ -40,12 +39,11 @@ TEST(ServerAttack, EachQueryClientEndsAsItShouldAndNoneHoldsUpOthers) {
     std::string error, summary;
     ASSERT_TRUE(server.Bind(error)) << error;
     server.Start();
-    config.port = server.LocalPort();
+    config.port = server.LocalPort();  // busy now
     EXPECT_FALSE(tipserver::TipsServer(config, source, log.sink, trouble).Bind(error));
     EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;
 
-    // Silent clients and a query begun and never finished wait for their
-    // deadline while every row below is served.
+    // Silent clients and a half query wait for their deadline while every row is served.
     std::vector<std::unique_ptr<Socket>> silent;
     for (int i = 0; i < 20; ++i) silent.push_back(std::make_unique<Socket>(server.LocalPort()));
     ASSERT_TRUE(silent[0]->Send(QueryPacket("slow").substr(0, 20)));
@@ -55,10 +53,10 @@ TEST(ServerAttack, EachQueryClientEndsAsItShouldAndNoneHoldsUpOthers) {
     StoreBigEndian32(reinterpret_cast<uint8_t*>(huge.data()) + 8, static_cast<uint32_t>(huge.size() - 12));
     const struct {
         std::string bytes;
-        size_t chunk;  // sent in pieces of this size
-        int code;      // of the answer; -1: none
+        size_t chunk;         // sent in pieces of this size
+        int code;             // of the answer; -1: none
         QueryOutcome outcome;
-        const char* logged;  // in the log line or the trouble summary
+        const char* logged;   // in the log line or the trouble summary
     } rows[] = {
         {QueryPacket("alice"), 1 << 20, 0, QueryOutcome::kAnswered,
          "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=2 answer_last_time="},
@@ -93,10 +91,8 @@ TEST(ServerAttack, EachQueryClientEndsAsItShouldAndNoneHoldsUpOthers) {
     }
     EXPECT_EQ(server.Totals().tips_sent, 6u);
     for (auto& s : silent) EXPECT_TRUE(s->StillOpen());
-    for (auto& s : silent) {
-        std::string nothing;
-        EXPECT_TRUE(s->ReadUntilClosed(nothing) && nothing.empty());
-    }
+    std::string nothing;
+    for (auto& s : silent) EXPECT_TRUE(s->ReadUntilClosed(nothing) && nothing.empty());
     EXPECT_TRUE(WaitFor([&] { return server.Totals().outcomes[size_t(QueryOutcome::kTimedOut)] == 20; }));
     EXPECT_TRUE(WaitFor([&] { return (summary += trouble.TakeLine()).find("timed_out=") != std::string::npos; }));
 }
@@ -114,24 +110,22 @@ TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
     std::string error;
     ASSERT_TRUE(server.Bind(error)) << error;
     server.Start();
-    std::string ranges = "Range: bytes=0-0";  // many ranges: the whole body, once, with 200
+    std::string ranges = "Range: bytes=0-0";  // many ranges: the whole body once
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
     const std::string whole = servertest::HttpGet(server.LocalPort(), "/a.gif", ranges + "\r\n");
     EXPECT_EQ(whole.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << whole.substr(0, 200);
     EXPECT_EQ(whole.size() - whole.find("\r\n\r\n") - 4, reply.text.size());
-    {
-        // Endless header lines: cut off long before 64 MiB (what was sent
-        // is bounded by the header limit and the socket buffers).
+    {  // endless header lines: cut off at the header limit, long before 64 MiB
         Socket client(server.LocalPort());
         size_t sent = 0;
         client.Send("GET /a.gif HTTP/1.1\r\n");
         while (sent < (64u << 20) && client.Send("X-Filler: " + std::string(90, 'f') + "\r\n")) sent += 102;
         EXPECT_LT(sent, 64u << 20);
     }
-    // Slow-header and idle connections filling the cap: a download is still
-    // served before their deadline (the longest waiting makes way), and they
-    // are dropped at it.
+    // Slow and idle connections at the cap: a download is still served (the
+    // longest waiting makes way), and they are dropped at their deadline.
     std::vector<std::unique_ptr<Socket>> slow;
+    std::string summary;
     for (int i = 0; i < 8; ++i) {
         slow.push_back(std::make_unique<Socket>(server.LocalPort()));
         if (i % 2 == 0) slow.back()->Send("GET /a.gif HTTP/1.1\r\nX: ");
@@ -142,18 +136,15 @@ TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
     size_t open = 0;
     for (auto& s : slow) open += s->StillOpen();
     EXPECT_EQ(open, 7u);
-    for (auto& s : slow) {
-        std::string nothing;
-        EXPECT_TRUE(s->ReadUntilClosed(nothing));
-    }
-    std::string summary;  // a connection is counted just after it is closed
+    for (auto& s : slow) EXPECT_TRUE(s->ReadUntilClosed(summary));
+    summary.clear();  // a connection is counted just after it is closed
     EXPECT_TRUE(WaitFor([&] { return (summary += trouble.TakeLine()).find("picture_timed_out=") != std::string::npos; }));
     EXPECT_NE(summary.find("picture_evicted_at_cap=1"), std::string::npos) << summary;
     EXPECT_NE(summary.find("picture_malformed=1"), std::string::npos) << summary;  // the header lines, at the limit
 }
 
-// A log reader that stops reading: lines are dropped and counted, the
-// writer never waits, and the count reaches the log once it reads again.
+// A stalled reader: lines are dropped and counted (a blocking writer hangs
+// here), and the count reaches the log once it reads again.
 TEST(ServerAttack, FullLogQueueDropsAndCountsInsteadOfBlocking) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
@@ -172,8 +163,7 @@ TEST(ServerAttack, FullLogQueueDropsAndCountsInsteadOfBlocking) {
     ::close(fds[1]);
     reader.join();
     ::close(fds[0]);
-    EXPECT_NE(out.find("lines dropped"), std::string::npos);
-    EXPECT_NE(out.find(" last\n"), std::string::npos);
+    EXPECT_TRUE(out.find("lines dropped") != std::string::npos && out.find(" last\n") != std::string::npos) << out.size();
 }
 
 }  // namespace

@@ -7,17 +7,20 @@ namespace {
 
 using servertest::json;
 using servertest::Tip;
+const std::vector<uint8_t> kGif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'};
 
 std::string Chinese(size_t count) {  // two bytes each in CP936
     std::string s;
-    for (size_t i = 0; i < count; ++i) s += "中";
+    while (count-- > 0) s += "中";
     return s;
 }
 
 std::string With(const json& tips, uint32_t interval = 30) { return servertest::CatalogueJson(tips, interval).dump(); }
 std::string One(const json& change) { return With(json::array({Tip(7, change)})); }
 json Button(const json& change) {
-    return json::array({servertest::Changed({{"caption", "Go"}, {"action", "OPENURL"}, {"url", "http://x"}}, change)});
+    json button = {{"caption", "Go"}, {"action", "OPENURL"}, {"url", "http://x"}};
+    button.merge_patch(change);
+    return json::array({button});
 }
 
 TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
@@ -27,22 +30,19 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
     const struct {
         std::string text;
         std::vector<std::string> problems;  // a part of each line
-        std::string encoding = "";
-        std::string public_url = "http://tips.example:8080";
+        std::string encoding = "", public_url = "http://tips.example:8080";
     } rows[] = {
         {One({{"id", nullptr}}), {"tip #1: id: missing"}},  // without a usable id: its place in the list
         {One({{"id", 0}}), {"tip #1: id: 0 is out of range"}},
         {One({{"id", 4294967296ull}}), {"tip #1: id: 4294967296 is out of range"}},
         {One({{"id", "7"}}), {"tip #1: id: must be a whole number"}},
         {One({{"begin", nullptr}}), {"tip 7: begin: missing"}},
-        {One({{"begin", "2024-01-01T00:00:00"}}), {"tip 7: begin: \"2024-01-01T00:00:00\" is not a time"}},
         {One({{"begin", "2024-02-30"}}), {"tip 7: begin: \"2024-02-30\" is not a time"}},
         {One({{"begin", 0}}), {"tip 7: begin: 0 lies outside"}},
         {One({{"end", "2038-01-20T00:00:00Z"}}), {"tip 7: end: \"2038-01-20T00:00:00Z\" lies outside"}},
         {One({{"end", "2023-12-31T23:59:59Z"}}), {"tip 7: end: lies before begin"}},
         {One({{"show_seconds", 1001}}), {"tip 7: show_seconds: 1001 is out of range"}},
         {One({{"style", 256}}), {"tip 7: style: 256 is out of range 0 to 255"}},
-        {One({{"text", std::string(101, 'x')}}), {"tip 7: text: 101 bytes in CP936, at most 100"}},
         {One({{"text", Chinese(51)}}), {"tip 7: text: 102 bytes in CP936, at most 100"}},
         {One({{"title", Chinese(21)}}), {"tip 7: title: 42 bytes in CP936, at most 40"}},
         {One({{"link", url_1025}}), {"tip 7: link: 1025 bytes"}},
@@ -69,8 +69,7 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
               0),
          {"catalogue: panel_interval_minutes: 0 is out of range 1 to 720", "tip 1: text: 200 bytes", "tip 2: style:",
           "tip 2: end: lies before begin", "tip 1 (#3): id: used by an earlier tip"}},
-        {"{\"panel_interval_minutes\": 30, \"tips\": [", {"not valid JSON"}},
-        {"[]", {"must be a JSON object"}},
+        {"{\"panel_interval_minutes\": 30, \"tips\": [", {"not valid JSON"}}, {"[]", {"must be a JSON object"}},
         {"{\"panel_interval_minutes\": 30}", {"missing, or not a list"}},
         {With(json::array(), 721), {"out of range 1 to 720"}},
         {"{\"panel_interval_minutes\": 30, \"tips\": [], \"extra\": 1}", {"unknown field"}},
@@ -78,7 +77,7 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
         {One({{"picture", "ok.gif"}}), {"is not http:// or https://"}, "", "tips.example:8080"},
     };
     coretest::ScratchFolder folder;
-    coretest::WriteBytes(folder.File("ok.gif"), servertest::GifBytes());
+    coretest::WriteBytes(folder.File("ok.gif"), kGif);
     coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     for (const auto& row : rows) {
         tipserver::CatalogueOptions options;
@@ -88,17 +87,15 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
         const auto load = tipserver::ParseCatalogue(row.text, folder.Folder(), options);
         std::string lines;
         for (const auto& p : load.problems) lines += p.ToString() + "\n";
-        EXPECT_FALSE(load.catalogue) << row.text.substr(0, 200);
-        EXPECT_EQ(load.problems.size(), row.problems.size()) << lines;
+        EXPECT_TRUE(!load.catalogue && load.problems.size() == row.problems.size()) << lines;
         for (const auto& part : row.problems) EXPECT_NE(lines.find(part), std::string::npos) << part << " in\n" << lines;
     }
 }
 
-// Fields that fill their buffer exactly, comments, and one picture file
-// shared by two tips, read once and served under the public address.
+// Full fields, comments, and a picture shared by two tips: read once, served under the public address.
 TEST(ServerCatalogue, AcceptedAtTheLimits) {
     coretest::ScratchFolder folder;
-    coretest::WriteBytes(folder.File("new offer.gif"), servertest::GifBytes());
+    coretest::WriteBytes(folder.File("new offer.gif"), kGif);
     json catalogue = servertest::CatalogueJson(json::array(
         {Tip(1, {{"text", Chinese(50)}, {"title", Chinese(20)}, {"picture", "new offer.gif"}, {"show_seconds", 1000},
                  {"link", "http://p/" + std::string(1015, 'a')}, {"_note", "spring campaign"},
@@ -107,9 +104,7 @@ TEST(ServerCatalogue, AcceptedAtTheLimits) {
          Tip(3, {{"picture", "http://p/" + std::string(1015, 'a')}})}));
     catalogue["_comment"] = "edited by ops";
     const auto loaded = servertest::MustLoad(catalogue, folder.Folder());
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->tips.size(), 3u);
-    ASSERT_EQ(loaded->pictures.size(), 1u);
+    ASSERT_TRUE(loaded && loaded->tips.size() == 3 && loaded->pictures.size() == 1);
     EXPECT_EQ(loaded->pictures.at("new offer.gif").content_type, "image/gif");
     EXPECT_EQ(loaded->FindById(2)->picture_url, "http://tips.example:8080/new%20offer.gif");
 }

@@ -1,5 +1,5 @@
-// Helpers for the tips server's tests: catalogues built from JSON, a log in
-// a scratch file, a loopback client, and waiting on a condition.
+// Helpers for the tips server's tests: catalogues from JSON, a scratch log,
+// a loopback client, and waiting on a condition.
 #pragma once
 
 #include <fcntl.h>
@@ -25,16 +25,11 @@ namespace servertest {
 using nlohmann::json;
 constexpr int64_t kNow = 1714521600;  // 2024-05-01: inside every window the helpers make
 
-// Sets the fields of `change` in `object`; a null value removes one.
-inline json Changed(json object, const json& change) {
-    for (const auto& [key, value] : change.items()) value.is_null() ? void(object.erase(key)) : void(object[key] = value);
-    return object;
-}
-
-// A tip valid from 2024-01-01 to 2030-01-01 with a short text.
+// A tip valid from 2024 to 2030 with a short text; a null in `change` removes a field.
 inline json Tip(uint32_t id, const json& change = json::object()) {
-    return Changed({{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}},
-                   change);
+    json tip = {{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}};
+    if (change.is_object()) tip.merge_patch(change);
+    return tip;
 }
 
 inline json CatalogueJson(const json& tips, uint32_t interval = 30) {
@@ -50,15 +45,12 @@ inline std::shared_ptr<const tipserver::Catalogue> MustLoad(const json& catalogu
     return load.catalogue;
 }
 
-inline std::vector<uint8_t> GifBytes() { return {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}; }
-
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Polls `done` for up to ten seconds: a loaded machine can take seconds
-// where an idle one takes a millisecond.
+// Ten seconds: a loaded machine can take seconds where an idle one takes a millisecond.
 inline bool WaitFor(const std::function<bool()>& done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
@@ -66,7 +58,6 @@ inline bool WaitFor(const std::function<bool()>& done) {
     return true;
 }
 
-// A log sink writing into a scratch file.
 struct LogFile {
     coretest::ScratchFolder folder;
     std::string path = folder.File("log");
@@ -77,7 +68,6 @@ struct LogFile {
     bool Has(const std::string& part) { return WaitFor([&] { return Text().find(part) != std::string::npos; }); }
 };
 
-// A loopback client connection.
 struct Socket {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     bool connected = false;
@@ -86,31 +76,27 @@ struct Socket {
         connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
     ~Socket() { ::close(fd); }
-    // False once the server has closed or reset the connection.
-    bool Send(const std::string& bytes) {
+    bool Send(const std::string& bytes) {  // false once the server has closed
         ssize_t n = 0;
         for (size_t sent = 0; sent < bytes.size(); sent += size_t(n))
             if ((n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL)) <= 0) return false;
         return true;
     }
-    // Reads until the server closes (true) or ten seconds pass (false).
-    bool ReadUntilClosed(std::string& out) {
+    bool ReadUntilClosed(std::string& out) {  // false: still open after ten seconds
         char chunk[4096];
         for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 10000) > 0;) {
             const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0) return true;  // closed, or reset
+            if (n <= 0) return true;
             out.append(chunk, size_t(n));
         }
         return false;
     }
-    // True while the server keeps the connection open without writing.
-    bool StillOpen() {
+    bool StillOpen() {  // open, and nothing written
         pollfd p{fd, POLLIN, 0};
         return ::poll(&p, 1, 0) == 0;
     }
 };
 
-// One GET on its own connection, the whole answer as it came.
 inline std::string HttpGet(uint16_t port, const std::string& path, const std::string& headers = "") {
     Socket client(port);
     client.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
