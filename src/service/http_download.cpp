@@ -119,25 +119,22 @@ int DownloadNow(const std::string& url, const char* localPath, CWorkerStop& canc
                            cancel);
     if (session.get() == nullptr) return 0;
     SetTimeouts(session.get());
-    // An http address gets a connection handle of its own that carries the
-    // time-outs: not every WinInet hands them on to the connection that
-    // InternetOpenUrl makes, and a picture server that stalls in the middle
-    // of a body would then hold the download, and its thread, for ever.
+    // The connection gets a handle of its own that carries the time-outs:
+    // not every WinInet hands them on to the connection that InternetOpenUrl
+    // makes, and a picture server that stalls in the middle of a body would
+    // then hold the download, and its thread, for ever.
     HttpTarget target;
-    const bool http = SplitHttpUrl(url, &target);
-    CTrackedInternet connection(http ? InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr,
-                                                      nullptr, INTERNET_SERVICE_HTTP, 0, 0)
-                                   : nullptr,
-                              cancel);
-    if (http && connection.get() == nullptr) return 0;
-    if (http) SetTimeouts(connection.get());
+    if (!SplitHttpUrl(url, &target)) return 0;
+    CTrackedInternet connection(InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr, nullptr,
+                                                 INTERNET_SERVICE_HTTP, 0, 0),
+                                cancel);
+    if (connection.get() == nullptr) return 0;
+    SetTimeouts(connection.get());
     const DWORD flags = kPictureUrlFlags | (target.secure ? INTERNET_FLAG_SECURE : 0);
-    CTrackedInternet request(http ? HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
-                                                   nullptr, nullptr, flags, 0)
-                                : InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kPictureUrlFlags, 0),
-                           cancel);
+    CTrackedInternet request(
+        HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr, nullptr, nullptr, flags, 0), cancel);
     if (request.get() == nullptr) return 0;
-    if (http && !HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return 0;
+    if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return 0;
     if (!AnsweredWithSuccess(request.get())) return 0;
 
     handles::Kernel file(
