@@ -131,26 +131,21 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         StartRow(c.agent);
         CSlipMessPanel panel;
         ASSERT_EQ(panel.Create(), 1);
-        // Without a text the picture's cell reaches under the button.
         const char* text = c.at.y == wideButton.y ? "" : "Some tip text";
         ASSERT_EQ(Show(panel, TipContent{1, "", "C:\\no\\such\\picture.gif", text, c.link, {"Get"}, {c.action}, {c.url}}, 0), 1);
         RaisePanel(panel);
-        // A stale record in the spares: each download link click refills it.
         panel.Text().Spare().SetAction("OPENURL", "http://stale/");
         panel.Picture().Spare().SetAction("OPENURL", "http://stale/");
         for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
             SendMessageA(panel.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
-        // The action messages as the message loop handles them, as letters:
-        // C(lose), L(eave), R(un). A run of the wrong record (a stale spare,
-        // the button under the picture) shows in what the stand-ins record.
+        // Action messages as letters: C(lose), L(eave), R(un).
         std::string messages;
         for (MSG msg; PeekMessageA(&msg, panel.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
             messages += msg.wParam == kPanelActionClose ? 'C' : msg.wParam == kPanelActionLeave ? 'L' : 'R';
             DispatchMessageA(&msg);
         }
-        EXPECT_EQ(messages, c.messages);
-        EXPECT_EQ(BrowserStarts(), c.browser);
-        EXPECT_EQ(LogLines("agent-calls.log"), c.agentCalls);
+        EXPECT_EQ(std::make_tuple(messages, BrowserStarts(), LogLines("agent-calls.log")),
+                  std::make_tuple(c.messages, c.browser, c.agentCalls));
         PumpMessages(30);
         EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.messages != "C");
         EXPECT_EQ(panel.State() == PANEL_LEAVING, c.messages.find('L') != std::string::npos);
@@ -158,8 +153,8 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         // The close leaves the state as it was, and the next tip rises from
         // below again; another program may send the action with any lParam.
         SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, 0x12345678);
-        EXPECT_EQ(panel.State(), PANEL_SHOWN);
-        EXPECT_TRUE(Show(panel, TipContent{1, "", "", "Next"}, 0) == 1 && RaisePanel(panel) == 11);
+        EXPECT_TRUE(panel.State() == PANEL_SHOWN && Show(panel, TipContent{1, "", "", "Next"}, 0) == 1 &&
+                    RaisePanel(panel) == 11);
     }
 }
 
@@ -173,8 +168,7 @@ TEST_F(ActionClick, ADownloadOnAThreadWithoutComOpensTheBrowser) {
         SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, reinterpret_cast<LPARAM>(&panel.Buttons().Button(0)));
     };
     std::thread(download, kFile.c_str()).join();
-    EXPECT_EQ(BrowserStarts(), Lines{kFile});
-    EXPECT_EQ(LogLines("agent-calls.log"), Lines{});
+    EXPECT_EQ(std::make_pair(BrowserStarts(), LogLines("agent-calls.log")), std::make_pair(Lines{kFile}, Lines{}));
     if (GetACP() != 1252) GTEST_SKIP() << "the address below is in code page 1252";
     download("http://tips.test/caf\xe9.zip");
     EXPECT_EQ(LogLines("agent-calls.log"), (Lines{"create", TaskLine("http://tips.test/caf\\u00e9.zip"), "commit", "release"}));

@@ -129,8 +129,8 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         Queue(2, "Second tip");
         g_clock += c.after;
         SendMessageA(panel.Window(), WM_TIMER, TIMER_POLL, 0);
-        EXPECT_EQ(std::string(panel.Text().Text()) == "Second tip", c.secondShown);
-        EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.secondShown || !c.close);
+        EXPECT_EQ(std::make_pair(std::string(panel.Text().Text()) == "Second tip", IsWindowVisible(panel.Window()) != 0),
+                  std::make_pair(c.secondShown, c.secondShown || !c.close));
     }
 }
 
@@ -168,10 +168,10 @@ TEST(PanelElements, HitTestingTakesBothEdgesAndAPressAndReleaseOverItClickOnce) 
     d.SetRect(10, 20, 30, 40);
     for (POINT p : {POINT{10, 20}, POINT{40, 60}, POINT{25, 40}}) EXPECT_TRUE(hot(p)) << p.x << "," << p.y;
     for (POINT p : {POINT{9, 20}, POINT{10, 19}, POINT{41, 60}, POINT{40, 61}}) EXPECT_FALSE(hot(p)) << p.x << "," << p.y;
-    d.SetRect(10, 20, 0, 40);
-    EXPECT_FALSE(hot(POINT{10, 20})) << "no width: not shown";
+    d.SetRect(10, 20, 0, 40);  // no width: not shown
+    const bool narrowHot = hot(POINT{10, 20});
     d.Reset();
-    EXPECT_FALSE(hot(POINT{0, 0})) << "a reset element covers nothing";
+    EXPECT_FALSE(narrowHot || hot(POINT{0, 0}));
     // Press, release: one click; then a release alone, a press whose
     // pointer leaves, and a press outside that the pointer then enters.
     d.SetRect(0, 0, 10, 10);
