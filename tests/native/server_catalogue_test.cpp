@@ -27,42 +27,40 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
     json same_stamp = json::array();
     for (uint32_t id = 1; id <= 101; ++id) same_stamp.push_back(Tip(id));
     const std::string url_1025 = "http://x/" + std::string(1016, 'a');
-    const struct {
+    const std::pair<json, std::string> tip_7_faults[] = {  // each a line "tip 7: ..."
+        {{{"begin", nullptr}}, "begin: missing"},
+        {{{"buttons", Button({{"caption", Chinese(11)}})}}, "buttons[0].caption: 22 bytes in CP936, at most 20"},
+        {{{"begin", "2024-02-30"}}, "begin: \"2024-02-30\" is not a time"}, {{{"begin", 0}}, "begin: 0 lies outside"},
+        {{{"end", "2038-01-20T00:00:00Z"}}, "end: \"2038-01-20T00:00:00Z\" lies outside"},
+        {{{"end", "2023-12-31T23:59:59Z"}}, "end: lies before begin"},
+        {{{"show_seconds", 1001}}, "show_seconds: 1001 is out of range"},
+        {{{"style", 256}}, "style: 256 is out of range 0 to 255"},
+        {{{"text", Chinese(51)}}, "text: 102 bytes in CP936, at most 100"},
+        {{{"title", Chinese(21)}}, "title: 42 bytes in CP936, at most 40"}, {{{"link", url_1025}}, "link: 1025 bytes"},
+        {{{"picture", url_1025}}, "picture: 1025 bytes"},
+        {{{"text", "ok \xF0\x9F\x98\x80"}}, "text: character U+1F600 at byte 3 has no CP936 form"},
+        {{{"text", std::string("a\0b", 3)}}, "text: contains a NUL character"},
+        {{{"buttons", Button({{"url", url_1025}})}}, "buttons[0].url: 1025 bytes"},
+        {{{"buttons", Button({{"action", "OPEN"}})}}, "buttons[0].action: \"OPEN\" is neither OPENURL nor DOWNLOAD"},
+        {{{"buttons", Button({{"url", nullptr}})}}, "buttons[0].url: missing"},
+        {{{"buttons", {Button({})[0], Button({})[0], Button({})[0], Button({})[0]}}}, "buttons: 4 buttons, at most 3"},
+        {{{"show_frist", true}}, "show_frist: unknown field"}, {{{"show_first", 1}}, "show_first: must be true or false"},
+        {{{"pids", json::array()}}, "pids: must be a non-empty list"},
+        {{{"text", nullptr}}, "text: a tip needs a picture or a text"}, {{{"picture", "gone.gif"}}, "picture: no file "},
+        {{{"picture", "../ok.gif"}}, "picture: \"../ok.gif\" is neither an http:// address nor a plain file name"},
+        {{{"updated", "2024-05-02T00:00:00Z"}}, "updated: 2024-05-02T00:00:00Z lies in the future"},
+    };
+    struct Row {
         std::string text;
         std::vector<std::string> problems;  // a part of each line
         std::string encoding = "", public_url = "http://tips.example:8080";
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {One({{"id", nullptr}}), {"tip #1: id: missing"}},  // without a usable id: its place in the list
         {One({{"id", 0}}), {"tip #1: id: 0 is out of range"}},
         {One({{"id", 4294967296ull}}), {"tip #1: id: 4294967296 is out of range"}},
         {One({{"id", "7"}}), {"tip #1: id: must be a whole number"}},
-        {One({{"begin", nullptr}}), {"tip 7: begin: missing"}},
-        {One({{"begin", "2024-02-30"}}), {"tip 7: begin: \"2024-02-30\" is not a time"}},
-        {One({{"begin", 0}}), {"tip 7: begin: 0 lies outside"}},
-        {One({{"end", "2038-01-20T00:00:00Z"}}), {"tip 7: end: \"2038-01-20T00:00:00Z\" lies outside"}},
-        {One({{"end", "2023-12-31T23:59:59Z"}}), {"tip 7: end: lies before begin"}},
-        {One({{"show_seconds", 1001}}), {"tip 7: show_seconds: 1001 is out of range"}},
-        {One({{"style", 256}}), {"tip 7: style: 256 is out of range 0 to 255"}},
-        {One({{"text", Chinese(51)}}), {"tip 7: text: 102 bytes in CP936, at most 100"}},
-        {One({{"title", Chinese(21)}}), {"tip 7: title: 42 bytes in CP936, at most 40"}},
-        {One({{"link", url_1025}}), {"tip 7: link: 1025 bytes"}},
-        {One({{"picture", url_1025}}), {"tip 7: picture: 1025 bytes"}},
-        {One({{"text", "ok \xF0\x9F\x98\x80"}}), {"tip 7: text: character U+1F600 at byte 3 has no CP936 form"}},
-        {One({{"text", std::string("a\0b", 3)}}), {"tip 7: text: contains a NUL character"}},
-        {One({{"buttons", Button({{"caption", Chinese(11)}})}}),
-         {"tip 7: buttons[0].caption: 22 bytes in CP936, at most 20"}},
-        {One({{"buttons", Button({{"url", url_1025}})}}), {"tip 7: buttons[0].url: 1025 bytes"}},
-        {One({{"buttons", Button({{"action", "OPEN"}})}}), {"tip 7: buttons[0].action: \"OPEN\" is neither OPENURL nor DOWNLOAD"}},
-        {One({{"buttons", Button({{"url", nullptr}})}}), {"tip 7: buttons[0].url: missing"}},
-        {One({{"buttons", {Button({})[0], Button({})[0], Button({})[0], Button({})[0]}}}), {"tip 7: buttons: 4 buttons, at most 3"}},
-        {One({{"show_frist", true}}), {"tip 7: show_frist: unknown field"}},
-        {One({{"show_first", 1}}), {"tip 7: show_first: must be true or false"}},
-        {One({{"pids", json::array()}}), {"tip 7: pids: must be a non-empty list"}},
-        {One({{"text", nullptr}}), {"tip 7: text: a tip needs a picture or a text"}},
-        {One({{"picture", "gone.gif"}}), {"tip 7: picture: no file "}},
-        {One({{"picture", "../ok.gif"}}), {"tip 7: picture: \"../ok.gif\" is neither an http:// address nor a plain file name"}},
         {One({{"picture", "photo.png"}}), {"photo.png is not a GIF, JPEG or BMP"}},
-        {One({{"updated", "2024-05-02T00:00:00Z"}}), {"tip 7: updated: 2024-05-02T00:00:00Z lies in the future"}},
         {With(same_stamp), {"101 tips"}},  // a client cut off inside them would get the same part for ever
         {With(json::array({Tip(1, {{"text", std::string(200, 'x')}}),
                            Tip(2, {{"end", "2020-01-01T00:00:00Z"}, {"style", -1}}), Tip(1), Tip(3)}),
@@ -76,6 +74,7 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
         {One({}), {"catalogue: unknown encoding NO-SUCH-CODEPAGE"}, "NO-SUCH-CODEPAGE"},
         {One({{"picture", "ok.gif"}}), {"is not http:// or https://"}, "", "tips.example:8080"},
     };
+    for (const auto& [change, line] : tip_7_faults) rows.push_back({One(change), {"tip 7: " + line}});
     coretest::ScratchFolder folder;
     coretest::WriteBytes(folder.File("ok.gif"), kGif);
     coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
@@ -110,13 +109,12 @@ TEST(ServerCatalogue, AcceptedAtTheLimits) {
 }
 
 TEST(ServerCatalogue, IsoTimes) {
-    const std::pair<const char*, int64_t> rows[] = {  // -1: refused
-        {"2024-05-01T00:00:00Z", 1714521600}, {"2024-05-01T08:00:00+08:00", 1714521600},
-        {"2024-04-30T19:00-05:00", 1714521600}, {"2024-05-01T08:00:00+0800", 1714521600},
-        {"2024-05-01", 1714521600}, {"2024-05-01 00:00:00Z", 1714521600}, {"2024-02-29T12:00:00Z", 1709208000},
-        {"1970-01-01T00:00:01Z", 1}, {"2038-01-19T03:14:07Z", 2147483647}, {"2023-02-29T00:00:00Z", -1},
-        {"2024-05-01T24:00:00Z", -1}, {"2024-05-01T00:00:00", -1}, {"2024-05-01T00:00:00Zjunk", -1},
-        {"2024-5-1", -1}, {"", -1}};
+    for (const char* text : {"2024-05-01T00:00:00Z", "2024-05-01T08:00:00+08:00", "2024-04-30T19:00-05:00",
+                             "2024-05-01T08:00:00+0800", "2024-05-01", "2024-05-01 00:00:00Z"})
+        EXPECT_EQ(tipserver::ParseIsoTime(text), servertest::kNow) << text;
+    const std::pair<const char*, int64_t> rows[] = {{"2024-02-29T12:00:00Z", 1709208000}, {"1970-01-01T00:00:01Z", 1},
+        {"2038-01-19T03:14:07Z", 2147483647}, {"2023-02-29T00:00:00Z", -1}, {"2024-05-01T24:00:00Z", -1},
+        {"2024-05-01T00:00:00", -1}, {"2024-05-01T00:00:00Zjunk", -1}, {"2024-5-1", -1}, {"", -1}};  // -1: refused
     for (const auto& [text, seconds] : rows) EXPECT_EQ(tipserver::ParseIsoTime(text).value_or(-1), seconds) << text;
     EXPECT_EQ(tipserver::FormatIsoTime(2147483647), "2038-01-19T03:14:07Z");
 }
