@@ -5,8 +5,6 @@
 #include <tuple>
 #include <vector>
 
-// Big-endian reads never run past the end, however large the length or
-// position; a fixed writer fails whole writes, writing nothing of them.
 TEST(ByteOrder, ReadsAndWritesBigEndianAndNeverPastTheEnd) {
     const uint8_t data[] = {0x01, 0x02, 0x03, 0x04, 0xFF, 0xFF, 0xFF, 0xFE, 0x7A};
     ByteReader in(data, sizeof data);

@@ -15,8 +15,6 @@ using namespace coretest;
 constexpr int32_t kNow = 1650000000;
 constexpr uint32_t kTip = sizeof(TipRecord), kEntry = sizeof(DisplayRecord);
 
-// A data file: header, then `count` tips (ids 1..) or history entries,
-// `stride` apart with filler between, cut to `cutTo` bytes.
 std::vector<uint8_t> DataFile(bool tips, int32_t version, int32_t count, uint32_t stride, size_t cutTo = SIZE_MAX) {
     const DataFileHeader header{version, count, stride, 0, 0};
     std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(&header), reinterpret_cast<const uint8_t*>(&header + 1));
@@ -30,7 +28,6 @@ std::vector<uint8_t> DataFile(bool tips, int32_t version, int32_t count, uint32_
     return bytes.resize(std::min(cutTo, bytes.size())), bytes;
 }
 
-// Ids of the tips (or history entries) a store holds, ascending.
 std::vector<uint32_t> HeldIds(CShowDataList& store, bool tips) {
     int32_t count = 200;
     std::vector<TipRecord> held(200);
@@ -78,9 +75,6 @@ TEST_F(DataFilesTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
     EXPECT_EQ(LoadTipFile(folder_.File("missing.dat").c_str(), &store_), 0);
 }
 
-// Saves remove the file when nothing is known, write the records whole in id
-// order, reload to the same bytes, leave no temporary file and keep the old
-// file when the new one cannot be made.
 TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     WriteBytes(tipFile_, {1}), WriteBytes(historyFile_, {1});
     EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
@@ -141,7 +135,6 @@ TEST_F(DataFilesTest, ATipSavedBeforeItsPictureWaitsAgainAndAnExpiredOneLeavesIt
     EXPECT_TRUE(store_.GetShowDataCount() == 0 && Exists(picture));
 }
 
-// A full file keeps what can still be shown, or still holds a tip back.
 TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
     using Fill = std::function<void(CShowDataList&)>;
     using End = std::function<int32_t(uint32_t)>;

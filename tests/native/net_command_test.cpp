@@ -20,8 +20,6 @@ TEST(SequenceCounter, SharedByEveryCommandAndWrapsToZeroAfterTwoToTheThirty) {
     for (const uint32_t next : {1u << 30, 0u, 1u}) EXPECT_EQ(CQueryNewMess().GetSequence(), next);
 }
 
-// A response's body is its result code; a buffer too small is left untouched
-// and the length it needs returned.
 TEST(Encode, ResultCodeAsTheBodyAndNothingIntoTooSmallABuffer) {
     CNetResponse response("RESPERROR");
     response.SetResultCode(0x01020304);
@@ -36,8 +34,6 @@ TEST(Encode, ResultCodeAsTheBodyAndNothingIntoTooSmallABuffer) {
     }
 }
 
-// Decoding never throws for header trouble; the result code shows whether
-// the body was read, and the version is the packet's even when refused.
 TEST(Decode, HeaderRulesDecideWhetherTheBodyIsRead) {
     const auto good = Packet("RESPNEWMESS", {0, 0, 0, 5});
     auto word = [&](size_t at, uint32_t value) {

@@ -47,8 +47,6 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t 
     return body;
 }
 
-// Per row: the last line logged, the values read, the tips stored and the
-// "struct change" lines.
 TEST(RespNewMess, PacketOutcomes) {
     coretest::FixedClock clock(kNow);
     LineCapture capture;
@@ -57,15 +55,12 @@ TEST(RespNewMess, PacketOutcomes) {
         {"no records", "RESPNEWMESS", Words({0, 5, 0, 30}), {"nMessageCount == 0", 0, 5, 30, 0, 0}},
         {"status 3, garbage after", "RESPNEWMESS", {0, 0, 0, 3, 0xDE, 0xAD}, {"error2", 3, 0, 0, 0, 0}},
         {"error packet", "RESPERROR", Words({7}), {"error2", 7, 0, 0, 0, 0}},
-        // Code 0 reads as the start of a new-tips body, which then ends too soon.
         {"error packet with code 0", "RESPERROR", Words({0}), {"threw error3", 0, 0, 0, 0, 0}},
-        // The record itself is complete; the next read runs off the end.
         {"huge record length", "RESPNEWMESS", Patched(Many(1, 1), 0xFFFFFFF0), {"threw error35", 0, 9, 0, 1, 1}},
         {"over 100 reads 20", "RESPNEWMESS", Many(20, 101), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0}},
         {"100 reads 100", "RESPNEWMESS", Many(100, 100), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0}},
         {"negative count reads none", "RESPNEWMESS", Many(0, -1), {"", 0, 9, 44, 0, 0}},
         {"longer record, tail skipped", "RESPNEWMESS", Patched(Many(2, 2), 54, 8), {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1}},
-        // A zero length reads the same record again, and the interval its first word.
         {"zero record length", "RESPNEWMESS", Patched(Many(1, 2), 0), {"CShowDataList AddOneShowData", 0, 9, 0, 1, 2}},
     };
     for (const auto& c : cases) {
@@ -98,8 +93,6 @@ std::vector<uint8_t> OneRecord(const std::string& field = "", size_t length = 0)
     return body;
 }
 
-// The longest texts that fit are accepted; one byte more fails with the
-// field's own line before the record is stored.
 TEST(RespNewMess, EveryTextLimitAtItsEdge) {
     LineCapture capture;
     struct Limit { const char *field; size_t longest; const char* refusal; };
@@ -115,9 +108,6 @@ TEST(RespNewMess, EveryTextLimitAtItsEdge) {
     }
 }
 
-// Every cut fails with the line of the field it cuts (the layout written
-// out here, not taken from the decoder) and leaves no interval; the
-// records before it reach the store, here none.
 TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
     LineCapture capture;
     std::vector<std::pair<size_t, std::string>> layout;

@@ -16,7 +16,6 @@ class StoreTest : public testing::Test {
 protected:
     StoreTest() { store_.SetPictureFolder(folder_.Folder().c_str()); }
 
-    // A picture file in the tips folder, named like the downloader names it.
     std::string Picture(uint32_t id) {
         const std::string path = folder_.File(std::to_string(id) + ".gif");
         return WriteBytes(path, {'G'}), path;
@@ -31,7 +30,6 @@ protected:
         SetFieldText(record->szPicture, picture);
         return store_.AddDisplayData(record.release());
     }
-    // The history's ids, and whether each entry still names a picture.
     std::vector<std::pair<uint32_t, bool>> History() {
         int32_t count = 50;
         DisplayRecord all[50];
@@ -47,8 +45,6 @@ protected:
     CShowDataList store_;
 };
 
-// The lines tell the stages apart: 1 refused by the checks, 2 outside its
-// window, 3 queued or a known id.
 TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
     const struct { const char* what; void (*change)(TipRecord&); int result; size_t lines; } cases[] = {
         {"three buttons", [](TipRecord& t) { t.nButtonCount = 3; }, 1, 3},   {"four buttons", [](TipRecord& t) { t.nButtonCount = 4; }, 0, 1},

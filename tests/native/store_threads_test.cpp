@@ -53,8 +53,6 @@ TEST(StoreThreads, WorkerAndPanelCallsInterleave) {
     for (int round = 0; round < 20; ++round) {
         CShowDataList store;
         store.SetPictureFolder(folder.Folder().c_str());
-        // The worker saves to a file of its own, so the load reads the
-        // earlier run's tips whichever comes first.
         std::thread worker(WorkerCycle, &store, std::cref(packet), folder.File("saved.dat"), folder.Folder());
         LoadTipFile(tipFile.c_str(), &store);
         std::multiset<uint32_t> shown;
@@ -69,8 +67,6 @@ TEST(StoreThreads, WorkerAndPanelCallsInterleave) {
     }
 }
 
-// One store per process, made once however many threads ask first, and
-// empty again after it was destroyed (twice is harmless).
 TEST(StoreThreads, FirstUseFromTwoThreadsMakesOneStoreUntilDestroyed) {
     CShowDataList* seen = nullptr;
     std::thread other([&] { seen = CShowDataList::GetInstance(); });

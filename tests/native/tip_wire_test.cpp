@@ -43,14 +43,11 @@ TEST(TipWire, WrittenRecordsDecodeToTheSameBytes) {
         }
     }
     EXPECT_EQ(received, sent.size());
-    // More buttons than a record carries, or a full writer, fail.
     uint8_t small[1000];
     ByteWriter full(small, sizeof small);
     EXPECT_FALSE(AppendTipRecordWire(full, *sent[7]));
     sent[0]->nButtonCount = 4;
     EXPECT_FALSE(AppendTipRecordWire(w, *sent[0]));
-    // A text set into a field is cut to leave its NUL, clears the rest of the
-    // field and never reaches the next one.
     SetFieldText(sent[1]->szTitle, std::string(60, 'y'));
     EXPECT_EQ(FieldText(sent[1]->szTitle) + char(sent[1]->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
     SetFieldText(sent[1]->szTitle, "short");
