@@ -3,9 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,11 +21,6 @@
 
 namespace coretest {
 
-using ::LineCapture;
-using wire::Packet;
-using wire::ResponseBody;
-using wire::Words;
-
 // Puts the core's clock at a chosen second while alive.
 class FixedClock {
 public:
@@ -40,21 +35,19 @@ private:
 // A fresh folder, removed with everything in it at the end.
 class ScratchFolder {
 public:
-    ScratchFolder() : path_(std::filesystem::path(testing::TempDir()) / ("tr_core_" + std::to_string(getpid()) + "_" + std::to_string(serial_++))) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
     ~ScratchFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
     // The folder with a trailing separator, as the service hands it on.
-    std::string Folder() const { return path_.string() + "/"; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    std::string Folder() const { return path_ + "/"; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
 
 private:
-    static inline std::atomic<int> serial_{0};
-    std::filesystem::path path_;
+    std::string path_ = [] {
+        std::string name = testing::TempDir() + "tr_core_XXXXXX";
+        return mkdtemp(name.data()), name;
+    }();
 };
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 
 #include "core_test_support.h"
 #include "store/data_file_header.h"
@@ -15,17 +14,21 @@ using namespace coretest;
 constexpr int32_t kNow = 1650000000;
 constexpr uint32_t kTip = sizeof(TipRecord), kEntry = sizeof(DisplayRecord);
 
-std::vector<uint8_t> DataFile(bool tips, int32_t version, int32_t count, uint32_t stride, size_t cutTo = SIZE_MAX) {
-    const DataFileHeader header{version, count, stride, 0, 0};
-    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(&header), reinterpret_cast<const uint8_t*>(&header + 1));
-    for (int32_t i = 0; i < count; ++i) {
-        bytes.resize(sizeof header + size_t(i) * stride, 0xAB);
-        auto tip = MakeTip(uint32_t(i + 1), kNow - 100, kNow + 100);
-        DisplayRecord entry{uint32_t(i + 1), 0, 1, {}};
-        const auto* raw = tips ? reinterpret_cast<const uint8_t*>(tip.get()) : reinterpret_cast<const uint8_t*>(&entry);
-        bytes.insert(bytes.end(), raw, raw + (tips ? kTip : kEntry));
+template <typename Record>
+void Append(std::vector<uint8_t>& bytes, const Record& record) {
+    bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(&record), reinterpret_cast<const uint8_t*>(&record + 1));
+}
+
+// A data file of these records, each at the stride, the gaps filled.
+template <typename Record>
+std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t version = 11, uint32_t stride = sizeof(Record)) {
+    std::vector<uint8_t> bytes;
+    Append(bytes, DataFileHeader{version, int32_t(records.size()), stride, 0, 0});
+    for (size_t i = 0; i < records.size(); ++i) {
+        bytes.resize(sizeof(DataFileHeader) + i * stride, 0xAB);
+        Append(bytes, records[i]);
     }
-    return bytes.resize(std::min(cutTo, bytes.size())), bytes;
+    return bytes;
 }
 
 std::vector<uint32_t> HeldIds(CShowDataList& store, bool tips) {
@@ -55,20 +58,25 @@ protected:
 
 TEST_F(DataFilesTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
     const struct { bool tips; int32_t version, count; uint32_t stride; size_t cutTo; int handed, held; } cases[] = {
-        {true, 11, 0, kTip, SIZE_MAX, 0, 0},      {true, 11, 99, kTip, SIZE_MAX, 99, 99}, {true, 11, 100, kTip, SIZE_MAX, 0, 0},
-        {true, 11, -1, kTip, SIZE_MAX, 0, 0},     {true, 10, 1, kTip, SIZE_MAX, 0, 0},    {true, 12, 1, kTip, SIZE_MAX, 0, 0},
-        {true, 11, 3, kTip + 13, SIZE_MAX, 3, 3}, {true, 11, 3, 0, SIZE_MAX, 3, 1},       {true, 11, 0, kTip, 3, 0, 0},
+        {true, 11, 99, kTip + 13, SIZE_MAX, 99, 99}, {true, 11, 100, kTip, SIZE_MAX, 0, 0},
+        {true, 10, 1, kTip, SIZE_MAX, 0, 0},         {true, 12, 1, kTip, SIZE_MAX, 0, 0},
         {true, 11, 3, kTip, 20 + kTip + 2000, 3, 1},  // a cut record is zero-filled, loses its version and is refused
-        {false, 10, 1, kEntry, SIZE_MAX, 1, 1},   {false, 50, 1, kEntry, SIZE_MAX, 1, 1}, {false, 9, 1, kEntry, SIZE_MAX, 0, 0},
-        {false, 51, 1, kEntry, SIZE_MAX, 0, 0},   {false, 11, -1, kEntry, SIZE_MAX, 0, 0},
-        {false, 11, 100, kEntry, SIZE_MAX, 0, 0}, {false, 11, 99, kEntry + 7, SIZE_MAX, 99, 99},
+        {false, 10, 1, kEntry, SIZE_MAX, 1, 1},      {false, 50, 99, kEntry + 7, SIZE_MAX, 99, 99},
+        {false, 9, 1, kEntry, SIZE_MAX, 0, 0},       {false, 51, 1, kEntry, SIZE_MAX, 0, 0},
+        {false, 11, 100, kEntry, SIZE_MAX, 0, 0},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
-        const std::string& path = c.tips ? tipFile_ : historyFile_;
-        WriteBytes(path, DataFile(c.tips, c.version, c.count, c.stride, c.cutTo));
+        std::vector<TipRecord> tips;
+        std::vector<DisplayRecord> entries;
+        for (uint32_t id = 1; id <= uint32_t(c.count); ++id) {
+            c.tips ? tips.push_back(*MakeTip(id, kNow - 100, kNow + 100)) : entries.push_back({id, 0, 1, {}});
+        }
+        auto bytes = c.tips ? DataFile(tips, c.version, c.stride) : DataFile(entries, c.version, c.stride);
+        bytes.resize(std::min(c.cutTo, bytes.size()));
+        WriteBytes(tipFile_, bytes);
         CShowDataList store;
-        const int handed = (c.tips ? LoadTipFile : LoadDisplayFile)(path.c_str(), &store);
+        const int handed = (c.tips ? LoadTipFile : LoadDisplayFile)(tipFile_.c_str(), &store);
         const int held = c.tips ? int(DrainSlideQueue(store).size()) : store.GetDisplayDataCount();
         EXPECT_EQ(std::make_pair(handed, held), std::make_pair(c.handed, c.held)) << i;
     }
@@ -78,27 +86,21 @@ TEST_F(DataFilesTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
 TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     WriteBytes(tipFile_, {1}), WriteBytes(historyFile_, {1});
     EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
-    EXPECT_FALSE(Exists(tipFile_) || Exists(historyFile_));
+    EXPECT_FALSE(Exists(tipFile_) || Exists(historyFile_)) << "nothing to save removes the files";
     store_.AddOneShowData(MakeTip(1, kNow - 1, kNow + 1).release());
     delete store_.GetOneShowData(1);
     EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_));
-    EXPECT_EQ(ReadBytes(tipFile_), DataFile(true, 11, 0, kTip)) << "every tip handed out: a header alone";
-    const auto full = [](uint32_t id) {
-        auto tip = MakeTip(id, kNow - 100, kNow + 100);
-        std::memset(tip->szTitle, 'H', sizeof tip->szTitle);  // a full field, no NUL
-        return tip;
-    };
-    for (uint32_t id : {9u, 3u, 200u}) store_.AddOneShowData(full(id).release());
-    std::vector<uint8_t> expected = DataFile(true, 11, 0, kTip);
-    expected[4] = 3;
+    EXPECT_EQ(ReadBytes(tipFile_), DataFile(std::vector<TipRecord>{})) << "every tip handed out: a header alone";
+    std::vector<TipRecord> full;
     for (uint32_t id : {3u, 9u, 200u}) {
-        const auto tip = full(id);
-        expected.insert(expected.end(), reinterpret_cast<const uint8_t*>(tip.get()), reinterpret_cast<const uint8_t*>(tip.get() + 1));
+        full.push_back(*MakeTip(id, kNow - 100, kNow + 100));
+        std::memset(full.back().szTitle, 'H', sizeof full.back().szTitle);  // a full field, no NUL
     }
+    for (size_t i : {1, 0, 2}) store_.AddOneShowData(new TipRecord(full[i]));
     store_.AddDisplayData(new DisplayRecord{40, kNow, 1, "pic"});
     store_.AddDisplayData(new DisplayRecord{2, 0, 0, {}});
     ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
-    EXPECT_EQ(ReadBytes(tipFile_), expected);
+    EXPECT_EQ(ReadBytes(tipFile_), DataFile(full));
     EXPECT_EQ(ReadBytes(historyFile_).size(), 20u + 3 * kEntry);
     CShowDataList reloaded;
     EXPECT_EQ(LoadTipFile(tipFile_.c_str(), &reloaded) + LoadDisplayFile(historyFile_.c_str(), &reloaded), 6);
@@ -108,75 +110,67 @@ TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
         EXPECT_EQ(ReadBytes(again), ReadBytes(path)) << path;
         EXPECT_FALSE(Exists(path + ".tmp"));
     }
-    std::filesystem::create_directory(tipFile_ + ".tmp");  // the temporary file cannot be made
-    store_.AddOneShowData(MakeTip(2, kNow - 1, kNow + 1).release());
-    EXPECT_FALSE(SaveTipFile(tipFile_.c_str(), &store_));
-    EXPECT_EQ(ReadBytes(tipFile_), expected);
 }
 
 TEST_F(DataFilesTest, ATipSavedBeforeItsPictureWaitsAgainAndAnExpiredOneLeavesItsPictureAlone) {
     store_.SetPictureFolder(folder_.Folder().c_str());
     const std::string picture = folder_.File("4.gif");
     WriteBytes(picture, {'G'});
-    auto waiting = MakeTip(8, kNow - 1, kNow + 100), expired = MakeTip(4, kNow - 9, kNow - 1);
-    waiting->bPicReady = 0;
-    SetFieldText(waiting->szPicture, "http://pictures/8.gif");
-    SetFieldText(expired->szPicture, picture);
-    std::vector<uint8_t> bytes = DataFile(true, 11, 0, kTip);
-    bytes[4] = 2;
-    for (const TipRecord* tip : {waiting.get(), expired.get()}) {
-        bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(tip), reinterpret_cast<const uint8_t*>(tip + 1));
-    }
-    WriteBytes(tipFile_, bytes);
+    std::vector<TipRecord> tips{*MakeTip(8, kNow - 1, kNow + 100), *MakeTip(4, kNow - 9, kNow - 1)};
+    tips[0].bPicReady = 0;
+    SetFieldText(tips[0].szPicture, "http://pictures/8.gif");
+    SetFieldText(tips[1].szPicture, picture);
+    WriteBytes(tipFile_, DataFile(tips));
     LoadTipFile(tipFile_.c_str(), &store_);
     std::unique_ptr<TipRecord> tip(store_.GetWaitPicData());
     ASSERT_TRUE(tip);
-    EXPECT_EQ(std::memcmp(tip.get(), waiting.get(), kTip), 0);
+    EXPECT_EQ(std::memcmp(tip.get(), &tips[0], kTip), 0);
     EXPECT_TRUE(store_.GetShowDataCount() == 0 && Exists(picture));
 }
 
 TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
-    using Fill = std::function<void(CShowDataList&)>;
-    using End = std::function<int32_t(uint32_t)>;
-    const auto tips = [](uint32_t first, uint32_t last, End end, uint32_t firstFrom = 999) -> Fill {
-        return [=](CShowDataList& s) {
-            for (uint32_t id = first; id <= last; ++id) {
-                auto t = MakeTip(id, kNow - 1, end(id));
-                t->byShowFirst = id >= firstFrom;
-                s.AddOneShowData(t.release());
-            }
-        };
+    // Of 150 tips (101..150 shown first; 1..5 ended, 6..10 shown), the 99
+    // the panel would get first.
+    for (uint32_t id = 1; id <= 150; ++id) {
+        auto tip = MakeTip(id, kNow - 1, id <= 5 ? kNow : kNow + 9);
+        tip->byShowFirst = id > 100;
+        store_.AddOneShowData(tip.release());
+        if (id >= 6 && id <= 10) store_.AddDisplayData(new DisplayRecord{id, 0, 1, {}});
+    }
+    clock_.Set(kNow + 1);
+    CShowDataList reloaded;
+    ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store_));
+    LoadTipFile(tipFile_.c_str(), &reloaded);
+    EXPECT_EQ(HeldIds(reloaded, true), Ids(11, 59, Ids(101, 150)));
+
+    // Entries of ids first..last; `shown`: of a tip handed out this run.
+    struct Group { uint32_t first, last; int32_t end; bool shown; };
+    constexpr int32_t kRising = -1;  // kNow + 100 + id
+    const struct { const char* name; std::vector<Group> groups; std::vector<uint32_t> kept; } cases[] = {
+        {"a tip shown this run outranks never-expiring entries", {{1, 99, 0, false}, {500, 500, kNow + 30 * 86400, true}},
+         Ids(1, 98, {500})},
+        {"a known tip's entry outranks later end times", {{2, 100, kRising, false}, {1, 1, kNow + 1, true}},
+         Ids(1, 1, Ids(3, 100))},
+        {"end time ahead, then never-expiring", {{1, 1, 0, false}, {2, 100, kNow + 9, false}}, Ids(2, 100)},
+        {"a record of zeros goes last", {{0, 0, 0, false}, {1, 99, 0, false}}, Ids(1, 99)},
     };
-    const auto entries = [](uint32_t first, uint32_t last, End end) -> Fill {
-        return [=](CShowDataList& s) {
-            for (uint32_t id = first; id <= last; ++id) s.AddDisplayData(new DisplayRecord{id, end(id), 1, {}});
-        };
-    };
-    const auto shown = [](uint32_t id, int32_t end) -> Fill {
-        return [=](CShowDataList& s) { s.AddOneShowData(MakeTip(id, kNow - 1, end).release()), delete s.GetOneShowData(1); };
-    };
-    const End ahead = [](uint32_t) { return kNow + 9; }, never = [](uint32_t) { return 0; };
-    const struct { const char* name; bool tips; std::vector<Fill> fill; std::vector<uint32_t> kept; } cases[] = {
-        {"a zero-time record ends the highest id", true, {tips(1, 100, ahead), [](CShowDataList& s) { s.AddOneShowData(MakeTip(100, 0, 0).release()); }}, Ids(1, 99)},
-        {"queue order, show-first in front", true, {tips(1, 150, ahead, 101)}, Ids(1, 49, Ids(101, 150))},
-        {"ended and shown ids left out", true,
-         {tips(1, 110, [](uint32_t id) { return id <= 5 ? kNow : kNow + 9; }), entries(6, 10, never),
-          [this](CShowDataList&) { clock_.Set(kNow + 1); }}, Ids(11, 109)},
-        {"a tip shown this run outranks never-expiring entries", false, {entries(1, 99, never), shown(500, kNow + 30 * 86400)}, Ids(1, 98, {500})},
-        {"a known tip's entry outranks later end times", false,
-         {entries(2, 100, [](uint32_t id) { return kNow + 100 + int32_t(id); }), shown(1, kNow + 1)}, Ids(1, 1, Ids(3, 100))},
-        {"end time ahead, then never-expiring", false, {entries(1, 1, never), entries(2, 100, ahead)}, Ids(2, 100)},
-        {"a record of zeros goes last", false, {[](CShowDataList& s) { s.AddDisplayData(new DisplayRecord{}); }, entries(1, 99, never)}, Ids(1, 99)},
-    };
+    clock_.Set(kNow);
     for (const auto& c : cases) {
-        clock_.Set(kNow);
         CShowDataList store, reloaded;
-        for (const Fill& fill : c.fill) fill(store);
-        const std::string& path = c.tips ? tipFile_ : historyFile_;
-        ASSERT_TRUE((c.tips ? SaveTipFile : SaveDisplayFile)(path.c_str(), &store)) << c.name;
-        clock_.Set(kNow);
-        (c.tips ? LoadTipFile : LoadDisplayFile)(path.c_str(), &reloaded);
-        EXPECT_EQ(HeldIds(reloaded, c.tips), c.kept) << c.name;
+        for (const Group& g : c.groups) {
+            for (uint32_t id = g.first; id <= g.last; ++id) {
+                if (!g.shown) {
+                    const int32_t end = g.end == kRising ? kNow + 100 + int32_t(id) : g.end;
+                    store.AddDisplayData(new DisplayRecord{id, end, id != 0, {}});
+                    continue;
+                }
+                store.AddOneShowData(MakeTip(id, kNow - 1, g.end).release());
+                delete store.GetOneShowData(1);
+            }
+        }
+        ASSERT_TRUE(SaveDisplayFile(historyFile_.c_str(), &store)) << c.name;
+        LoadDisplayFile(historyFile_.c_str(), &reloaded);
+        EXPECT_EQ(HeldIds(reloaded, false), c.kept) << c.name;
     }
 }
 

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <tuple>
 
 #include "core_test_support.h"
-#include "store/show_data_list.h"
+#include "protocol/tip_wire.h"
 
 namespace {
 
-using coretest::LineCapture;
-using coretest::Packet;
-using coretest::Words;
+using namespace coretest;
+using namespace wire;
 
 constexpr int32_t kNow = 1500000000;
 
@@ -31,7 +31,7 @@ std::string Decode(CRespNewMess& response, const std::vector<uint8_t>& packet) {
 // A body of `present` picture-less tips (ids from 1) announced as `count`:
 // last time 9, panel interval 44, each record 46 bytes.
 std::vector<uint8_t> Many(uint32_t present, int32_t count) {
-    auto tip = coretest::MakeTip(0, kNow - 1, kNow + 100);
+    auto tip = MakeTip(0, kNow - 1, kNow + 100);
     auto body = Words({0, 9, uint32_t(count)});
     ByteWriter w(body);
     for (tip->nMessageID = 1; tip->nMessageID <= present; ++tip->nMessageID) AppendTipRecordWire(w, *tip);
@@ -48,7 +48,7 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t 
 }
 
 TEST(RespNewMess, PacketOutcomes) {
-    coretest::FixedClock clock(kNow);
+    FixedClock clock(kNow);
     LineCapture capture;
     using Outcome = std::tuple<std::string, int32_t, uint32_t, uint32_t, int32_t, int32_t>;
     const struct { const char *what, *name; std::vector<uint8_t> body; Outcome outcome; } cases[] = {
@@ -127,6 +127,53 @@ TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
         EXPECT_EQ(response.GetPanelInterval(), 0u) << cut;
     }
     EXPECT_EQ(fieldEnd, body.size());
+}
+
+// Tips 1..8 with id % 4 buttons (tip 8: a count of -1, meaning none) and a
+// picture when the id is odd; tips 5..8 fill every text to the brim of its
+// field (no NUL), the others a few bytes. They decode to the same bytes, and
+// only those with a picture wait for it.
+TEST(TipWire, WrittenRecordsDecodeToTheSameBytes) {
+    FixedClock clock(kNow);
+    std::vector<std::unique_ptr<TipRecord>> sent;
+    std::vector<const TipRecord*> tips;
+    for (uint32_t id = 1; id <= 8; ++id) {
+        sent.push_back(MakeTip(id, kNow - 1, kNow + 1, ""));
+        TipRecord& tip = *sent.back();
+        auto fill = [&](auto& field, int c) { std::memset(field, c, id > 4 ? sizeof field : id + 2); };
+        fill(tip.szText, 't'), fill(tip.szLinkURL, 'l'), fill(tip.szTitle, 'h');
+        if (id % 2) fill(tip.szPicture, 'p');
+        tip.bPicReady = id % 2 ? 0 : 1;  // the decoder's flag: no picture to wait for
+        tip.nButtonCount = id == 8 ? -1 : int32_t(id % 4);
+        for (int k = 0; k < tip.nButtonCount; ++k) {
+            fill(tip.aButtons[k].szCaption, 'A' + k), fill(tip.aButtons[k].szAction, 'a'), fill(tip.aButtons[k].szURL, 'u');
+        }
+        tip.byStyle = uint8_t(id * 37), tip.nShowSeconds = -int32_t(id), tip.byShowFirst = uint8_t(id % 3);
+        tips.push_back(&tip);
+    }
+    CShowDataList store;
+    const auto packet = Packet("RESPNEWMESS", wire::ResponseBody(5, tips, 9));
+    CRespNewMess(&store).Decode(packet.data(), uint32_t(packet.size()));
+    size_t received = 0;
+    for (const bool waiting : {true, false}) {
+        for (TipRecord* got; (got = waiting ? store.GetWaitPicData() : store.GetOneShowData(1)); ++received) {
+            std::unique_ptr<TipRecord> owned(got);
+            EXPECT_EQ(got->nMessageID % 2 == 1, waiting) << got->nMessageID;
+            EXPECT_EQ(std::memcmp(got, sent.at(got->nMessageID - 1).get(), sizeof *got), 0) << got->nMessageID;
+        }
+    }
+    EXPECT_EQ(received, sent.size());
+    uint8_t small[1000];
+    ByteWriter full(small, sizeof small);
+    EXPECT_FALSE(AppendTipRecordWire(full, *sent[7]));
+    std::vector<uint8_t> grows;
+    ByteWriter roomy(grows);
+    sent[0]->nButtonCount = 4;
+    EXPECT_FALSE(AppendTipRecordWire(roomy, *sent[0]));
+    SetFieldText(sent[1]->szTitle, std::string(60, 'y'));
+    EXPECT_EQ(FieldText(sent[1]->szTitle) + char(sent[1]->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
+    SetFieldText(sent[1]->szTitle, "short");
+    EXPECT_EQ(std::string(sent[1]->szTitle, sizeof sent[1]->szTitle), "short" + std::string(35, '\0'));
 }
 
 }  // namespace
