@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 #include "store/show_data_list.h"
@@ -26,22 +26,24 @@ inline void FuzzSetUp() {
     platform::SetLineSinkForTest([](const char*) {});
 }
 
-inline void ConfineStore(CShowDataList& store) { store.SetPictureFolder("/nonexistent-tiprelay-fuzz/tips/"); }
+struct ConfinedStore : CShowDataList {
+    ConfinedStore() { SetPictureFolder("/nonexistent-tiprelay-fuzz/tips/"); }
+};
 
-// A file path private to this process, in memory where possible, removed
-// when the run ends so that runs do not pile up there.
-inline std::string ScratchPath(const char* name) {
-    static std::vector<std::string> files;
-    if (files.empty()) std::atexit([] { for (const auto& path : files) std::remove(path.c_str()); });
-    const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    files.push_back(std::string(dir) + "/tiprelay_fuzz_" + std::to_string(getpid()) + "_" + name);
-    return files.back();
-}
-
-inline bool WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    const bool ok = f != nullptr && (size == 0 || std::fwrite(data, 1, size, f) == size);
-    return f != nullptr && std::fclose(f) == 0 && ok;
+// The input, as a data file, loaded into `store`; what that store saves,
+// loaded into `reloaded`. Returns how many records the second load took. The
+// files are the process's own, in memory where possible, and go at its end.
+template <typename Load, typename Save>
+int LoadSaveLoad(const uint8_t* data, size_t size, Load load, Save save, CShowDataList& store,
+                 CShowDataList& reloaded) {
+    static const std::string input = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                     "/tiprelay_fuzz_" + std::to_string(getpid()),
+                             saved = input + "_saved";
+    [[maybe_unused]] static const int removed = std::atexit([] { std::remove(input.c_str()), std::remove(saved.c_str()); });
+    std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    load(input.c_str(), &store);
+    Require(save(saved.c_str(), &store), "save succeeds");
+    return load(saved.c_str(), &reloaded);
 }
 
 // Takes every tip out through the ways the panels and the picture pass use.
@@ -51,10 +53,6 @@ inline void DrainStore(CShowDataList& store) {
         std::fill(std::begin(tip->szPicture), std::end(tip->szPicture), '\0');
         store.AddOneShowData(tip);
     }
-    int32_t count = store.GetShowDataCount();
-    std::vector<TipRecord> tips(size_t(std::max(count, 0)));
-    store.GetAllShowData(tips.data(), count);
-    Require(count <= store.GetShowDataCount(), "copy within its count");
     while (TipRecord* tip = store.GetOneShowData(1)) {
         Require(tip->nButtonCount <= 3 && tip->byVersion == 11, "handed-out tip passed the checks");
         delete tip;

@@ -45,31 +45,24 @@ const tipserver::Catalogue& TestCatalogue() {
 // The server looks at the frame after every read; whatever the split, the
 // verdict only ever firms up as bytes arrive. The complete length, or 0.
 size_t CheckFramingByteByByte(const uint8_t* data, size_t size) {
-    size_t total = 0;
-    FrameState settled = FrameState::kNeedMore;
+    tipserver::FrameStatus settled;
     for (size_t n = 0; n <= size; ++n) {
-        const tipserver::FrameStatus status = tipserver::CheckQueryFrame(data, n);
-        if (settled == FrameState::kUnreadable || settled == FrameState::kTooLarge) {
-            Require(status.state == settled, "a refused frame stays refused");
-            continue;
-        }
-        if (status.state == FrameState::kNeedMore || status.state == FrameState::kComplete) {
-            Require(status.total <= tipserver::kMaxQueryBytes, "frame within the query limit");
-            Require(total == 0 || status.total == total, "the announced length never changes");
-            total = status.total;
-            Require((status.state == FrameState::kComplete) == (total != 0 && n >= total),
+        const tipserver::FrameStatus now = tipserver::CheckQueryFrame(data, n);
+        if (settled.state != FrameState::kNeedMore) Require(now.state == settled.state, "a verdict once given stays");
+        if (now.state == FrameState::kNeedMore || now.state == FrameState::kComplete) {
+            Require(now.total <= tipserver::kMaxQueryBytes, "frame within the query limit");
+            Require(settled.total == 0 || now.total == settled.total, "the announced length never changes");
+            Require((now.state == FrameState::kComplete) == (now.total != 0 && n >= now.total),
                     "complete exactly when the announced bytes are there");
         }
-        Require(settled != FrameState::kComplete || status.state == FrameState::kComplete, "complete stays so");
-        settled = status.state;
+        settled = now;
     }
-    return settled == FrameState::kComplete ? total : 0;
+    return settled.state == FrameState::kComplete ? settled.total : 0;
 }
 
 // The result code, last-time value and panel interval the client reads.
 std::array<uint32_t, 3> DecodeAsClient(const std::vector<uint8_t>& answer) {
-    CShowDataList store;
-    ConfineStore(store);
+    ConfinedStore store;
     CRespNewMess response(&store);
     response.Decode(answer.data(), uint32_t(answer.size()));  // every answer decodes: a throw ends the run
     DrainStore(store);
