@@ -70,11 +70,29 @@ inline std::unique_ptr<TipRecord> MakeTip(uint32_t id, int32_t begin, int32_t en
     return tip;
 }
 
+// first..last, then `more`.
+inline std::vector<uint32_t> Ids(uint32_t first, uint32_t last, std::vector<uint32_t> more = {}) {
+    std::vector<uint32_t> ids;
+    for (uint32_t id = first; id <= last; ++id) ids.push_back(id);
+    return ids.insert(ids.end(), more.begin(), more.end()), ids;
+}
+
 // Ids of the tips the sliding panel would get, in order, emptying the queue.
 inline std::vector<uint32_t> DrainSlideQueue(CShowDataList& store) {
     std::vector<uint32_t> ids;
     while (std::unique_ptr<TipRecord> tip{store.GetOneShowData(1)}) ids.push_back(uint32_t{tip->nMessageID});
     return ids;
 }
+
+// A store deleting pictures only in its own tips folder, at a fixed second.
+class StoreFixture : public testing::Test {
+protected:
+    static constexpr int32_t kNow = 1700000000;
+    StoreFixture() { store_.SetPictureFolder(folder_.Folder().c_str()); }
+    FixedClock clock_{kNow};
+    LineCapture lines_;
+    ScratchFolder folder_;
+    CShowDataList store_;
+};
 
 }  // namespace coretest
