@@ -95,15 +95,8 @@ TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     store_.AddDisplayData(new DisplayRecord{2, 0, 0, {}});
     ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
     EXPECT_EQ(ReadBytes(tipFile_), DataFile(full));
-    EXPECT_EQ(ReadBytes(historyFile_).size(), 20u + 3 * kEntry);
-    CShowDataList reloaded;
-    EXPECT_EQ(LoadTipFile(tipFile_.c_str(), &reloaded) + LoadDisplayFile(historyFile_.c_str(), &reloaded), 6);
-    for (const std::string& path : {tipFile_, historyFile_}) {
-        const std::string again = folder_.File("again.dat");
-        ASSERT_TRUE((path == tipFile_ ? SaveTipFile : SaveDisplayFile)(again.c_str(), &reloaded));
-        EXPECT_EQ(ReadBytes(again), ReadBytes(path)) << path;
-        EXPECT_FALSE(Exists(path + ".tmp"));
-    }
+    EXPECT_EQ(ReadBytes(historyFile_), DataFile(std::vector<DisplayRecord>{{1, kNow + 1, 1, {}}, {2, 0, 0, {}}, {40, kNow, 1, "pic"}}));
+    EXPECT_FALSE(Exists(tipFile_ + ".tmp") || Exists(historyFile_ + ".tmp"));
 }
 
 TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {

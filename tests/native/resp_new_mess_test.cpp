@@ -28,25 +28,44 @@ std::string Decode(CRespNewMess& response, const std::vector<uint8_t>& packet) {
     return threw + (lines.empty() ? "" : lines.back());
 }
 
-// A body of `present` picture-less tips (ids from 1) announced as `count`:
-// last time 9, panel interval 44, each record 46 bytes.
+// Tip `id` as a server sends it: id % 4 buttons (none, as a count of -1,
+// when id % 8 is 0), a picture when the id is odd; above id 4 every text
+// fills its field to the brim (no NUL), below it has a few bytes.
+std::unique_ptr<TipRecord> SentTip(uint32_t id) {
+    auto tip = MakeTip(id, kNow - 1, kNow + 100, "");
+    auto fill = [&](auto& field, int c) { std::memset(field, c, id > 4 ? sizeof field : id + 2); };
+    fill(tip->szText, 't'), fill(tip->szLinkURL, 'l'), fill(tip->szTitle, 'h');
+    if (id % 2) fill(tip->szPicture, 'p');
+    tip->bPicReady = id % 2 ? 0 : 1;  // the decoder's flag: no picture to wait for
+    tip->nButtonCount = id % 8 == 0 ? -1 : int32_t(id % 4);
+    for (int k = 0; k < tip->nButtonCount; ++k) {
+        fill(tip->aButtons[k].szCaption, 'A' + k), fill(tip->aButtons[k].szAction, 'a'), fill(tip->aButtons[k].szURL, 'u');
+    }
+    tip->byStyle = uint8_t(id * 37), tip->nShowSeconds = -int32_t(id), tip->byShowFirst = uint8_t(id % 3);
+    return tip;
+}
+
+// A body of tips 1..present announced as `count`: last time 9, interval 44.
 std::vector<uint8_t> Many(uint32_t present, int32_t count) {
-    auto tip = MakeTip(0, kNow - 1, kNow + 100);
     auto body = Words({0, 9, uint32_t(count)});
     ByteWriter w(body);
-    for (tip->nMessageID = 1; tip->nMessageID <= present; ++tip->nMessageID) AppendTipRecordWire(w, *tip);
+    for (uint32_t id = 1; id <= present; ++id) AppendTipRecordWire(w, *SentTip(id));
     w.PutU32(44);
     return body;
 }
+
+const uint32_t kFirstRecord = uint32_t(Many(1, 1).size() - 16);  // its length word included
 
 // The first record's length word set to `length`, and `extra` bytes (of a
 // newer server's fields) after that record.
 std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t extra = 0) {
     StoreBigEndian32(body.data() + 12, length);
-    body.insert(body.begin() + 12 + 46, extra, 0xFF);
+    body.insert(body.begin() + 12 + kFirstRecord, extra, 0xFF);
     return body;
 }
 
+// Every tip the store received is the one sent, waiting for its picture
+// when it has one.
 TEST(RespNewMess, PacketOutcomes) {
     FixedClock clock(kNow);
     LineCapture capture;
@@ -60,16 +79,25 @@ TEST(RespNewMess, PacketOutcomes) {
         {"over 100 reads 20", "RESPNEWMESS", Many(20, 101), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0}},
         {"100 reads 100", "RESPNEWMESS", Many(100, 100), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0}},
         {"negative count reads none", "RESPNEWMESS", Many(0, -1), {"", 0, 9, 44, 0, 0}},
-        {"longer record, tail skipped", "RESPNEWMESS", Patched(Many(2, 2), 54, 8), {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1}},
-        {"zero record length", "RESPNEWMESS", Patched(Many(1, 2), 0), {"CShowDataList AddOneShowData", 0, 9, 0, 1, 2}},
+        {"longer record, tail skipped", "RESPNEWMESS", Patched(Many(2, 2), kFirstRecord + 8, 8),
+         {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1}},
+        {"zero record length", "RESPNEWMESS", Patched(Many(1, 2), 0), {"Recv one Data ,AddWaitPicData", 0, 9, 0, 2, 2}},
     };
     for (const auto& c : cases) {
         CShowDataList store;
         CRespNewMess response(&store);
         const std::string line = Decode(response, Packet(c.name, c.body));
-        EXPECT_EQ(Outcome(line, response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(),
-                          store.GetShowDataCount(), LineCapture::Count("struct change !!!!!!!!!!!!!!!!")),
-                  c.outcome) << c.what;
+        const int changes = LineCapture::Count("struct change !!!!!!!!!!!!!!!!");
+        int received = 0;
+        for (const bool waiting : {true, false}) {
+            while (std::unique_ptr<TipRecord> got{waiting ? store.GetWaitPicData() : store.GetOneShowData(1)}) {
+                ++received;
+                EXPECT_EQ(got->nMessageID % 2 == 1, waiting) << c.what << " " << got->nMessageID;
+                EXPECT_EQ(std::memcmp(got.get(), SentTip(got->nMessageID).get(), sizeof *got), 0) << got->nMessageID;
+            }
+        }
+        EXPECT_EQ(Outcome(line, response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(), received,
+                          changes), c.outcome) << c.what;
     }
 }
 
@@ -129,51 +157,19 @@ TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
     EXPECT_EQ(fieldEnd, body.size());
 }
 
-// Tips 1..8 with id % 4 buttons (tip 8: a count of -1, meaning none) and a
-// picture when the id is odd; tips 5..8 fill every text to the brim of its
-// field (no NUL), the others a few bytes. They decode to the same bytes, and
-// only those with a picture wait for it.
-TEST(TipWire, WrittenRecordsDecodeToTheSameBytes) {
-    FixedClock clock(kNow);
-    std::vector<std::unique_ptr<TipRecord>> sent;
-    std::vector<const TipRecord*> tips;
-    for (uint32_t id = 1; id <= 8; ++id) {
-        sent.push_back(MakeTip(id, kNow - 1, kNow + 1, ""));
-        TipRecord& tip = *sent.back();
-        auto fill = [&](auto& field, int c) { std::memset(field, c, id > 4 ? sizeof field : id + 2); };
-        fill(tip.szText, 't'), fill(tip.szLinkURL, 'l'), fill(tip.szTitle, 'h');
-        if (id % 2) fill(tip.szPicture, 'p');
-        tip.bPicReady = id % 2 ? 0 : 1;  // the decoder's flag: no picture to wait for
-        tip.nButtonCount = id == 8 ? -1 : int32_t(id % 4);
-        for (int k = 0; k < tip.nButtonCount; ++k) {
-            fill(tip.aButtons[k].szCaption, 'A' + k), fill(tip.aButtons[k].szAction, 'a'), fill(tip.aButtons[k].szURL, 'u');
-        }
-        tip.byStyle = uint8_t(id * 37), tip.nShowSeconds = -int32_t(id), tip.byShowFirst = uint8_t(id % 3);
-        tips.push_back(&tip);
-    }
-    CShowDataList store;
-    const auto packet = Packet("RESPNEWMESS", wire::ResponseBody(5, tips, 9));
-    CRespNewMess(&store).Decode(packet.data(), uint32_t(packet.size()));
-    size_t received = 0;
-    for (const bool waiting : {true, false}) {
-        for (TipRecord* got; (got = waiting ? store.GetWaitPicData() : store.GetOneShowData(1)); ++received) {
-            std::unique_ptr<TipRecord> owned(got);
-            EXPECT_EQ(got->nMessageID % 2 == 1, waiting) << got->nMessageID;
-            EXPECT_EQ(std::memcmp(got, sent.at(got->nMessageID - 1).get(), sizeof *got), 0) << got->nMessageID;
-        }
-    }
-    EXPECT_EQ(received, sent.size());
+TEST(TipWire, TheWriterRefusesWhatCannotTravelAndATextIsCutToLeaveItsNul) {
     uint8_t small[1000];
     ByteWriter full(small, sizeof small);
-    EXPECT_FALSE(AppendTipRecordWire(full, *sent[7]));
+    EXPECT_FALSE(AppendTipRecordWire(full, *SentTip(8)));
     std::vector<uint8_t> grows;
     ByteWriter roomy(grows);
-    sent[0]->nButtonCount = 4;
-    EXPECT_FALSE(AppendTipRecordWire(roomy, *sent[0]));
-    SetFieldText(sent[1]->szTitle, std::string(60, 'y'));
-    EXPECT_EQ(FieldText(sent[1]->szTitle) + char(sent[1]->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
-    SetFieldText(sent[1]->szTitle, "short");
-    EXPECT_EQ(std::string(sent[1]->szTitle, sizeof sent[1]->szTitle), "short" + std::string(35, '\0'));
+    auto tip = SentTip(2);
+    tip->nButtonCount = 4;
+    EXPECT_FALSE(AppendTipRecordWire(roomy, *tip));
+    SetFieldText(tip->szTitle, std::string(60, 'y'));
+    EXPECT_EQ(FieldText(tip->szTitle) + char(tip->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
+    SetFieldText(tip->szTitle, "short");
+    EXPECT_EQ(std::string(tip->szTitle, sizeof tip->szTitle), "short" + std::string(35, '\0'));
 }
 
 }  // namespace
