@@ -31,17 +31,6 @@ constexpr char kCatalogue[] = R"({"panel_interval_minutes": 45, "tips": [
   {"id": 4294967295, "begin": 1690000000, "end": 1800000000, "updated": 1699999999,
    "picture": "http://pictures.test/last.jpg", "pids": ["PRO"]}]})";
 
-const tipserver::Catalogue& TestCatalogue() {
-    static const std::shared_ptr<const tipserver::Catalogue> catalogue = [] {
-        tipserver::CatalogueOptions options;
-        options.now = kFuzzNow;
-        tipserver::CatalogueLoad load = tipserver::ParseCatalogue(kCatalogue, "/nonexistent-tiprelay-fuzz", options);
-        Require(load.catalogue != nullptr, "the fuzz catalogue loads");
-        return load.catalogue;
-    }();
-    return *catalogue;
-}
-
 // The server looks at the frame after every read; whatever the split, the
 // verdict only ever firms up as bytes arrive. The complete length, or 0.
 size_t CheckFramingByteByByte(const uint8_t* data, size_t size) {
@@ -73,7 +62,12 @@ std::array<uint32_t, 3> DecodeAsClient(const std::vector<uint8_t>& answer) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSetUp();
-    const tipserver::Catalogue& catalogue = TestCatalogue();
+    static const std::shared_ptr<const tipserver::Catalogue> catalogue = [] {
+        tipserver::CatalogueOptions options;
+        options.now = kFuzzNow;
+        return tipserver::ParseCatalogue(kCatalogue, "/nonexistent-tiprelay-fuzz", options).catalogue;
+    }();
+    Require(catalogue != nullptr, "the fuzz catalogue loads");
     const size_t total = CheckFramingByteByByte(data, size);
     const uint32_t sequence = size >= 8 ? LoadBigEndian32(data + 4) : 0;
     std::vector<uint8_t> answer;
@@ -83,18 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(DecodeAsClient(answer)[0] == tipserver::kUnreadableQueryCode, "the client reads the error code");
         return 0;
     }
+    Require(query.userName.size() + query.pid.size() + 48 <= total, "query fields lie inside the packet");
     const std::string logged = tipserver::EscapeForLog(query.userName);
     Require(logged.size() <= 4 * 64 + 3, "a logged name is cut");
     for (const char c : logged) Require(c >= 0x20 && c < 0x7F && c != '"', "a logged name is one plain line");
 
     const tipserver::AnswerRequest request{query.pid, query.lastTime, query.messageId};
-    const tipserver::AnswerPlan plan = tipserver::PlanAnswer(catalogue, request, kFuzzNow);
+    const tipserver::AnswerPlan plan = tipserver::PlanAnswer(*catalogue, request, kFuzzNow);
     Require(plan.tips.size() <= tipserver::kMaxAnswerTips, "answer within the tip budget");
     Require(request.message_id != 0 || plan.last_time >= request.last_time, "the last-time value never goes back");
-    tipserver::EncodeAnswer(catalogue, plan, sequence, answer);
+    tipserver::EncodeAnswer(*catalogue, plan, sequence, answer);
     Require(answer.size() <= tipserver::kMaxAnswerBytes, "answer within the client's buffer");
-    const std::array<uint32_t, 3> read = DecodeAsClient(answer);
-    Require(read == std::array<uint32_t, 3>{0, plan.last_time, catalogue.panel_interval_minutes},
+    Require(DecodeAsClient(answer) == std::array<uint32_t, 3>{0, plan.last_time, catalogue->panel_interval_minutes},
             "the client reads success, the planned last-time value and the panel interval");
     return 0;
 }
