@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "core_test_support.h"
-#include "protocol/net_response.h"
 #include "protocol/query_body.h"
 #include "protocol/query_new_mess.h"
 #include "protocol/resp_new_mess.h"
@@ -68,29 +67,44 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t 
     return body;
 }
 
-// Every tip the store received is the one sent, waiting for its picture
-// when it has one.
+// The header's rules, then the body's; every tip the store received is the
+// one sent, waiting for its picture when it has one.
 TEST(RespNewMess, PacketOutcomes) {
     FixedClock clock(kNow);
     LineCapture capture;
-    using Outcome = std::tuple<std::string, int32_t, uint32_t, uint32_t, int32_t, int32_t>;
-    const struct { const char *what, *name; std::vector<uint8_t> body; Outcome outcome; } cases[] = {
-        {"no records", "RESPNEWMESS", Words({0, 5, 0, 30}), {"nMessageCount == 0", 0, 5, 30, 0, 0}},
-        {"status 3, garbage after", "RESPNEWMESS", {0, 0, 0, 3, 0xDE, 0xAD}, {"error2", 3, 0, 0, 0, 0}},
-        {"error packet", "RESPERROR", Words({7}), {"error2", 7, 0, 0, 0, 0}},
-        {"error packet with code 0", "RESPERROR", Words({0}), {"threw error3", 0, 0, 0, 0, 0}},
-        {"huge record length", "RESPNEWMESS", Patched(Many(1, 1), 0xFFFFFFF0), {"threw error35", 0, 9, 0, 1, 1}},
-        {"over 100 reads 20", "RESPNEWMESS", Many(20, 101), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0}},
-        {"100 reads 100", "RESPNEWMESS", Many(100, 100), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0}},
-        {"negative count reads none", "RESPNEWMESS", Many(0, -1), {"", 0, 9, 44, 0, 0}},
-        {"longer record, tail skipped", "RESPNEWMESS", Patched(Many(2, 2), kFirstRecord + 8, 8),
-         {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1}},
-        {"zero record length", "RESPNEWMESS", Patched(Many(1, 2), 0), {"Recv one Data ,AddWaitPicData", 0, 9, 0, 2, 2}},
+    const auto resp = [](const std::vector<uint8_t>& body) { return Packet("RESPNEWMESS", body); };
+    const auto none = Words({0, 5, 0, 30});
+    const auto word = [&](size_t at, uint32_t value) {
+        auto bytes = resp(none);
+        return StoreBigEndian32(bytes.data() + at, value), bytes;
+    };
+    // The last line, result code, last time, interval, tips received, "struct change" lines, version, sequence.
+    using Outcome = std::tuple<std::string, int32_t, uint32_t, uint32_t, int, int, uint32_t, uint32_t>;
+    const Outcome unread{"", -1, 0, 0, 0, 0, 10, 1};
+    const struct { const char* what; std::vector<uint8_t> packet; Outcome outcome; } cases[] = {
+        {"no records", word(4, 77), {"nMessageCount == 0", 0, 5, 30, 0, 0, 10, 77}},
+        {"wrong rest length is not looked at", word(8, 999999), {"nMessageCount == 0", 0, 5, 30, 0, 0, 10, 1}},
+        {"version 9", word(0, 9), {"", -1, 0, 0, 0, 0, 9, 0}},
+        {"version 11", word(0, 11), {"", -1, 0, 0, 0, 0, 11, 0}},
+        {"first four letters of the name", Packet("RESP", none), unread},
+        {"name with one more letter", Packet("RESPNEWMESSX", none), unread},
+        {"other name of the same length", Packet("RESPNEWMESZ", none), unread},
+        {"status 3, garbage after", resp({0, 0, 0, 3, 0xDE, 0xAD}), {"error2", 3, 0, 0, 0, 0, 10, 1}},
+        {"error packet", Packet("RESPERROR", Words({7})), {"error2", 7, 0, 0, 0, 0, 10, 1}},
+        {"error packet with code 0", Packet("RESPERROR", Words({0})), {"threw error3", 0, 0, 0, 0, 0, 10, 1}},
+        {"huge record length", resp(Patched(Many(1, 1), 0xFFFFFFF0)), {"threw error35", 0, 9, 0, 1, 1, 10, 1}},
+        {"over 100 reads 20", resp(Many(20, 101)), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0, 10, 1}},
+        {"100 reads 100", resp(Many(100, 100)), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0, 10, 1}},
+        {"negative count reads none", resp(Many(0, -1)), {"", 0, 9, 44, 0, 0, 10, 1}},
+        {"longer record, tail skipped", resp(Patched(Many(2, 2), kFirstRecord + 8, 8)),
+         {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1, 10, 1}},
+        {"zero record length", resp(Patched(Many(1, 2), 0)), {"Recv one Data ,AddWaitPicData", 0, 9, 0, 2, 2, 10, 1}},
     };
     for (const auto& c : cases) {
         CShowDataList store;
+        SetSequenceCounterForTest(uint32_t(-1));  // the response's own number: 0
         CRespNewMess response(&store);
-        const std::string line = Decode(response, Packet(c.name, c.body));
+        const std::string line = Decode(response, c.packet);
         const int changes = LineCapture::Count("struct change !!!!!!!!!!!!!!!!");
         int received = 0;
         for (const bool waiting : {true, false}) {
@@ -101,7 +115,7 @@ TEST(RespNewMess, PacketOutcomes) {
             }
         }
         EXPECT_EQ(Outcome(line, response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(), received,
-                          changes), c.outcome) << c.what;
+                          changes, response.GetVersion(), response.GetSequence()), c.outcome) << c.what;
     }
 }
 
@@ -175,7 +189,7 @@ TEST(TipWire, TheWriterRefusesWhatCannotTravelAndATextIsCutToLeaveItsNul) {
 TEST(SequenceCounter, SharedByEveryCommandAndWrapsToZeroAfterTwoToTheThirty) {
     SetSequenceCounterForTest(0);
     EXPECT_EQ(CQueryNewMess().GetSequence(), 1u);
-    EXPECT_EQ(CNetResponse("RESPERROR").GetSequence(), 2u);
+    EXPECT_EQ(CRespNewMess(nullptr).GetSequence(), 2u);
     SetSequenceCounterForTest((1u << 30) - 1);
     for (const uint32_t next : {1u << 30, 0u, 1u}) EXPECT_EQ(CQueryNewMess().GetSequence(), next);
 }
@@ -218,33 +232,6 @@ TEST(QueryNewMess, PacketBytesAndTheirReading) {
             EXPECT_FALSE(ParseQueryBody(c.body.data(), cut, &fields)) << cut;
             EXPECT_EQ(fields.messageId, c.messageId);  // untouched
         }
-    }
-}
-
-TEST(Decode, HeaderRulesDecideWhetherTheBodyIsRead) {
-    const auto good = Packet("RESPNEWMESS", {0, 0, 0, 5});
-    auto word = [&](size_t at, uint32_t value) {
-        auto bytes = good;
-        return StoreBigEndian32(bytes.data() + at, value), bytes;
-    };
-    using Outcome = std::tuple<int32_t, uint32_t, uint32_t>;  // result code, version, sequence
-    const struct { const char* what; std::vector<uint8_t> packet; Outcome outcome; } cases[] = {
-        {"own name", word(4, 77), {5, 10, 77}},
-        {"error packet", Packet("RESPERROR", {0, 0, 0, 5}), {5, 10, 1}},
-        {"empty body", Packet("RESPNEWMESS", {}), {-1, 10, 1}},
-        {"version 9", word(0, 9), {-1, 9, 0}},
-        {"version 11", word(0, 11), {-1, 11, 0}},
-        {"first four letters of the name", Packet("RESP", {0, 0, 0, 5}), {-1, 10, 1}},
-        {"name with one more letter", Packet("RESPNEWMESSX", {0, 0, 0, 5}), {-1, 10, 1}},
-        {"other name of the same length", Packet("RESPNEWMESZ", {0, 0, 0, 5}), {-1, 10, 1}},
-        {"wrong rest length is not looked at", word(8, 999999), {5, 10, 1}},
-        {"name longer than the data", word(12, 0xFFFFFFFF), {-1, 10, 1}},
-    };
-    for (const auto& c : cases) {
-        SetSequenceCounterForTest(uint32_t(-1));  // the response's own number: 0
-        CNetResponse response("RESPNEWMESS");
-        response.Decode(c.packet.data(), uint32_t(c.packet.size()));
-        EXPECT_EQ(Outcome(response.GetResultCode(), response.GetVersion(), response.GetSequence()), c.outcome) << c.what;
     }
 }
 
