@@ -1,6 +1,6 @@
-// The tips server's side of a query from untrusted bytes: the framing after
-// every byte that arrives, the packet read once complete, the answer planned
-// and encoded, and that answer decoded again by the client's own decoder.
+// The tips server's side of a query from untrusted bytes: the framing, the
+// packet read once complete, the answer planned and encoded, and that answer
+// decoded again by the client's own decoder.
 #include <array>
 #include <string>
 #include <vector>
@@ -15,8 +15,6 @@
 
 namespace {
 
-using tipserver::FrameState;
-
 // Tips of every kind the planner tells apart: editions, windows, stamps,
 // show-first, pictures and texts in the client code page.
 constexpr char kCatalogue[] = R"({"panel_interval_minutes": 45, "tips": [
@@ -30,24 +28,6 @@ constexpr char kCatalogue[] = R"({"panel_interval_minutes": 45, "tips": [
   {"id": 5, "begin": 1700000001, "end": 1800000000, "text": "Opens after now"},
   {"id": 4294967295, "begin": 1690000000, "end": 1800000000, "updated": 1699999999,
    "picture": "http://pictures.test/last.jpg", "pids": ["PRO"]}]})";
-
-// The server looks at the frame after every read; whatever the split, the
-// verdict only ever firms up as bytes arrive. The complete length, or 0.
-size_t CheckFramingByteByByte(const uint8_t* data, size_t size) {
-    tipserver::FrameStatus settled;
-    for (size_t n = 0; n <= size; ++n) {
-        const tipserver::FrameStatus now = tipserver::CheckQueryFrame(data, n);
-        if (settled.state != FrameState::kNeedMore) Require(now.state == settled.state, "a verdict once given stays");
-        if (now.state == FrameState::kNeedMore || now.state == FrameState::kComplete) {
-            Require(now.total <= tipserver::kMaxQueryBytes, "frame within the query limit");
-            Require(settled.total == 0 || now.total == settled.total, "the announced length never changes");
-            Require((now.state == FrameState::kComplete) == (now.total != 0 && n >= now.total),
-                    "complete exactly when the announced bytes are there");
-        }
-        settled = now;
-    }
-    return settled.state == FrameState::kComplete ? settled.total : 0;
-}
 
 // The result code, last-time value and panel interval the client reads.
 std::array<uint32_t, 3> DecodeAsClient(const std::vector<uint8_t>& answer) {
@@ -68,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return tipserver::ParseCatalogue(kCatalogue, "/nonexistent-tiprelay-fuzz", options).catalogue;
     }();
     Require(catalogue != nullptr, "the fuzz catalogue loads");
-    const size_t total = CheckFramingByteByByte(data, size);
+    const tipserver::FrameStatus frame = tipserver::CheckQueryFrame(data, size);
+    const size_t total = frame.state == tipserver::FrameState::kComplete ? frame.total : 0;
+    Require(total <= size && total <= tipserver::kMaxQueryBytes, "a complete frame lies within the bytes and the limit");
     const uint32_t sequence = size >= 8 ? LoadBigEndian32(data + 4) : 0;
     std::vector<uint8_t> answer;
     QueryFields query;

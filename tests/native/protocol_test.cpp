@@ -186,44 +186,35 @@ TEST(TipWire, TheWriterRefusesWhatCannotTravelAndATextIsCutToLeaveItsNul) {
     EXPECT_EQ(std::string(tip->szTitle, sizeof tip->szTitle), "short" + std::string(35, '\0'));
 }
 
-TEST(SequenceCounter, SharedByEveryCommandAndWrapsToZeroAfterTwoToTheThirty) {
-    SetSequenceCounterForTest(0);
-    EXPECT_EQ(CQueryNewMess().GetSequence(), 1u);
-    EXPECT_EQ(CRespNewMess(nullptr).GetSequence(), 2u);
-    SetSequenceCounterForTest((1u << 30) - 1);
-    for (const uint32_t next : {1u << 30, 0u, 1u}) EXPECT_EQ(CQueryNewMess().GetSequence(), next);
-}
-
 // The header (version, sequence, rest length, the name), then the body:
 // user, edition, a reserved word, the last-time value, the message id; a
-// buffer a byte short gets nothing. The server's reader gets every field back
-// and refuses every cut; a user name with a NUL travels whole, but its log
-// line stops at the NUL.
+// buffer a byte short gets nothing. The sequence wraps to 0 after 2^30. The
+// server's reader gets every field back and refuses every cut; a user name
+// with a NUL travels whole, but its log line stops at the NUL.
 TEST(QueryNewMess, PacketBytesAndTheirReading) {
     LineCapture lines;
-    struct Case { std::string user, pid; uint32_t lastTime, messageId; std::vector<uint8_t> body; };
+    struct Case { std::string user, pid; uint32_t lastTime, messageId, sequence; std::vector<uint8_t> body; };
     const Case cases[] = {
-        {"abc", "", 0, 7, {0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
-        {"", "E", 0x01020304, 0, {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
-        {std::string("a\0b", 3), "", 0, 0, {0, 0, 0, 3, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"abc", "", 0, 7, 1u << 30, {0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
+        {"", "E", 0x01020304, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
+        {std::string("a\0b", 3), "", 0, 0, 1, {0, 0, 0, 3, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
+    SetSequenceCounterForTest((1u << 30) - 1);
     for (const Case& c : cases) {
         CQueryNewMess query;
         query.SetLastTime(c.lastTime, 99);
         lines.Clear();
         EXPECT_EQ(query.SetQueryParameter(c.user, c.pid, c.messageId), 1);
         EXPECT_EQ(lines.Lines(), (std::vector<std::string>{"Query Parameter", c.user.c_str(), c.pid}));
-        std::vector<uint8_t> packet(28 + c.body.size() + 1, 0xCC);
-        uint32_t length = uint32_t(packet.size() - 2);
-        EXPECT_EQ(query.Encode(packet.data(), length), packet.size() - 1) << "a byte short: the room it needs";
+        auto expected = Packet("QUERYNEWMESS", c.body);
+        StoreBigEndian32(expected.data() + 4, c.sequence);
+        std::vector<uint8_t> packet(expected.size(), 0xCC);
+        uint32_t length = uint32_t(packet.size() - 1);
+        EXPECT_EQ(query.Encode(packet.data(), length), packet.size()) << "a byte short: the room it needs";
         EXPECT_EQ(packet, std::vector<uint8_t>(packet.size(), 0xCC));
         length = uint32_t(packet.size());
         query.Encode(packet.data(), length);
-        ASSERT_EQ(length, 28 + c.body.size()) << c.user;
-        auto expected = Packet("QUERYNEWMESS", c.body);
-        StoreBigEndian32(expected.data() + 4, query.GetSequence());
-        expected.push_back(0xCC);
-        EXPECT_EQ(packet, expected) << c.user;
+        EXPECT_EQ(std::make_pair(packet, length), std::make_pair(expected, uint32_t(expected.size()))) << c.user;
         QueryFields fields;
         ASSERT_TRUE(ParseQueryBody(c.body.data(), c.body.size(), &fields));
         EXPECT_EQ(std::tie(fields.userName, fields.pid, fields.lastTime, fields.messageId),

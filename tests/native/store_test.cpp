@@ -80,15 +80,6 @@ TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
     EXPECT_TRUE(Add(9, kNow - 9, kNow - 1, picture) == 0 && Exists(picture)) << "an ended tip leaves its picture alone";
 }
 
-TEST_F(StoreTest, ShowFirstOneGoesToTheFrontAndOtherValuesToTheBack) {
-    for (const auto& [id, first] : std::vector<std::pair<uint32_t, uint8_t>>{{1, 0}, {2, 1}, {3, 2}, {4, 1}, {5, 0}}) {
-        auto tip = MakeTip(id, kNow - 1, kNow + 1);
-        tip->byShowFirst = first;
-        store_.AddOneShowData(tip.release());
-    }
-    EXPECT_EQ(DrainSlideQueue(store_), (std::vector<uint32_t>{4, 2, 1, 3, 5}));
-}
-
 TEST_F(StoreTest, HandingOutSkipsEndedShownAndEmptyTipsAndRemembersTheOneHandedOut) {
     const std::string ended = Picture(1), shown = Picture(2);
     Add(1, kNow - 10, kNow + 5, ended), Add(2, kNow - 10, kNow + 10, shown), Add(3, kNow - 10, kNow + 10, "", "");
@@ -144,8 +135,10 @@ TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) 
     EXPECT_EQ(store_.GetDisplayDataCount(), 2);
 }
 
-TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolder) {
-    const struct { const char* folder; std::string path; bool inside; } cases[] = {
+// Pictures are deleted only directly inside the tips folder (no folder: an
+// address, fetched only over HTTP).
+TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolderAndOnlyWebAddresses) {
+    const struct { const char* folder; std::string path; bool ok; } cases[] = {
         {"/host/tips/", "/host/tips/47.gif", true},      {"/host/tips", "/host/tips/47.gif", true},
         {"/host/tips/", "/host/tips/..gif", true},       {"/host/tips/", "/host/tips/.gif", false},
         {"/host/tips/", "/host/tipsy/47.gif", false},    {"/host/tips/", "/host/tips/../47.gif", false},
@@ -153,17 +146,15 @@ TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolder) {
         {"/host/tips/", "/host/tips/a\\..\\..\\x.gif", false}, {"/host/tips/", "/host/tips\\47.gif", false},
         {"/host/tips/", std::string("/host/tips/4\0/../x.gif", 22), false},  // a NUL ends nothing early
         {"/host/Tips/", "/host/tips/47.gif", false},     {"/", "/47.gif", false},
+        {nullptr, "http://tips.test/1.gif", true},       {nullptr, "HTTPS://tips.test/1.gif", true},
+        {nullptr, "http://", false},                     {nullptr, "ftp://tips.test/1.gif", false},
+        {nullptr, "file:///C:/x.gif", false},            {nullptr, "\\\\share\\x.gif", false},
+        {nullptr, "httpx://tips.test/", false},          {nullptr, " http://tips.test/", false},
+        {nullptr, "", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsPictureInFolder(c.folder, c.path), c.inside) << c.folder << " | " << c.path;
-}
-
-TEST(PictureAddress, OnlyHttpAndHttpsAreFetched) {
-    const struct { const char* address; bool fetched; } cases[] = {
-        {"http://tips.test/1.gif", true}, {"HTTPS://tips.test/1.gif", true}, {"http://", false},
-        {"ftp://tips.test/1.gif", false}, {"file:///C:/x.gif", false},      {"\\\\share\\x.gif", false},
-        {"httpx://tips.test/", false},    {" http://tips.test/", false},    {"", false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsFetchableAddress(c.address), c.fetched) << c.address;
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.folder ? IsPictureInFolder(c.folder, c.path) : IsFetchableAddress(c.path), c.ok) << c.path;
+    }
 }
 
 constexpr uint32_t kTip = sizeof(TipRecord), kEntry = sizeof(DisplayRecord);
@@ -244,11 +235,12 @@ TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
 }
 
 TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
-    // Of 150 tips (101..150 shown first; 1..5 ended, 6..10 shown), the 99
-    // the panel would get first.
+    // Of 150 tips (101..150 shown first, 59 with another value; 1..5 ended,
+    // 6..10 shown), the 99 the panel would get first, saved in id order and
+    // loaded each shown-first one to the front, any other value to the back.
     for (uint32_t id = 1; id <= 150; ++id) {
         auto tip = MakeTip(id, kNow - 1, id <= 5 ? kNow : kNow + 9);
-        tip->byShowFirst = id > 100;
+        tip->byShowFirst = id > 100 ? 1 : id == 59 ? 2 : 0;
         store_.AddOneShowData(tip.release());
         if (id >= 6 && id <= 10) store_.AddDisplayData(new DisplayRecord{id, 0, 1, {}});
     }
@@ -256,9 +248,9 @@ TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
     CShowDataList reloaded;
     ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store_));
     LoadTipFile(tipFile_.c_str(), &reloaded);
-    std::vector<uint32_t> kept = DrainSlideQueue(reloaded);
-    std::sort(kept.begin(), kept.end());
-    EXPECT_EQ(kept, Ids(11, 59, Ids(101, 150)));
+    std::vector<uint32_t> order = Ids(11, 59);
+    for (uint32_t id = 101; id <= 150; ++id) order.insert(order.begin(), id);
+    EXPECT_EQ(DrainSlideQueue(reloaded), order);
 
     // Entries of ids first..last, then a tip handed out this run (id 0: none).
     constexpr int32_t kRising = -1;  // kNow + 100 + id
