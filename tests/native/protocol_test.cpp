@@ -2,9 +2,6 @@
 // the library sends and the new-tips response it decodes.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <tuple>
-
 #include "core_test_support.h"
 #include "protocol/query_body.h"
 #include "protocol/query_new_mess.h"
@@ -59,8 +56,7 @@ std::vector<uint8_t> Many(uint32_t present, int32_t count) {
 
 const uint32_t kFirstRecord = uint32_t(Many(1, 1).size() - 16);  // its length word included
 
-// The first record's length word set to `length`, and `extra` bytes (of a
-// newer server's fields) after that record.
+// The first record's length word set, `extra` bytes (a newer server's) after it.
 std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t extra = 0) {
     StoreBigEndian32(body.data() + 12, length);
     body.insert(body.begin() + 12 + kFirstRecord, extra, 0xFF);
@@ -105,7 +101,8 @@ TEST(RespNewMess, PacketOutcomes) {
         SetSequenceCounterForTest(uint32_t(-1));  // the response's own number: 0
         CRespNewMess response(&store);
         const std::string line = Decode(response, c.packet);
-        const int changes = LineCapture::Count("struct change !!!!!!!!!!!!!!!!");
+        const auto logged = LineCapture::Lines();
+        const int changes = int(std::count(logged.begin(), logged.end(), "struct change !!!!!!!!!!!!!!!!"));
         int received = 0;
         for (const bool waiting : {true, false}) {
             while (std::unique_ptr<TipRecord> got{waiting ? store.GetWaitPicData() : store.GetOneShowData(1)}) {
@@ -166,7 +163,6 @@ TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
         while (fieldEnd <= cut) fieldEnd += layout[++field].first;
         EXPECT_EQ(Decode(response, Packet("RESPNEWMESS", {body.begin(), body.begin() + cut})), layout[field].second)
             << "cut at " << cut;
-        EXPECT_EQ(response.GetPanelInterval(), 0u) << cut;
     }
     EXPECT_EQ(fieldEnd, body.size());
 }

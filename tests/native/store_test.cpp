@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <thread>
-#include <tuple>
 
 #include "core_test_support.h"
 #include "protocol/fetchable_address.h"
@@ -42,11 +39,6 @@ protected:
         auto tip = MakeTip(id, begin, end, text);
         SetFieldText(tip->szPicture, picture);
         return store_.AddOneShowData(tip.release());
-    }
-    int Remember(uint32_t id, int32_t end, const std::string& picture = "") {
-        auto record = std::make_unique<DisplayRecord>(DisplayRecord{id, end, 1, {}});
-        SetFieldText(record->szPicture, picture);
-        return store_.AddDisplayData(record.release());
     }
 };
 
@@ -84,7 +76,7 @@ TEST_F(StoreTest, HandingOutSkipsEndedShownAndEmptyTipsAndRemembersTheOneHandedO
     const std::string ended = Picture(1), shown = Picture(2);
     Add(1, kNow - 10, kNow + 5, ended), Add(2, kNow - 10, kNow + 10, shown), Add(3, kNow - 10, kNow + 10, "", "");
     Add(4, kNow - 10, kNow + 10, folder_.File("5.gif"), "");  // its picture never arrived on disk
-    Remember(2, 0, "x");
+    store_.AddDisplayData(new DisplayRecord{2, 0, 1, "x"});
     clock_.Set(kNow + 6);  // only the first tip's window has closed
     LineCapture::Clear();
     std::unique_ptr<TipRecord> tip(store_.GetOneShowData(1));
@@ -129,7 +121,9 @@ TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) 
         {50, kNow - 1, outside, 0, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Remember(c.id, c.end, c.picture), c.taken) << c.id;
+        auto entry = std::make_unique<DisplayRecord>(DisplayRecord{c.id, c.end, 1, {}});
+        SetFieldText(entry->szPicture, c.picture);
+        EXPECT_EQ(store_.AddDisplayData(entry.release()), c.taken) << c.id;
         EXPECT_EQ(c.picture.empty() || Exists(c.picture), c.pictureStays) << c.picture;
     }
     EXPECT_EQ(store_.GetDisplayDataCount(), 2);
@@ -159,19 +153,14 @@ TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolderAndOnlyWebAddresses
 
 constexpr uint32_t kTip = sizeof(TipRecord), kEntry = sizeof(DisplayRecord);
 
-template <typename Record>
-void Append(std::vector<uint8_t>& bytes, const Record& record) {
-    bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(&record), reinterpret_cast<const uint8_t*>(&record + 1));
-}
-
 // A data file of these records, each at the stride, the gaps filled.
 template <typename Record>
 std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t version = 11, uint32_t stride = sizeof(Record)) {
-    std::vector<uint8_t> bytes;
-    Append(bytes, DataFileHeader{version, int32_t(records.size()), stride, 0, 0});
+    const DataFileHeader header{version, int32_t(records.size()), stride, 0, 0};
+    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(&header), reinterpret_cast<const uint8_t*>(&header + 1));
     for (size_t i = 0; i < records.size(); ++i) {
-        bytes.resize(sizeof(DataFileHeader) + i * stride, 0xAB);
-        Append(bytes, records[i]);
+        bytes.resize(sizeof header + i * stride, 0xAB);
+        bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(&records[i]), reinterpret_cast<const uint8_t*>(&records[i] + 1));
     }
     return bytes;
 }

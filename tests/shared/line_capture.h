@@ -17,11 +17,10 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         return lines_;
     }
-    static int Count(const std::string& line) {
+    static bool Contains(const std::string& line) {
         const auto lines = Lines();
-        return int(std::count(lines.begin(), lines.end(), line));
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
-    static bool Contains(const std::string& line) { return Count(line) > 0; }
     static void Clear() {
         std::lock_guard<std::mutex> hold(mutex_);
         lines_.clear();
