@@ -7,8 +7,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSetUp();
     ConfinedStore store, reloaded;
     const int offered = LoadSaveLoad(data, size, LoadDisplayFile, SaveDisplayFile, store, reloaded);
-    Require(offered == store.GetDisplayDataCount(), "saved history loads again");
-    Require(reloaded.GetDisplayDataCount() == offered, "no saved entry is refused");
+    Require(offered == store.GetDisplayDataCount() && reloaded.GetDisplayDataCount() == offered,
+            "the saved history loads again whole");
     DrainStore(store);
     return 0;
 }

@@ -15,12 +15,10 @@
 
 constexpr int32_t kFuzzNow = 1700000000;
 
-// Ends the run loudly when a property does not hold.
 inline void Require(bool holds, const char* what) {
     if (!holds) std::fprintf(stderr, "property broken: %s\n", what), std::abort();
 }
 
-// Fixes the clock and silences the diagnostic lines.
 inline void FuzzSetUp() {
     platform::SetClockForTest([] { return kFuzzNow; });
     platform::SetLineSinkForTest([](const char*) {});

@@ -26,8 +26,8 @@ constexpr char kCatalogue[] = R"({"panel_interval_minutes": 45, "tips": [
    "text": "For two editions", "link": "http://tips.test/3"},
   {"id": 4, "begin": 1690000000, "end": 1699999999, "text": "Closed before now"},
   {"id": 5, "begin": 1700000001, "end": 1800000000, "text": "Opens after now"},
-  {"id": 4294967295, "begin": 1690000000, "end": 1800000000, "updated": 1699999999,
-   "picture": "http://pictures.test/last.jpg", "pids": ["PRO"]}]})";
+  {"id": 4294967295, "begin": 1690000000, "end": 1800000000, "updated": 1699999999, "pids": ["PRO"],
+   "picture": "http://pictures.test/last.jpg"}]})";
 
 // The result code, last-time value and panel interval the client reads.
 std::array<uint32_t, 3> DecodeAsClient(const std::vector<uint8_t>& answer) {

@@ -1,5 +1,5 @@
-// message.dat from untrusted bytes: load, save what was accepted, and check
-// that the saved file is always one the loader takes whole.
+// message.dat from untrusted bytes: load, save what was accepted (the tips
+// that can still be shown, at most 99) and check the loader takes it whole.
 #include <vector>
 
 #include "fuzz_support.h"
@@ -9,8 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSetUp();
     ConfinedStore store, reloaded;
     const int handed = LoadSaveLoad(data, size, LoadTipFile, SaveTipFile, store, reloaded);
-    // The save keeps the tips that can still be shown, at most 99, and the
-    // loader takes every one of them back.
     int32_t showable = store.GetShowDataCount();
     std::vector<TipRecord> tips(size_t(std::max(showable, 0)));
     store.GetShowableData(tips.data(), showable);

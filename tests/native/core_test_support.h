@@ -41,7 +41,6 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
-    // The folder with a trailing separator, as the service hands it on.
     std::string Folder() const { return path_ + "/"; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 

@@ -167,12 +167,16 @@ TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
     EXPECT_EQ(fieldEnd, body.size());
 }
 
-TEST(FieldText, ATextIsCutToLeaveItsNulAndTheRestOfTheFieldZeroed) {
+TEST(TipRecord, FieldsStayInsideTheRecord) {
     auto tip = SentTip(2);
     SetFieldText(tip->szTitle, std::string(60, 'y'));
     EXPECT_EQ(FieldText(tip->szTitle) + char(tip->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
     SetFieldText(tip->szTitle, "short");
     EXPECT_EQ(std::string(tip->szTitle, sizeof tip->szTitle), "short" + std::string(35, '\0'));
+    std::vector<uint8_t> bytes;
+    ByteWriter out(bytes);
+    tip->nButtonCount = 4;
+    EXPECT_FALSE(AppendTipRecordWire(out, *tip));
 }
 
 // Header, then user, edition, a reserved word, last time, message id; a

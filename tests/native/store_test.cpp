@@ -111,14 +111,13 @@ TEST_F(StoreTest, AZeroTimeEndsATipForGoodAndOnlyTipsThatCanBeShownWaitForPictur
 
 TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) {
     ScratchFolder elsewhere;
-    const std::string outside = elsewhere.File("precious.gif");
-    WriteBytes(outside, {1});
+    WriteBytes(elsewhere.File("precious.gif"), {1});
     const struct { uint32_t id; int32_t end; std::string picture; int taken; bool pictureStays; } cases[] = {
         {1, 0, Picture(1), 1, true},          // never expires, however old
         {2, kNow - 1, Picture(2), 0, false},  // expired
         {1, kNow + 5, Picture(3), 0, false},  // a duplicate takes its own picture
         {4, kNow, "", 1, true},               // ends now: still remembered
-        {50, kNow - 1, outside, 0, true},
+        {50, kNow - 1, elsewhere.File("precious.gif"), 0, true},
     };
     for (const auto& c : cases) {
         auto entry = std::make_unique<DisplayRecord>(DisplayRecord{c.id, c.end, 1, {}});
@@ -194,8 +193,7 @@ TEST_F(DataFilesTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
         const int held = c.tips ? int(DrainSlideQueue(store).size()) : store.GetDisplayDataCount();
         int waiting = 0;
         for (std::unique_ptr<TipRecord> tip; tip.reset(store.GetWaitPicData()), tip; ++waiting) {}
-        EXPECT_EQ(std::make_tuple(handed, held, waiting), std::make_tuple(c.handed, c.held, c.waiting))
-            << c.tips << " " << c.version << " " << c.count;
+        EXPECT_EQ(std::make_tuple(handed, held, waiting), std::make_tuple(c.handed, c.held, c.waiting)) << c.count;
     }
     EXPECT_EQ(LoadTipFile(folder_.File("missing.dat").c_str(), &store_), 0);
 }
