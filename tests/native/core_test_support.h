@@ -56,8 +56,7 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {});
 }
 
 inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
@@ -84,16 +83,5 @@ inline std::vector<uint32_t> DrainSlideQueue(CShowDataList& store) {
     while (std::unique_ptr<TipRecord> tip{store.GetOneShowData(1)}) ids.push_back(uint32_t{tip->nMessageID});
     return ids;
 }
-
-// A store deleting pictures only in its own tips folder, at a fixed second.
-class StoreFixture : public testing::Test {
-protected:
-    static constexpr int32_t kNow = 1700000000;
-    StoreFixture() { store_.SetPictureFolder(folder_.Folder().c_str()); }
-    FixedClock clock_{kNow};
-    LineCapture lines_;
-    ScratchFolder folder_;
-    CShowDataList store_;
-};
 
 }  // namespace coretest

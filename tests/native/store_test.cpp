@@ -18,8 +18,6 @@ namespace {
 
 using namespace coretest;
 
-using Lines = std::vector<std::string>;
-
 std::vector<uint32_t> HistoryIds(CShowDataList& store) {
     int32_t count = 200;
     std::vector<DisplayRecord> entries(200);
@@ -29,8 +27,11 @@ std::vector<uint32_t> HistoryIds(CShowDataList& store) {
     return ids;
 }
 
-class StoreTest : public StoreFixture {
+// A store deleting pictures only in its own tips folder, at a fixed second.
+class StoreTest : public testing::Test {
 protected:
+    static constexpr int32_t kNow = 1700000000;
+    StoreTest() { store_.SetPictureFolder(folder_.Folder().c_str()); }
     std::string Picture(uint32_t id) {
         const std::string path = folder_.File(std::to_string(id) + ".gif");
         return WriteBytes(path, {'G'}), path;
@@ -40,7 +41,14 @@ protected:
         SetFieldText(tip->szPicture, picture);
         return store_.AddOneShowData(tip.release());
     }
+    FixedClock clock_{kNow};
+    LineCapture lines_;
+    ScratchFolder folder_;
+    CShowDataList store_;
+    const std::string tipFile_ = folder_.File("message.dat"), historyFile_ = folder_.File("messdisplay.dat");
 };
+using DataFilesTest = StoreTest;
+using StoreThreads = StoreTest;
 
 TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
     const struct { const char* what; void (*change)(TipRecord&); int result; size_t lines; } cases[] = {
@@ -59,8 +67,10 @@ TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
         c.change(*tip);
         LineCapture::Clear();
         EXPECT_EQ(store_.AddOneShowData(tip.release()), c.result) << c.what;
-        Lines expected{"CShowDataList::AddOneShowData"};
-        if (c.lines == 3) expected.push_back(c.result ? "CShowDataList::AddOneShowData Add Success" : "AddOneShowData but data exist");
+        std::vector<std::string> expected{"CShowDataList::AddOneShowData"};
+        if (c.lines == 3) {
+            expected.push_back(c.result ? "CShowDataList::AddOneShowData Add Success" : "AddOneShowData but data exist");
+        }
         if (c.lines >= 2) expected.push_back("CShowDataList AddOneShowData");
         EXPECT_EQ(LineCapture::Lines(), expected) << c.what;
     }
@@ -82,7 +92,8 @@ TEST_F(StoreTest, HandingOutSkipsEndedShownAndEmptyTipsAndRemembersTheOneHandedO
     std::unique_ptr<TipRecord> tip(store_.GetOneShowData(1));
     ASSERT_TRUE(tip);
     EXPECT_EQ(std::make_pair(tip->nMessageID, tip->szPicture[0]), std::make_pair(4u, '\0')) << "a missing picture is cleared";
-    EXPECT_EQ(LineCapture::Lines(), (Lines{"GetOneShowData but time out", "GetOneShowData show again", "delete data for pic data null"}));
+    EXPECT_EQ(LineCapture::Lines(), (std::vector<std::string>{"GetOneShowData but time out", "GetOneShowData show again",
+                                                "delete data for pic data null"}));
     EXPECT_TRUE(!Exists(ended) && Exists(shown));
     EXPECT_EQ(HistoryIds(store_), (std::vector<uint32_t>{2, 4}));
     EXPECT_EQ(store_.GetOneShowData(1), nullptr);
@@ -95,8 +106,7 @@ TEST_F(StoreTest, AZeroTimeEndsATipForGoodAndOnlyTipsThatCanBeShownWaitForPictur
     const std::string picture = Picture(7);
     ASSERT_EQ(Add(7, kNow - 10, kNow + 10, picture), 1);
     EXPECT_EQ(Add(7, 0, 0) + 2 * Add(8, 0, kNow + 100), 2);
-    EXPECT_EQ(store_.GetOneShowData(1), nullptr);
-    EXPECT_FALSE(Exists(picture));
+    EXPECT_TRUE(store_.GetOneShowData(1) == nullptr && !Exists(picture));
     Add(1, kNow - 1, kNow + 1);
     for (const auto& [id, begin, end] : std::vector<std::tuple<uint32_t, int32_t, int32_t>>{
              {1, kNow - 1, kNow + 1}, {2, kNow + 1, kNow + 9}, {3, kNow - 9, kNow - 1}, {9, 0, 0}, {4, kNow - 1, kNow + 1},
@@ -128,7 +138,6 @@ TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) 
     EXPECT_EQ(store_.GetDisplayDataCount(), 2);
 }
 
-// No folder: an address, fetched only over HTTP.
 TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolderAndOnlyWebAddresses) {
     const struct { const char* folder; std::string path; bool ok; } cases[] = {
         {"/host/tips/", "/host/tips/47.gif", true},      {"/host/tips", "/host/tips/47.gif", true},
@@ -158,15 +167,11 @@ std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t versio
     std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(&header), reinterpret_cast<const uint8_t*>(&header + 1));
     for (size_t i = 0; i < records.size(); ++i) {
         bytes.resize(sizeof header + i * stride, 0xAB);
-        bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(&records[i]), reinterpret_cast<const uint8_t*>(&records[i] + 1));
+        const auto* record = reinterpret_cast<const uint8_t*>(&records[i]);
+        bytes.insert(bytes.end(), record, record + sizeof(Record));
     }
     return bytes;
 }
-
-class DataFilesTest : public StoreFixture {
-protected:
-    const std::string tipFile_ = folder_.File("message.dat"), historyFile_ = folder_.File("messdisplay.dat");
-};
 
 // Odd tips were saved before their picture arrived: they wait for it again.
 TEST_F(DataFilesTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
@@ -216,7 +221,8 @@ TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     store_.AddDisplayData(new DisplayRecord{2, 0, 0, {}});
     ASSERT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
     EXPECT_EQ(ReadBytes(tipFile_), DataFile(full));
-    EXPECT_EQ(ReadBytes(historyFile_), DataFile(std::vector<DisplayRecord>{{1, kNow + 1, 1, {}}, {2, 0, 0, {}}, {40, kNow, 1, "pic"}}));
+    const std::vector<DisplayRecord> entries{{1, kNow + 1, 1, {}}, {2, 0, 0, {}}, {40, kNow, 1, "pic"}};
+    EXPECT_EQ(ReadBytes(historyFile_), DataFile(entries));
     EXPECT_FALSE(Exists(tipFile_ + ".tmp") || Exists(historyFile_ + ".tmp"));
 }
 
@@ -262,8 +268,6 @@ TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
         EXPECT_EQ(HistoryIds(reloaded), c.kept) << c.name;
     }
 }
-
-class StoreThreads : public StoreFixture {};
 
 // The worker (decoder, picture pass, tip file save, ready flag) and the UI
 // thread (file load, panel polls, history save) meet only in the store, safely
