@@ -224,6 +224,9 @@ TEST_F(DataFilesTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     const std::vector<DisplayRecord> entries{{1, kNow + 1, 1, {}}, {2, 0, 0, {}}, {40, kNow, 1, "pic"}};
     EXPECT_EQ(ReadBytes(historyFile_), DataFile(entries));
     EXPECT_FALSE(Exists(tipFile_ + ".tmp") || Exists(historyFile_ + ".tmp"));
+    std::filesystem::create_directory(tipFile_ + ".tmp");  // the temporary file cannot be made
+    EXPECT_FALSE(SaveTipFile(tipFile_.c_str(), &store_));
+    EXPECT_EQ(ReadBytes(tipFile_), DataFile(full)) << "a failed save keeps the old file";
 }
 
 TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
