@@ -42,7 +42,7 @@ double ExitWhileServerHangs(const DllUnderTest& dll) {
     LoopbackTipsServer server(TipsFault::kHang);
     server.PointSettingsHere();
     dll.msg_init();
-    if (!PumpUntil([&] { return !server.Queries().empty(); }, 10000)) std::printf("no query arrived\n");
+    if (!PumpUntil([&] { return !server.Query().empty(); }, 10000)) std::printf("no query arrived\n");
     return TimeMs([&] { dll.msg_exit(); });
 }
 
@@ -51,7 +51,7 @@ double ExitDuringSlowPicture(const DllUnderTest& dll) {
     LoopbackHttpServer http;
     HttpAnswer slow;
     slow.body = SampleGif();
-    slow.trickle = true;
+    slow.sent = HttpBody::kStall;
     http.Set("/slow.gif", slow);
     LoopbackTipsServer server(TipsFault::kAnswer,
                               NewTipsAnswer(0, 1, {MakeTip(60, "slow", http.Url("/slow.gif"))}, 30));

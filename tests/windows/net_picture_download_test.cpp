@@ -1,27 +1,19 @@
-// Picture downloads over WinInet from a loopback HTTP server, and the
-// picture pass that hands each waiting tip on.
+// Picture downloads over WinInet from a loopback HTTP server. The pass that
+// hands each waiting tip on: the query-cycle tests.
 #include <gtest/gtest.h>
 
 #include "service/http_download.h"
 #include "service/picture_pass.h"
-#include "store/show_data_list.h"
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
-#include "support/tips_answer.h"
 
 namespace {
 
-class NetPictureDownload : public HostFolderTest {
-protected:
-    void SetUp() override {
-        HostFolderTest::SetUp();
-        CreateDirectoryA(TipsFolder().c_str(), nullptr);
-    }
-    LoopbackHttpServer http;
-    CShowDataList store;
-};
+class NetPictureDownload : public HostFolderTest {};
 
 TEST_F(NetPictureDownload, OnlyACompleteSuccessfulAnswerReplacesThePicture) {
+    CreateDirectoryA(TipsFolder().c_str(), nullptr);
+    LoopbackHttpServer http;
     const std::string target = TipsFolder() + "47.gif";
     http.Set("/ok.gif", HttpAnswer{200, "followed"});
     const struct {
@@ -34,7 +26,7 @@ TEST_F(NetPictureDownload, OnlyACompleteSuccessfulAnswerReplacesThePicture) {
         {"empty", {200, ""}, "", 1},
         {"not found", {404, "<html>gone</html>"}, "", 0},
         {"redirect", {302, "moved", "Location: /ok.gif\r\n"}, "", 0},
-        {"cut off", {200, SampleGif(), "", true}, "", 0},
+        {"cut off", {200, SampleGif(), "", HttpBody::kCutOff}, "", 0},
         {"unreachable", {}, "http://127.0.0.1:1/x.gif", 0},
         {"not a url", {}, "not a url", 0},
         {"no url", {}, " ", 0},
@@ -51,7 +43,8 @@ TEST_F(NetPictureDownload, OnlyACompleteSuccessfulAnswerReplacesThePicture) {
         DeleteFileA(target.c_str());
     }
     const std::string request = http.Requests()[0];
-    EXPECT_TRUE(request.rfind("GET /case HTTP/1.1\r\n", 0) == 0 && request.find("\r\nUser-Agent: InetURL/1.1\r\n") != std::string::npos &&
+    EXPECT_TRUE(request.rfind("GET /case HTTP/1.1\r\n", 0) == 0 &&
+                request.find("\r\nUser-Agent: InetURL/1.1\r\n") != std::string::npos &&
                 request.find("\r\nPragma: no-cache\r\n") != std::string::npos)
         << request;
 }
@@ -61,32 +54,6 @@ TEST(NetPictureFileName, TheTipsFolderAlwaysFits) {
     const std::string longest(260 - 16, 'f');
     EXPECT_TRUE(PictureFileName(longest.c_str(), 0x80000000u, name)) << "the tips folder always fits";
     EXPECT_FALSE(PictureFileName((longest + "g").c_str(), 0x80000000u, name));
-}
-
-TEST_F(NetPictureDownload, ThePassGivesEachTipItsPictureOrNoneAndQueuesItEitherWay) {
-    http.Set("/a.gif", HttpAnswer{200, SampleGif()});
-    store.SetPictureFolder(TipsFolder().c_str());
-    LineCapture capture;
-    store.AddWaitPicData(new TipRecord(MakeTip(0xFFFFFFF6u, "first", http.Url("/a.gif"))));
-    store.AddWaitPicData(new TipRecord(MakeTip(12, "second", http.Url("/missing.gif"))));
-    EXPECT_EQ(RunPicturePass(&store, TipsFolder().c_str(), nullptr), 1);
-    std::vector<std::string> pass;
-    for (const std::string& line : capture.Lines()) {
-        if (line.rfind("DataService", 0) == 0) pass.push_back(line);
-    }
-    EXPECT_EQ(pass, (std::vector<std::string>{
-                                   "DataService picture download begin", "DataService picture download finish",
-                                   "DataService picture download success", "DataService picture download begin",
-                                   "DataService picture download finish"}));
-    for (const std::string& picture : {TipsFolder() + "-10.gif", std::string()}) {
-        std::unique_ptr<TipRecord> tip(store.GetOneShowData(1));
-        ASSERT_TRUE(tip);
-        EXPECT_EQ(FieldText(tip->szPicture), picture);
-        EXPECT_EQ(tip->bPicReady, 1u);
-    }
-    EXPECT_EQ(ReadWholeFile(TipsFolder() + "-10.gif"), SampleGif());
-    EXPECT_FALSE(PathExists(TipsFolder() + "12.gif"));
-
 }
 
 }  // namespace

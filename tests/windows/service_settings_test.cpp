@@ -14,7 +14,8 @@ namespace {
 class ServiceSettingsTest : public HostFolderTest {};
 
 // Each start reads message.ini afresh, once; the paths the service works
-// on are those of every other service test.
+// on are those of every other service test. Numbers are read as the system
+// reads them: a word is 0, a number too long wraps.
 TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
     const std::string longHost(150, 'h');
     const struct {
@@ -28,8 +29,8 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
         {{{"TCPSERVER/PORT", "6100"}, {"TCPSERVER/HOST", longHost}, {"LASTTIME/PID", "-321"}, {"NEXTPANEL/INTERVAL", "0"}},
          6100, longHost.substr(0, 99), -321, 0, 0},  // the panel, not the service, reads interval 0 as 30
         {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, 5200, kDefaultServerHost, 0, 45, 7},
-        {{{"TESTMESSAGE/ID", "0"}}, 5200, kDefaultServerHost, 0, 30, 0},
-        {{{"TESTMESSAGE/ID", "-3"}}, 5200, kDefaultServerHost, 0, 30, 0},
+        {{{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, 0, kDefaultServerHost, 0, 30, 0},
+        {{{"TESTMESSAGE/ID", "-3"}, {"TCPSERVER/PORT", "99999999999"}}, 1215752191, kDefaultServerHost, 0, 30, 0},
     };
     for (const auto& c : cases) {
         SetUp();

@@ -26,21 +26,13 @@ void WriteWholeFile(const std::string& path, const std::string& bytes) {
 }
 
 void RemoveTree(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
     const std::string base = path.back() == '\\' ? path : path + '\\';
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((base + "*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..") RemoveTree(base + found.cFileName);
-    }
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        DeleteFileA((base + found.cFileName).c_str());
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    RemoveDirectoryA(base.c_str());
+    if (!RemoveDirectoryA(base.c_str())) DeleteFileA(path.c_str());
 }
 
 void WriteIni(const std::string& section, const std::string& key, const std::string& value) {

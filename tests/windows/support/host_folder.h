@@ -17,7 +17,7 @@ inline std::string HistoryFile() { return TipsFolder() + "messdisplay.dat"; }
 bool PathExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
-void RemoveTree(const std::string& path);
+void RemoveTree(const std::string& path);  // a file, or a folder and the files in it
 void WriteIni(const std::string& section, const std::string& key, const std::string& value);
 std::string ReadIni(const std::string& section, const std::string& key);
 

@@ -6,16 +6,16 @@ namespace {
 
 constexpr int kPollMs = 10;
 
-// A socket bound to 127.0.0.1 on a port of the system's choice, listening
-// when `listens`; INVALID_SOCKET on failure.
-SOCKET ListenOnLoopback(uint16_t* port, bool listens) {
+// A socket listening on 127.0.0.1 on a port of the system's choice;
+// INVALID_SOCKET on failure.
+SOCKET ListenOnLoopback(uint16_t* port) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof address;
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0 || (listens && listen(s, 8) != 0)) {
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0 || listen(s, 8) != 0) {
         closesocket(s);
         return INVALID_SOCKET;
     }
@@ -45,37 +45,20 @@ std::string ReadUntil(SOCKET client, const std::atomic<bool>& stopping, Complete
     return bytes;
 }
 
-}  // namespace
+// A blocking send returns once every byte is handed over.
+void SendAll(SOCKET client, const std::string& bytes) { send(client, bytes.data(), int(bytes.size()), 0); }
 
-bool SendAll(SOCKET client, const std::string& bytes) {
-    for (size_t at = 0; at < bytes.size();) {
-        const int sent = send(client, bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
-        if (sent <= 0) return false;
-        at += static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-std::string ReadWholePacket(SOCKET client, const std::atomic<bool>& stopping) {
-    return ReadUntil(client, stopping, [](const std::string& bytes) {
-        if (bytes.size() < 12) return false;
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 8;
-        return bytes.size() >= 12 + ((size_t(p[0]) << 24) | (size_t(p[1]) << 16) | (size_t(p[2]) << 8) | p[3]);
-    });
-}
-
-std::string ReadHttpHead(SOCKET client, const std::atomic<bool>& stopping) {
-    return ReadUntil(client, stopping, [](const std::string& b) { return b.find("\r\n\r\n") != std::string::npos; });
-}
-
+// Sleeps `ms`, or less once `stopping` turns true.
 void PauseUnlessStopping(unsigned ms, const std::atomic<bool>& stopping) {
     for (const DWORD start = GetTickCount(); !stopping && GetTickCount() - start < ms;) Sleep(ms < kPollMs ? ms : kPollMs);
 }
 
+}  // namespace
+
 ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = ListenOnLoopback(&port_, true);
+    listener_ = ListenOnLoopback(&port_);
     thread_ = std::thread([this] {
         while (!stopping_) {
             SOCKET client = WaitReadable(listener_) ? accept(listener_, nullptr, nullptr) : INVALID_SOCKET;
@@ -94,17 +77,14 @@ ScriptedServer::~ScriptedServer() {
 }
 
 LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer) : fault_(fault), answer_(std::move(answer)) {
-    if (fault_ == TipsFault::kRefuse) {
-        // A port that was free a moment ago and has no listener.
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        closesocket(ListenOnLoopback(&refusedPort_, false));
-        WSACleanup();
-        return;
-    }
+    if (fault_ == TipsFault::kRefuse) return;
     server_ = std::make_unique<ScriptedServer>([this](SOCKET client, const std::atomic<bool>& stopping) {
-        if (fault_ == TipsFault::kCloseAtOnce) return;
-        const std::string query = ReadWholePacket(client, stopping);
+        // One whole packet by its rest length, or what came before the peer stopped.
+        const std::string query = ReadUntil(client, stopping, [](const std::string& bytes) {
+            const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 8;
+            return bytes.size() >= 12 && bytes.size() >= 12 + ((size_t(p[0]) << 24) | (size_t(p[1]) << 16) |
+                                                              (size_t(p[2]) << 8) | p[3]);
+        });
         {
             std::lock_guard<std::mutex> hold(mutex_);
             queries_.push_back(query);
@@ -127,17 +107,9 @@ void LoopbackTipsServer::PointSettingsHere() const {
     WriteIni("TCPSERVER", "PORT", std::to_string(Port()));
 }
 
-std::vector<std::string> LoopbackTipsServer::Queries() const {
+std::string LoopbackTipsServer::Query() const {
     std::lock_guard<std::mutex> hold(mutex_);
-    return queries_;
-}
-
-std::string LoopbackTipsServer::WaitForQuery(unsigned ms) const {
-    for (const DWORD start = GetTickCount();; Sleep(5)) {
-        const auto queries = Queries();
-        if (!queries.empty()) return queries.front();
-        if (GetTickCount() - start >= ms) return std::string();
-    }
+    return queries_.empty() ? std::string() : queries_.front();
 }
 
 std::string SampleGif() {
@@ -148,7 +120,8 @@ std::string SampleGif() {
 
 LoopbackHttpServer::LoopbackHttpServer()
     : server_(std::make_unique<ScriptedServer>([this](SOCKET client, const std::atomic<bool>& stopping) {
-          const std::string head = ReadHttpHead(client, stopping);
+          const std::string head =
+              ReadUntil(client, stopping, [](const std::string& b) { return b.find("\r\n\r\n") != std::string::npos; });
           if (head.find("\r\n\r\n") == std::string::npos) return;
           const size_t pathAt = head.find(' ') + 1;
           HttpAnswer answer{404, "<html>no such picture</html>"};
@@ -159,16 +132,11 @@ LoopbackHttpServer::LoopbackHttpServer()
               if (found != answers_.end()) answer = found->second;
           }
           const char* reason = answer.status == 200 ? "OK" : answer.status == 302 ? "Found" : "Not Found";
-          if (!SendAll(client, "HTTP/1.1 " + std::to_string(answer.status) + " " + reason +
-                                   "\r\nContent-Type: image/gif\r\nContent-Length: " + std::to_string(answer.body.size()) +
-                                   "\r\nConnection: close\r\n" + answer.extraHeaders + "\r\n")) {
-              return;
-          }
-          for (size_t i = 0; answer.trickle && i < answer.body.size() && !stopping; ++i) {
-              if (!SendAll(client, answer.body.substr(i, 1))) return;
-              PauseUnlessStopping(100, stopping);
-          }
-          if (!answer.trickle) SendAll(client, answer.body.substr(0, answer.body.size() / (answer.cutOff ? 2 : 1)));
+          SendAll(client, "HTTP/1.1 " + std::to_string(answer.status) + " " + reason +
+                              "\r\nContent-Type: image/gif\r\nContent-Length: " + std::to_string(answer.body.size()) +
+                              "\r\nConnection: close\r\n" + answer.extraHeaders + "\r\n" +
+                              answer.body.substr(0, answer.body.size() / (answer.sent == HttpBody::kWhole ? 1 : 2)));
+          if (answer.sent == HttpBody::kStall) PauseUnlessStopping(INFINITE, stopping);
           shutdown(client, SD_SEND);
       })) {}
 

@@ -1,7 +1,13 @@
 #include "support/tips_answer.h"
 
+#include <windows.h>
+
 #include "platform/platform.h"
 #include "shared/wire_builders.h"
+#include "store/display_file.h"
+#include "store/show_data_list.h"
+#include "store/tip_file.h"
+#include "support/host_folder.h"
 
 TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictureUrl) {
     TipRecord tip{};
@@ -13,6 +19,15 @@ TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictu
     SetFieldText(tip.szPicture, pictureUrl);
     tip.byVersion = kTipRecordVersion;
     return tip;
+}
+
+void SaveEarlierRun(const std::vector<uint32_t>& tips, const std::vector<uint32_t>& shown) {
+    CreateDirectoryA(TipsFolder().c_str(), nullptr);
+    CShowDataList store;
+    for (uint32_t id : tips) store.AddOneShowData(new TipRecord(MakeTip(id, "stored tip")));
+    for (uint32_t id : shown) store.AddDisplayData(new DisplayRecord{id, 0, 1, {}});
+    ASSERT_TRUE(SaveTipFile(TipFile().c_str(), &store));
+    ASSERT_TRUE(shown.empty() || SaveDisplayFile(HistoryFile().c_str(), &store));
 }
 
 static std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }

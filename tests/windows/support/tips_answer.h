@@ -1,4 +1,5 @@
-// Answers for the loopback tips server, and a reader for the query bytes.
+// Answers for the loopback tips server, a reader for the query bytes, and
+// the data files of an earlier run.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,9 @@
 
 // A tip valid from an hour ago for a day; a picture address when given.
 TipRecord MakeTip(uint32_t id, const std::string& text, const std::string& pictureUrl = std::string());
+// Leaves a message.dat of these tips and a messdisplay.dat of these ids
+// shown, as an earlier run would.
+void SaveEarlierRun(const std::vector<uint32_t>& tips, const std::vector<uint32_t>& shown = {});
 
 // A "RESPNEWMESS" packet: status, last-time value, the records, interval.
 std::string NewTipsAnswer(int32_t status, uint32_t lastTime, const std::vector<TipRecord>& tips,
