@@ -26,7 +26,6 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
-#include "support/pump_until.h"
 #include "support/tips_answer.h"
 #include "wine_bench.h"
 

@@ -27,7 +27,6 @@
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
 #include "process_snapshot.h"
-#include "support/pump_until.h"
 #include "support/test_pictures.h"
 #include "support/tips_answer.h"
 #include "wine_bench.h"

@@ -34,7 +34,6 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "process_snapshot.h"
-#include "support/pump_until.h"
 
 namespace {
 

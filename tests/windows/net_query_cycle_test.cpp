@@ -1,5 +1,6 @@
-// The worker's query cycle and the service stop, in-process, against the
-// loopback tips and picture servers; the transport's address rule.
+// The worker's query cycle, the service stop and picture downloads,
+// in-process, against the loopback tips and picture servers; the
+// transport's address rule.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include "platform/network_timeout_win.h"
 #include "protocol/tcp_socket_win.h"
 #include "service/data_service.h"
+#include "service/http_download.h"
+#include "service/picture_pass.h"
 #include "service/worker_stop.h"
 #include "store/display_file.h"
 #include "store/show_data_list.h"
@@ -17,7 +20,6 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
-#include "support/pump_until.h"
 #include "support/tips_answer.h"
 
 namespace {
@@ -39,6 +41,53 @@ TEST(NetDottedAddress, FourGroupsOfDigitsOnly) {
         {"1.2.3.-4", false}, {nullptr, false},
     };
     for (const auto& [host, dotted] : cases) EXPECT_EQ(IsDottedAddress(host), dotted) << (host ? host : "null");
+}
+
+class NetPictureDownload : public HostFolderTest {};
+
+TEST_F(NetPictureDownload, OnlyACompleteSuccessfulAnswerReplacesThePicture) {
+    CreateDirectoryA(TipsFolder().c_str(), nullptr);
+    LoopbackHttpServer http;
+    const std::string target = TipsFolder() + "47.gif";
+    http.Set("/ok.gif", HttpAnswer{200, "followed"});
+    const struct {
+        const char* name;
+        HttpAnswer answer;
+        std::string url;
+        int expected;
+    } cases[] = {
+        {"gif", {200, SampleGif()}, "", 1},
+        {"empty", {200, ""}, "", 1},
+        {"not found", {404, "<html>gone</html>"}, "", 0},
+        {"redirect", {302, "moved", "Location: /ok.gif\r\n"}, "", 0},
+        {"cut off", {200, SampleGif(), "", HttpBody::kCutOff}, "", 0},
+        {"unreachable", {}, "http://127.0.0.1:1/x.gif", 0},
+        {"not a url", {}, "not a url", 0},
+        {"no url", {}, " ", 0},
+    };
+    for (const auto& c : cases) {
+        http.Set("/case", c.answer);
+        if (c.expected == 1) WriteWholeFile(target, std::string(20000, 'o'));
+        const size_t before = http.Requests().size();
+        const std::string url = c.url.empty() ? http.Url("/case") : c.url == " " ? "" : c.url;
+        EXPECT_EQ(DownloadPicture(url, target.c_str(), nullptr), c.expected) << c.name;
+        EXPECT_EQ(ReadWholeFile(target), c.expected == 1 ? c.answer.body : "") << c.name;
+        EXPECT_EQ(PathExists(target), c.expected == 1) << c.name << ": a failed download leaves no file";
+        EXPECT_EQ(http.Requests().size(), before + c.url.empty()) << c.name << ": one request, no redirection";
+        DeleteFileA(target.c_str());
+    }
+    const std::string request = http.Requests()[0];
+    EXPECT_TRUE(request.rfind("GET /case HTTP/1.1\r\n", 0) == 0 &&
+                request.find("\r\nUser-Agent: InetURL/1.1\r\n") != std::string::npos &&
+                request.find("\r\nPragma: no-cache\r\n") != std::string::npos)
+        << request;
+}
+
+TEST(NetPictureFileName, TheTipsFolderAlwaysFits) {
+    char name[260];
+    const std::string longest(260 - 16, 'f');
+    EXPECT_TRUE(PictureFileName(longest.c_str(), 0x80000000u, name)) << "the tips folder always fits";
+    EXPECT_FALSE(PictureFileName((longest + "g").c_str(), 0x80000000u, name));
 }
 
 class NetQueryCycle : public HostFolderTest {};
@@ -67,8 +116,7 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
     const ReceivedQuery q = ReadQuery(server.Query());  // its bytes: the native query tests
     ASSERT_TRUE(q.ok);
     EXPECT_EQ(q.userName + "/" + q.pid + "/" + std::to_string(q.lastTime) + "/" + std::to_string(q.messageId), "abc/pid9/77/9");
-    EXPECT_EQ(ReadIni("LASTTIME", "PID"), "321");
-    EXPECT_EQ(ReadIni("NEXTPANEL", "INTERVAL"), "45");
+    EXPECT_EQ(ReadIni("LASTTIME", "PID") + "/" + ReadIni("NEXTPANEL", "INTERVAL"), "321/45");
     EXPECT_EQ(service.GetPanelInterval(), 30) << "the running service keeps what it read";
     EXPECT_EQ(ReadWholeFile(TipsFolder() + "-10.gif"), SampleGif());
     EXPECT_FALSE(PathExists(TipsFolder() + "48.gif"));

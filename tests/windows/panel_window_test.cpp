@@ -11,7 +11,6 @@
 #include "panels/slip_mess_panel.h"
 #include "panels/stat_mess_panel.h"
 #include "support/panel_support.h"
-#include "support/pump_until.h"
 
 namespace {
 

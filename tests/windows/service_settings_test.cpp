@@ -17,33 +17,27 @@ class ServiceSettingsTest : public HostFolderTest {};
 // on are those of every other service test. Numbers are read as the system
 // reads them: a word is 0, a number too long wraps.
 TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
-    const std::string longHost(150, 'h');
-    const struct {
-        std::vector<std::pair<std::string, std::string>> ini;  // "SECTION/KEY", value
-        int port;
-        std::string host;
-        int lastTime, interval;
-        uint32_t messageId;
-    } cases[] = {
-        {{}, 5200, kDefaultServerHost, 0, 30, 0},
+    const std::string host = kDefaultServerHost, longHost(150, 'h');
+    // "SECTION/KEY" and value; then "port host last-time interval message-ID", " owns" when it owns the data files
+    const std::pair<std::vector<std::pair<std::string, std::string>>, std::string> cases[] = {
+        {{}, "5200 " + host + " 0 30 0 owns"},
         {{{"TCPSERVER/PORT", "6100"}, {"TCPSERVER/HOST", longHost}, {"LASTTIME/PID", "-321"}, {"NEXTPANEL/INTERVAL", "0"}},
-         6100, longHost.substr(0, 99), -321, 0, 0},  // the panel, not the service, reads interval 0 as 30
-        {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, 5200, kDefaultServerHost, 0, 45, 7},
-        {{{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, 0, kDefaultServerHost, 0, 30, 0},
-        {{{"TESTMESSAGE/ID", "-3"}, {"TCPSERVER/PORT", "99999999999"}}, 1215752191, kDefaultServerHost, 0, 30, 0},
+         "6100 " + longHost.substr(0, 99) + " -321 0 0 owns"},  // the panel, not the service, reads interval 0 as 30
+        {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, "5200 " + host + " 0 45 7"},
+        {{{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, "0 " + host + " 0 30 0 owns"},
+        {{{"TESTMESSAGE/ID", "-3"}, {"TCPSERVER/PORT", "99999999999"}}, "1215752191 " + host + " 0 30 0 owns"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [ini, expected] : cases) {
         SetUp();
-        for (const auto& [key, value] : c.ini) WriteIni(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), value);
+        for (const auto& [key, value] : ini) WriteIni(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), value);
         CDataService service;
         ASSERT_EQ(service.Start(), 1);
         WriteIni("NEXTPANEL", "INTERVAL", "12");
         const ServiceSettings& s = service.Settings();
         EXPECT_EQ(std::to_string(s.serverPort) + " " + s.serverHost + " " + std::to_string(s.lastTime) + " " +
-                      std::to_string(service.GetPanelInterval()) + " " + std::to_string(service.CopyIdentity().messageId),
-                  std::to_string(c.port) + " " + c.host + " " + std::to_string(c.lastTime) + " " +
-                      std::to_string(c.interval) + " " + std::to_string(c.messageId));
-        EXPECT_EQ(service.OwnsDataFiles(), c.messageId == 0);
+                      std::to_string(service.GetPanelInterval()) + " " +
+                      std::to_string(service.CopyIdentity().messageId) + (service.OwnsDataFiles() ? " owns" : ""),
+                  expected);
         service.Stop();
     }
 }

@@ -87,7 +87,7 @@ LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer) : fa
         });
         {
             std::lock_guard<std::mutex> hold(mutex_);
-            queries_.push_back(query);
+            if (query_.empty()) query_ = query;
         }
         std::string sent = answer_;
         if (fault_ == TipsFault::kOversize) sent.resize(300000, 'x');
@@ -109,7 +109,7 @@ void LoopbackTipsServer::PointSettingsHere() const {
 
 std::string LoopbackTipsServer::Query() const {
     std::lock_guard<std::mutex> hold(mutex_);
-    return queries_.empty() ? std::string() : queries_.front();
+    return query_;
 }
 
 std::string SampleGif() {

@@ -55,7 +55,7 @@ private:
     TipsFault fault_;
     std::string answer_;
     mutable std::mutex mutex_;
-    std::vector<std::string> queries_;
+    std::string query_;
     std::unique_ptr<ScriptedServer> server_;  // last: its thread ends first
 };
 

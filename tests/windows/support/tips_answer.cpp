@@ -42,12 +42,10 @@ std::string NewTipsAnswer(int32_t status, uint32_t lastTime, const std::vector<T
 std::string ErrorAnswer(int32_t code) { return Text(wire::Packet("RESPERROR", wire::Words({uint32_t(code)}))); }
 
 ReceivedQuery ReadQuery(const std::string& packet) {
-    ReceivedQuery q;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(packet.data());
-    if (packet.size() < 16 || packet.compare(12, 16, std::string("\0\0\0\x0CQUERYNEWMESS", 16)) != 0) return q;
     // The body reader ignores bytes after the last field; a query has none.
-    const size_t bodyAt = 28;
-    q.ok = ParseQueryBody(bytes + bodyAt, packet.size() - bodyAt, &q) &&
-           bodyAt + 20 + q.userName.size() + q.pid.size() == packet.size();
+    ReceivedQuery q;
+    q.ok = packet.size() >= 28 && packet.compare(12, 16, std::string("\0\0\0\x0CQUERYNEWMESS", 16)) == 0 &&
+           ParseQueryBody(reinterpret_cast<const uint8_t*>(packet.data()) + 28, packet.size() - 28, &q) &&
+           28 + 20 + q.userName.size() + q.pid.size() == packet.size();
     return q;
 }
