@@ -41,11 +41,9 @@ std::string NewTipsAnswer(int32_t status, uint32_t lastTime, const std::vector<T
 
 std::string ErrorAnswer(int32_t code) { return Text(wire::Packet("RESPERROR", wire::Words({uint32_t(code)}))); }
 
-ReceivedQuery ReadQuery(const std::string& packet) {
+bool ReadQuery(const std::string& packet, QueryFields* q) {
     // The body reader ignores bytes after the last field; a query has none.
-    ReceivedQuery q;
-    q.ok = packet.size() >= 28 && packet.compare(12, 16, std::string("\0\0\0\x0CQUERYNEWMESS", 16)) == 0 &&
-           ParseQueryBody(reinterpret_cast<const uint8_t*>(packet.data()) + 28, packet.size() - 28, &q) &&
-           28 + 20 + q.userName.size() + q.pid.size() == packet.size();
-    return q;
+    return packet.size() >= 28 && packet.compare(12, 16, std::string("\0\0\0\x0CQUERYNEWMESS", 16)) == 0 &&
+           ParseQueryBody(reinterpret_cast<const uint8_t*>(packet.data()) + 28, packet.size() - 28, q) &&
+           28 + 20 + q->userName.size() + q->pid.size() == packet.size();
 }

@@ -20,8 +20,5 @@ std::string NewTipsAnswer(int32_t status, uint32_t lastTime, const std::vector<T
                           uint32_t panelInterval);
 std::string ErrorAnswer(int32_t code);  // a "RESPERROR" packet
 
-// A received "QUERYNEWMESS" packet; ok false unless the bytes hold exactly one.
-struct ReceivedQuery : QueryFields {
-    bool ok = false;
-};
-ReceivedQuery ReadQuery(const std::string& packet);
+// Reads a received "QUERYNEWMESS" packet; false unless the bytes hold exactly one.
+bool ReadQuery(const std::string& packet, QueryFields* q);
