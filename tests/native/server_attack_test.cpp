@@ -14,14 +14,23 @@ using servertest::Socket;
 using servertest::WaitFor;
 using tipserver::QueryOutcome;
 
-std::string QueryPacket(const std::string& user, uint32_t length = 0) {
+std::string QueryPacket(const std::string& user) {
     CQueryNewMess query;
     query.SetQueryParameter(user, "P1", 0);
     std::string packet(query.GetPacketLength(), '\0');
     uint32_t size = static_cast<uint32_t>(packet.size());
     query.Encode(reinterpret_cast<uint8_t*>(packet.data()), size);
-    if (length != 0) StoreBigEndian32(reinterpret_cast<uint8_t*>(packet.data()) + 28, length);  // of the name
     return packet;
+}
+
+// Connections that send nothing, or `start` each second one, to hold a port at its cap.
+std::vector<std::unique_ptr<Socket>> Stalled(uint16_t port, int count, const std::string& start) {
+    std::vector<std::unique_ptr<Socket>> stalled;
+    for (int i = 0; i < count; ++i) {
+        stalled.push_back(std::make_unique<Socket>(port));
+        if (i % 2 == 0) stalled.back()->Send(start);
+    }
+    return stalled;
 }
 
 TEST(ServerAttack, EachQueryClientEndsAsItShouldAndNoneHoldsUpOthers) {
@@ -30,83 +39,80 @@ TEST(ServerAttack, EachQueryClientEndsAsItShouldAndNoneHoldsUpOthers) {
     tipserver::CatalogueSource source(log.folder.File("c.json"), tipserver::CatalogueOptions(), log.sink);
     std::vector<tipserver::CatalogueProblem> problems;
     ASSERT_TRUE(source.LoadInitial(problems));
-    tipserver::TroubleSummary trouble;
     tipserver::TipsServerConfig config;
     config.port = 0;
     config.threads = 2;
+    config.max_connections = 20;
     config.query_timeout = std::chrono::seconds(3);
-    tipserver::TipsServer server(config, source, log.sink, trouble);
-    std::string error, summary;
+    tipserver::TipsServer server(config, source, log.sink, log.trouble);
+    std::string error;
     ASSERT_TRUE(server.Bind(error)) << error;
     server.Start();
     config.port = server.LocalPort();  // busy now
-    EXPECT_FALSE(tipserver::TipsServer(config, source, log.sink, trouble).Bind(error));
+    EXPECT_FALSE(tipserver::TipsServer(config, source, log.sink, log.trouble).Bind(error));
     EXPECT_NE(error.find("cannot listen on 127.0.0.1:"), std::string::npos) << error;
 
-    // Silent clients and a half query wait for their deadline while every row is served.
-    std::vector<std::unique_ptr<Socket>> silent;
-    for (int i = 0; i < 20; ++i) silent.push_back(std::make_unique<Socket>(server.LocalPort()));
-    ASSERT_TRUE(silent[0]->Send(QueryPacket("slow").substr(0, 20)));
-    std::string misnamed = QueryPacket("eve"), huge(1 << 20, 'A');
+    // Silent clients and half queries at the cap: the first row's client makes the oldest go, and
+    // they wait for their deadline while every row is served.
+    auto stalled = Stalled(server.LocalPort(), 20, QueryPacket("slow").substr(0, 20));
+    ASSERT_TRUE(WaitFor([&] { return server.OpenConnections() == 20; }));
+    std::string misnamed = QueryPacket("eve"), huge(12, 'A');
     misnamed[16] = 'X';  // "XUERYNEWMESS"
     StoreBigEndian32(reinterpret_cast<uint8_t*>(huge.data()), 10);
-    StoreBigEndian32(reinterpret_cast<uint8_t*>(huge.data()) + 8, static_cast<uint32_t>(huge.size() - 12));
-    const struct {  // bytes sent in chunks; the answer's code (-1: none), outcome, and a part of the log or summary
+    StoreBigEndian32(reinterpret_cast<uint8_t*>(huge.data()) + 8, 1 << 20);  // the length it announces
+    const struct {  // bytes sent in chunks of 7; the answer's code (-1: none), outcome, and a part of the log
         std::string bytes;
-        size_t chunk;
         int code;
         QueryOutcome outcome;
         const char* logged;
     } rows[] = {
-        {QueryPacket("alice"), 1 << 20, 0, QueryOutcome::kAnswered,
+        {QueryPacket("alice"), 0, QueryOutcome::kAnswered,
          "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=2 answer_last_time="},
-        {QueryPacket("bob"), 1, 0, QueryOutcome::kAnswered, "user=\"bob\""},
-        {QueryPacket("junk") + std::string(4096, 'J'), 1 << 20, 0, QueryOutcome::kAnswered, " junk_after_query=4096"},
-        {"GET / HTTP/1.0\r\n\r\n", 1 << 20, 1, QueryOutcome::kErrorAnswer, "unreadable="},
-        {misnamed, 1 << 20, 1, QueryOutcome::kErrorAnswer, "top_peers=127.0.0.1("},
-        {QueryPacket("eve", 1000), 1 << 20, 1, QueryOutcome::kErrorAnswer, "unreadable="},
-        {huge, 1 << 20, -1, QueryOutcome::kRefusedFraming, "too_large="},
-        {QueryPacket("x").substr(0, 10), 1 << 20, -1, QueryOutcome::kClosedEarly, "closed_early="},
+        {QueryPacket("junk") + std::string(4096, 'J'), 0, QueryOutcome::kAnswered, " junk_after_query=4096"},
+        {"GET / HTTP/1.0\r\n\r\n", 1, QueryOutcome::kErrorAnswer, "unreadable="},
+        {misnamed, 1, QueryOutcome::kErrorAnswer, "top_peers=127.0.0.1("},
+        {huge, -1, QueryOutcome::kRefusedFraming, "too_large="},
+        {QueryPacket("x").substr(0, 10), -1, QueryOutcome::kClosedEarly, "closed_early="},
     };
     for (const auto& row : rows) {
         const uint64_t before = server.Totals().outcomes[size_t(row.outcome)];
         std::string answer;
         {
             Socket client(server.LocalPort());
-            for (size_t at = 0; at < row.bytes.size(); at += row.chunk) client.Send(row.bytes.substr(at, row.chunk));
-            if (row.code >= 0 || row.outcome == QueryOutcome::kRefusedFraming) EXPECT_TRUE(client.ReadUntilClosed(answer));
+            for (size_t at = 0; at < row.bytes.size(); at += 7) client.Send(row.bytes.substr(at, 7));
+            if (row.outcome != QueryOutcome::kClosedEarly) answer = client.ReadUntilClosed();
         }
         CShowDataList store;
         CRespNewMess response(&store);
         response.Decode(reinterpret_cast<const uint8_t*>(answer.data()), uint32_t(answer.size()));
-        EXPECT_EQ(answer.empty() ? -1 : response.GetResultCode(), row.code) << row.logged;
-        EXPECT_EQ(store.GetShowDataCount() + response.GetPanelInterval(), row.code == 0 ? 17u : 0u) << row.logged;
-        if (!answer.empty())  // the query's sequence, echoed
+        const int code = answer.empty() ? -1 : response.GetResultCode();  // with both tips and the interval of 15
+        EXPECT_EQ(std::make_pair(code, store.GetShowDataCount() + response.GetPanelInterval()),
+                  std::make_pair(row.code, row.code == 0 ? 17u : 0u)) << row.logged;
+        if (row.code >= 0 && row.bytes[0] != 'G')  // the query's sequence echoed; "GET / H" is refused before it
             EXPECT_EQ(response.GetSequence(), LoadBigEndian32(reinterpret_cast<const uint8_t*>(row.bytes.data()) + 4));
-        EXPECT_TRUE(WaitFor([&] { return server.Totals().outcomes[size_t(row.outcome)] == before + 1; })) << row.logged;
         EXPECT_TRUE(WaitFor([&] {
-            summary += trouble.TakeLine();
-            return (log.Text() + summary).find(row.logged) != std::string::npos;
-        })) << row.logged << ": " << summary;
+            return server.Totals().outcomes[size_t(row.outcome)] == before + 1 && server.OpenConnections() == 19;
+        })) << row.logged;
+        EXPECT_TRUE(log.Has(row.logged)) << row.logged << ": " << log.Text();
     }
-    EXPECT_EQ(server.Totals().tips_sent, 6u);
-    for (auto& s : silent) EXPECT_TRUE(s->StillOpen());
-    std::string nothing;
-    for (auto& s : silent) EXPECT_TRUE(s->ReadUntilClosed(nothing) && nothing.empty());
-    EXPECT_TRUE(WaitFor([&] { return server.Totals().outcomes[size_t(QueryOutcome::kTimedOut)] == 20; }));
-    EXPECT_TRUE(WaitFor([&] { return (summary += trouble.TakeLine()).find("timed_out=") != std::string::npos; }));
+    EXPECT_EQ(std::make_pair(server.Totals().tips_sent, server.Totals().refused_at_cap), std::make_pair(uint64_t(4), uint64_t(1)));
+    size_t open = 0, quiet = 0;
+    for (auto& s : stalled) open += s->StillOpen();
+    for (auto& s : stalled) quiet += s->ReadUntilClosed().empty();
+    EXPECT_EQ(std::make_pair(open, quiet), std::make_pair(size_t(19), size_t(20)));
+    EXPECT_TRUE(WaitFor([&] { return server.Totals().outcomes[size_t(QueryOutcome::kTimedOut)] == 20; }));  // one evicted
+    EXPECT_TRUE(log.Has("timed_out="));
 }
 
 TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
     servertest::LogFile log;
-    tipserver::TroubleSummary trouble;
     tipserver::HttpServerConfig config;
     config.name = "picture";
     config.max_connections = 8;
     config.request_timeout = config.idle_timeout = std::chrono::seconds(3);
     tipserver::HttpReply reply;
     reply.text = std::string(100 * 1024, 'P');
-    tipserver::HttpServer server(config, [&](const std::string&) { return reply; }, log.sink, trouble);
+    tipserver::HttpServer server(config, [&](const std::string&) { return reply; }, log.sink, log.trouble);
     std::string error;
     ASSERT_TRUE(server.Bind(error)) << error;
     server.Start();
@@ -123,23 +129,16 @@ TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
     }
     // Slow and idle connections at the cap: a download is still served (the
     // longest waiting makes way), and they are dropped at their deadline.
-    std::vector<std::unique_ptr<Socket>> slow;
-    std::string summary;
-    for (int i = 0; i < 8; ++i) {
-        slow.push_back(std::make_unique<Socket>(server.LocalPort()));
-        if (i % 2 == 0) slow.back()->Send("GET /a.gif HTTP/1.1\r\nX: ");
-    }
+    auto stalled = Stalled(server.LocalPort(), 8, "GET /a.gif HTTP/1.1\r\nX: ");
     EXPECT_TRUE(WaitFor([&] { return tipserver::Read(server.Counters().open) == 8; }));
     EXPECT_EQ(servertest::HttpGet(server.LocalPort(), "/a.gif").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_EQ(tipserver::Read(server.Counters().refused_at_cap), 1u);
     size_t open = 0;
-    for (auto& s : slow) open += s->StillOpen();
+    for (auto& s : stalled) open += s->StillOpen();
     EXPECT_EQ(open, 7u);
-    for (auto& s : slow) EXPECT_TRUE(s->ReadUntilClosed(summary));
-    summary.clear();  // a connection is counted just after it is closed
-    EXPECT_TRUE(WaitFor([&] { return (summary += trouble.TakeLine()).find("picture_timed_out=") != std::string::npos; }));
-    EXPECT_NE(summary.find("picture_evicted_at_cap=1"), std::string::npos) << summary;
-    EXPECT_NE(summary.find("picture_malformed=1"), std::string::npos) << summary;  // the header lines, at the limit
+    for (auto& s : stalled) s->ReadUntilClosed();
+    EXPECT_TRUE(log.Has("picture_timed_out="));  // a connection is counted just after it is closed
+    EXPECT_TRUE(log.Has("picture_evicted_at_cap=1") && log.Has("picture_malformed=1")) << log.Text();  // malformed: the header lines
 }
 
 // A stalled reader: lines are dropped and counted (a blocking writer hangs
@@ -147,18 +146,13 @@ TEST(ServerAttack, PicturePortBoundsWhatARequestCosts) {
 TEST(ServerAttack, FullLogQueueDropsAndCountsInsteadOfBlocking) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
+    auto log = std::make_unique<tipserver::LogSink>(fds[1], 4096);
+    for (int i = 0; i < 100000; ++i) log->Write("a line of about sixty bytes that nobody reads for now .....");
+    EXPECT_GT(log->Dropped(), 0u);
     std::string out;
-    std::thread reader;
-    {
-        tipserver::LogSink log(fds[1], 4096);
-        for (int i = 0; i < 100000; ++i) log.Write("a line of about sixty bytes that nobody reads for now .....");
-        EXPECT_GT(log.Dropped(), 0u);
-        reader = std::thread([&] {
-            char chunk[4096];
-            for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) > 0;) out.append(chunk, size_t(n));
-        });
-        log.Write("last");
-    }
+    std::thread reader([&] { out = servertest::ReadText("/proc/self/fd/" + std::to_string(fds[0])); });
+    log->Write("last");
+    log.reset();
     ::close(fds[1]);
     reader.join();
     ::close(fds[0]);

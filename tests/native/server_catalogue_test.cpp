@@ -1,5 +1,9 @@
 // Catalogue checks: every fault is reported with its tip and field, and the
-// record limits apply to the texts after conversion to the clients' code page.
+// record limits apply to the texts after conversion to the clients' code
+// page. Then which tips a query gets, and the budgets of one answer.
+#include <set>
+
+#include "answer.h"
 #include "server_test_support.h"
 #include "time_value.h"
 
@@ -22,25 +26,25 @@ json Button(const json& change) {
     button.merge_patch(change);
     return json::array({button});
 }
+int64_t At(const char* iso) { return *tipserver::ParseIsoTime(iso); }
 
 TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
     json same_stamp = json::array();
     for (uint32_t id = 1; id <= 101; ++id) same_stamp.push_back(Tip(id));
     const std::string url_1025 = "http://x/" + std::string(1016, 'a');
     const std::pair<json, std::string> tip_7_faults[] = {  // each a line "tip 7: ..."
-        {{{"begin", nullptr}}, "begin: missing"},
+        {{{"begin", nullptr}}, "begin: missing"}, {{{"begin", 0}}, "begin: 0 lies outside"},
         {{{"buttons", Button({{"caption", Chinese(11)}})}}, "buttons[0].caption: 22 bytes in CP936, at most 20"},
-        {{{"begin", "2024-02-30"}}, "begin: \"2024-02-30\" is not a time"}, {{{"begin", 0}}, "begin: 0 lies outside"},
+        {{{"begin", "2024-02-30"}}, "begin: \"2024-02-30\" is not a time"},
         {{{"end", "2038-01-20T00:00:00Z"}}, "end: \"2038-01-20T00:00:00Z\" lies outside"},
         {{{"end", "2023-12-31T23:59:59Z"}}, "end: lies before begin"},
         {{{"show_seconds", 1001}}, "show_seconds: 1001 is out of range"},
         {{{"style", 256}}, "style: 256 is out of range 0 to 255"},
         {{{"text", Chinese(51)}}, "text: 102 bytes in CP936, at most 100"},
         {{{"title", Chinese(21)}}, "title: 42 bytes in CP936, at most 40"}, {{{"link", url_1025}}, "link: 1025 bytes"},
-        {{{"picture", url_1025}}, "picture: 1025 bytes"},
+        {{{"picture", url_1025}}, "picture: 1025 bytes"}, {{{"buttons", Button({{"url", url_1025}})}}, "buttons[0].url: 1025 bytes"},
         {{{"text", "ok \xF0\x9F\x98\x80"}}, "text: character U+1F600 at byte 3 has no CP936 form"},
         {{{"text", std::string("a\0b", 3)}}, "text: contains a NUL character"},
-        {{{"buttons", Button({{"url", url_1025}})}}, "buttons[0].url: 1025 bytes"},
         {{{"buttons", Button({{"action", "OPEN"}})}}, "buttons[0].action: \"OPEN\" is neither OPENURL nor DOWNLOAD"},
         {{{"buttons", Button({{"url", nullptr}})}}, "buttons[0].url: missing"},
         {{{"buttons", {Button({})[0], Button({})[0], Button({})[0], Button({})[0]}}}, "buttons: 4 buttons, at most 3"},
@@ -53,7 +57,7 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
     struct Row {
         std::string text;
         std::vector<std::string> problems;  // a part of each line
-        std::string encoding = "", public_url = "http://tips.example:8080";
+        std::string encoding = "CP936", public_url = "http://tips.example:8080";
     };
     std::vector<Row> rows = {
         {One({{"id", nullptr}}), {"tip #1: id: missing"}},  // without a usable id: its place in the list
@@ -72,18 +76,14 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
         {With(json::array(), 721), {"out of range 1 to 720"}},
         {"{\"panel_interval_minutes\": 30, \"tips\": [], \"extra\": 1}", {"unknown field"}},
         {One({}), {"catalogue: unknown encoding NO-SUCH-CODEPAGE"}, "NO-SUCH-CODEPAGE"},
-        {One({{"picture", "ok.gif"}}), {"is not http:// or https://"}, "", "tips.example:8080"},
+        {One({{"picture", "ok.gif"}}), {"is not http:// or https://"}, "CP936", "tips.example:8080"},
     };
     for (const auto& [change, line] : tip_7_faults) rows.push_back({One(change), {"tip 7: " + line}});
     coretest::ScratchFolder folder;
     coretest::WriteBytes(folder.File("ok.gif"), kGif);
     coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     for (const auto& row : rows) {
-        tipserver::CatalogueOptions options;
-        options.now = servertest::kNow;
-        options.public_url = row.public_url;
-        if (!row.encoding.empty()) options.encoding = row.encoding;
-        const auto load = tipserver::ParseCatalogue(row.text, folder.Folder(), options);
+        const auto load = servertest::Load(row.text, folder.Folder(), row.public_url, row.encoding);
         std::string lines;
         for (const auto& p : load.problems) lines += p.ToString() + "\n";
         EXPECT_TRUE(!load.catalogue && load.problems.size() == row.problems.size()) << lines;
@@ -109,14 +109,79 @@ TEST(ServerCatalogue, AcceptedAtTheLimits) {
 }
 
 TEST(ServerCatalogue, IsoTimes) {
-    for (const char* text : {"2024-05-01T00:00:00Z", "2024-05-01T08:00:00+08:00", "2024-04-30T19:00-05:00",
-                             "2024-05-01T08:00:00+0800", "2024-05-01", "2024-05-01 00:00:00Z"})
-        EXPECT_EQ(tipserver::ParseIsoTime(text), servertest::kNow) << text;
-    const std::pair<const char*, int64_t> rows[] = {{"2024-02-29T12:00:00Z", 1709208000}, {"1970-01-01T00:00:01Z", 1},
-        {"2038-01-19T03:14:07Z", 2147483647}, {"2023-02-29T00:00:00Z", -1}, {"2024-05-01T24:00:00Z", -1},
-        {"2024-05-01T00:00:00", -1}, {"2024-05-01T00:00:00Zjunk", -1}, {"2024-5-1", -1}, {"", -1}};  // -1: refused
+    const std::pair<const char*, int64_t> rows[] = {  // -1: refused
+        {"2024-05-01T08:00:00+08:00", servertest::kNow}, {"2024-04-30T19:00-05:00", servertest::kNow},
+        {"2024-05-01T08:00:00+0800", servertest::kNow}, {"2024-05-01 00:00:00Z", servertest::kNow},
+        {"2024-02-29T12:00:00Z", 1709208000}, {"1970-01-01T00:00:01Z", 1}, {"2038-01-19T03:14:07Z", 2147483647},
+        {"2023-02-29T00:00:00Z", -1}, {"2024-05-01T24:00:00Z", -1}, {"2024-05-01T00:00:00", -1},
+        {"2024-05-01T00:00:00Zjunk", -1}, {"2024-5-1", -1}, {"", -1}};
     for (const auto& [text, seconds] : rows) EXPECT_EQ(tipserver::ParseIsoTime(text).value_or(-1), seconds) << text;
-    EXPECT_EQ(tipserver::FormatIsoTime(2147483647), "2038-01-19T03:14:07Z");
+}
+
+TEST(ServerAnswer, Selection) {
+    const json stamped = {Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3)};
+    const json windows = {Tip(1, {{"updated", "2024-04-01"}, {"end", "2024-04-30"}}),
+                          Tip(2, {{"updated", "2024-01-15"}, {"begin", "2024-06-01"}}), Tip(3)};
+    const json editions = {Tip(1, {{"updated", "2024-04-01"}, {"pids", {"PRO", "TEAM"}}}), Tip(2),
+                           Tip(5, {{"end", "2024-02-01"}, {"pids", {"PRO"}}})};
+    const uint32_t kJan = uint32_t(At("2024-01-01")), kFeb = uint32_t(At("2024-02-01")), kMar = uint32_t(At("2024-03-01"));
+    const struct {
+        const json& tips;
+        uint32_t last_time;
+        std::string pid;
+        uint32_t message_id;
+        const char* now;
+        std::vector<uint32_t> ids;
+        uint32_t handed_back;
+    } rows[] = {
+        {stamped, 0, "", 0, "2024-05-01", {2, 1, 3}, kMar},  // newest first
+        {stamped, kFeb, "", 0, "2024-05-01", {2}, kMar},     // changed strictly after the value
+        {windows, 0, "", 0, "2024-05-01", {3}, kJan},        // outside its window: neither sent nor counted
+        {windows, kJan, "", 0, "2024-06-02", {2}, uint32_t(At("2024-06-01"))},  // opened later: still new
+        {editions, 0, "PRO", 0, "2024-05-01", {1, 2}, uint32_t(At("2024-04-01"))},
+        {editions, 0, "pro", 0, "2024-05-01", {2}, kJan},  // neither the tip nor its stamp
+        {editions, 4000000000u, "FREE", 5, "2024-05-01", {5}, 4000000000u},  // that tip whatever else; the value stays
+        {editions, 7, "", 99, "2024-05-01", {}, 7},
+    };
+    for (const auto& row : rows) {
+        const auto catalogue = servertest::MustLoad(servertest::CatalogueJson(row.tips));
+        const auto plan = tipserver::PlanAnswer(*catalogue, {row.pid, row.last_time, row.message_id}, At(row.now));
+        std::vector<uint32_t> ids;
+        for (const auto* tip : plan.tips) ids.push_back(tip->id);
+        EXPECT_EQ(std::make_pair(ids, plan.last_time), std::make_pair(row.ids, row.handed_back)) << "row " << &row - rows;
+    }
+}
+
+// Each answer is full (100 records, or no room for one more in 262144
+// bytes), and querying again with the value handed back brings every tip.
+TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
+    const struct {
+        uint32_t count, same_stamp, url_bytes;
+    } rows[] = {{250, 1, 10}, {90, 1, 1000}, {240, 30, 10}, {240, 99, 10}, {240, 100, 10}};
+    for (const auto& row : rows) {
+        json tips = json::array();
+        const std::string url = "http://x/" + std::string(row.url_bytes, 'u');
+        for (uint32_t id = 1; id <= row.count; ++id)
+            tips.push_back(Tip(id, {{"updated", At("2024-02-01") + (id - 1) / row.same_stamp}, {"picture", url}, {"link", url}}));
+        const auto catalogue = servertest::MustLoad(servertest::CatalogueJson(tips));
+        std::set<uint32_t> received;
+        uint32_t last_time = 0;
+        int answers = 0;
+        for (tipserver::AnswerPlan plan;
+             answers < 20 && !(plan = tipserver::PlanAnswer(*catalogue, {"", last_time, 0}, servertest::kNow)).tips.empty();
+             ++answers) {
+            std::vector<uint8_t> packet;
+            tipserver::EncodeAnswer(*catalogue, plan, 1, packet);
+            EXPECT_TRUE(plan.tips.size() <= 100 && packet.size() <= 262144);
+            if (plan.left_out > 0) {
+                EXPECT_TRUE(plan.tips.size() == 100 || packet.size() + plan.tips[0]->wire.size() > 262144);
+                EXPECT_EQ(plan.last_time, catalogue->FindById(plan.first_left_out)->stamp - 1);  // next brings it
+            }
+            for (const auto* tip : plan.tips) received.insert(tip->id);
+            last_time = plan.last_time;
+        }
+        EXPECT_TRUE(received.size() == row.count && (row.count != 250 || answers == 3)) << "row " << &row - rows;
+    }
 }
 
 }  // namespace

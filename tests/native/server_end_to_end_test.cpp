@@ -1,22 +1,26 @@
 // The tipserver program as operators run it: signals, reloads, the limits
-// line, the metrics port, and the commands with their exit codes.
+// line, the metrics port, and the commands with their exit codes; and the
+// catalogue source that reloads under it.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <filesystem>
 #include <regex>
 
+#include "catalogue_source.h"
 #include "server_test_support.h"
 
 namespace {
 
-using servertest::json;
 using servertest::HttpGet;
+using servertest::json;
 using servertest::ReadText;
+using servertest::Tip;
 const std::string kProgram = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tipserver";
 const std::string kSample = TIPSERVER_SAMPLE;
 
-std::pair<int, std::string> RunProgram(const std::string& arguments) {
+std::pair<int, std::string> Tipserver(const std::string& arguments) {  // the exit code and the output
     FILE* pipe = ::popen((kProgram + " " + arguments + " 2>&1").c_str(), "r");
     std::string out;
     char chunk[4096];
@@ -35,33 +39,31 @@ uint16_t FreePort() {
     return ntohs(address.sin_port);
 }
 
-// A SIGHUP as soon as the picture port listens (before the catalogue is
-// loaded), a query, a bad and a good reload, the metrics, and SIGTERM.
+// A SIGHUP as soon as the picture port listens (before the catalogue is loaded), a query,
+// a bad and a good reload, the metrics, SIGTERM; then the commands that fail.
 TEST(EndToEnd, ServeSurvivesSignalsReloadsAndCountsInItsMetrics) {
-    coretest::ScratchFolder folder;
-    for (const char* name : {"welcome.gif", "banner.jpg"}) std::filesystem::copy_file(kSample + "/" + name, folder.File(name));
+    servertest::LogFile log;
+    for (const char* name : {"welcome.gif", "banner.jpg"})
+        std::filesystem::copy_file(kSample + "/" + name, log.folder.File(name));
     json sample = json::parse(ReadText(kSample + "/catalogue.json"));
     sample["tips"][0]["style"] = 12;
-    const std::string catalogue = folder.File("catalogue.json"), log = folder.File("serve.log");
+    const std::string catalogue = log.folder.File("catalogue.json"), broken = log.folder.File("broken.json");
     std::ofstream(catalogue) << sample;
     const uint16_t http_port = FreePort();
-    std::string args[] = {kProgram, "serve", "--catalogue", catalogue, "--listen", "127.0.0.1:0", "--http-listen",
-                          "127.0.0.1:" + std::to_string(http_port), "--metrics-listen", "127.0.0.1:0"};
-    char* argv[std::size(args) + 1] = {};
-    for (size_t i = 0; i < std::size(args); ++i) argv[i] = args[i].data();
+    const std::string http = "127.0.0.1:" + std::to_string(http_port);
     const pid_t pid = ::fork();
     if (pid == 0) {  // with SIGHUP's default action, which ends a process
         ::signal(SIGHUP, SIG_DFL);
-        ::dup2(::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        ::execv(kProgram.c_str(), argv);
+        ::dup2(log.fd, 2);
+        ::execl(kProgram.c_str(), "tipserver", "serve", "--catalogue", catalogue.c_str(), "--listen", "127.0.0.1:0",
+                "--http-listen", http.c_str(), "--metrics-listen", "127.0.0.1:0", nullptr);
         ::_exit(127);
     }
     ASSERT_TRUE(servertest::WaitFor([&] { return servertest::Socket(http_port).connected; }));
     ::kill(pid, SIGHUP);
-    const auto has = [&](const std::string& s) { return servertest::WaitFor([&] { return ReadText(log).find(s) != std::string::npos; }); };
-    EXPECT_TRUE(has("catalogue reloaded (SIGHUP): 4 tips")) << ReadText(log);
-    ASSERT_TRUE(has("listening metrics=")) << ReadText(log);
-    const std::string text = ReadText(log);
+    EXPECT_TRUE(log.Has("catalogue reloaded (SIGHUP): 4 tips")) << log.Text();
+    ASSERT_TRUE(log.Has("listening metrics=")) << log.Text();
+    const std::string text = log.Text();
     EXPECT_TRUE(std::regex_search(text, std::regex("limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) "
                                                    "query_connections=\\d+ picture_connections=\\d+")));
     std::smatch m;
@@ -73,65 +75,86 @@ TEST(EndToEnd, ServeSurvivesSignalsReloadsAndCountsInItsMetrics) {
         const size_t at = page.find("\n" + sample + " ");
         return at == std::string::npos ? -1 : std::stod(page.substr(at + sample.size() + 2));
     };
-    const std::string answered = "tipserver_queries_total{outcome=\"answered\"}";
-    const double before[] = {metric(answered), metric("tipserver_tips_sent_total"),
-                             metric("tipserver_catalogue_generation"), metric("tipserver_query_duration_seconds_count")};
 
     // Every field as the client's decoder reads it, texts back from CP936.
-    const std::string pro = RunProgram(query).second;
+    const std::string pro = Tipserver(query).second;
     for (const std::string& part : std::vector<std::string>{
              "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n",
-          "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z\n  title: 欢迎 Welcome\n"
-          "  text: Tips appear here now and then. 每次启动都会检查新的提示。\n  picture: http://127.0.0.1:" +
-              std::to_string(http_port) + "/welcome.gif\n  link: http://www.example.com/tips/welcome\n"
-              "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
-              "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n",
-          "2037-12-31T23:59:59Z, show first\n"})
+             "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z\n  title: 欢迎 Welcome\n"
+             "  text: Tips appear here now and then. 每次启动都会检查新的提示。\n  picture: http://" + http +
+                 "/welcome.gif\n  link: http://www.example.com/tips/welcome\n"
+                 "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
+                 "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n",
+             "2037-12-31T23:59:59Z, show first\n"})
         EXPECT_NE(pro.find(part), std::string::npos) << part << " in\n" << pro;
-    EXPECT_TRUE(servertest::WaitFor([&] { return metric(answered) == before[0] + 1; }));
-    EXPECT_EQ(metric("tipserver_tips_sent_total") + metric("tipserver_query_duration_seconds_count"), before[1] + before[3] + 5);
+    EXPECT_TRUE(servertest::WaitFor([&] { return metric("tipserver_queries_total{outcome=\"answered\"}") == 1; }));
+    EXPECT_EQ(metric("tipserver_tips_sent_total") + metric("tipserver_query_duration_seconds_count"), 5);
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
     EXPECT_EQ(HttpGet(http_port, "/catalogue.json").rfind("HTTP/1.1 404", 0), 0u);  // only the catalogue's pictures
 
-    std::ofstream(catalogue, std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
+    std::ofstream(broken) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
+    std::filesystem::copy_file(broken, catalogue, std::filesystem::copy_options::overwrite_existing);
     ::kill(pid, SIGHUP);
-    EXPECT_TRUE(has("refused"));
-    EXPECT_NE(RunProgram(query).second.find("records: 4 sent"), std::string::npos);
+    EXPECT_TRUE(log.Has("refused"));
     EXPECT_EQ(metric("tipserver_catalogue_reload_failures_total"), 1);
     sample["tips"].erase(0);
     std::ofstream(catalogue, std::ios::trunc) << sample;
     ::kill(pid, SIGHUP);
-    EXPECT_TRUE(has("catalogue reloaded (SIGHUP): 3 tips"));
-    EXPECT_NE(RunProgram(query).second.find("records: 3 sent"), std::string::npos);
-    EXPECT_EQ(metric("tipserver_catalogue_generation"), before[2] + 1);
-
+    EXPECT_TRUE(log.Has("catalogue reloaded (SIGHUP): 3 tips"));
+    EXPECT_EQ(metric("tipserver_catalogue_generation"), 3);
     ::kill(pid, SIGTERM);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && has("stopped")) << status;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && log.Has("stopped")) << status;
+
+    const std::tuple<std::string, int, const char*> failing[] = {
+        {"check " + broken, 2, "catalogue refused: 1 problems"},
+        {"serve --catalogue " + log.folder.File("none.json") + " --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", 2,
+         "cannot read"},
+        {"query 127.0.0.1:1", 3, "cannot connect"},
+    };
+    for (const auto& [arguments, exit_code, part] : failing) {
+        const auto [code, out] = Tipserver(arguments);
+        EXPECT_TRUE(code == exit_code && out.find(part) != std::string::npos) << arguments << ": " << code << "\n" << out;
+    }
 }
 
-TEST(EndToEnd, CommandsSayWhatWentWrongInTheirExitCode) {
-    coretest::ScratchFolder folder;
-    json bad = json::parse(ReadText(kSample + "/catalogue.json"));
-    bad["tips"][0]["title"] = "这是一个非常非常非常非常非常长的标题文字啊";  // 21 characters, 42 bytes
-    std::ofstream(folder.File("bad.json")) << bad;
-    const std::pair<std::string, int> rows[] = {
-        {"check " + kSample + "/catalogue.json", 0},
-        {"check " + folder.File("bad.json"), 2},
-        {"serve --catalogue " + folder.File("none.json") + " --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", 2},
-        {"query 127.0.0.1:1", 3},
-    };
-    std::string all;
-    for (const auto& [arguments, exit_code] : rows) {
-        const auto [code, out] = RunProgram(arguments);
-        EXPECT_EQ(code, exit_code) << arguments << "\n" << out;
-        all += out;
-    }
-    for (const char* part : {"tip 1001: 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z", "catalogue OK: 4 tips, 2 pictures",
-                             "tip 1001: title: 42 bytes in CP936, at most 40", "tip 1002: picture: no file",
-                             "catalogue refused: 3 problems", "cannot read", "cannot connect"})
-        EXPECT_NE(all.find(part), std::string::npos) << part << " in\n" << all;
+// A good catalogue replaces the one in service once its file has settled, a
+// bad one is refused once and the old one stays, an unreadable one is retried.
+TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
+    servertest::LogFile log;
+    const std::string path = log.folder.File("catalogue.json");
+    const auto write = [&](const json& tips) { std::ofstream(path, std::ios::trunc) << servertest::CatalogueJson(tips); };
+    write(json::array({Tip(1)}));
+    tipserver::CatalogueSource source(path, tipserver::CatalogueOptions(), log.sink);
+    std::vector<tipserver::CatalogueProblem> problems;
+    ASSERT_TRUE(source.LoadInitial(problems));
+    const auto first = source.Current();
+
+    write({Tip(1), Tip(2, {{"text", std::string(101, 'x')}})});
+    source.Reload("SIGHUP");
+    source.Poll(), source.Poll();  // the bad file, already tried, is not tried again
+    EXPECT_EQ(source.Current(), first);
+    EXPECT_TRUE(log.Has("catalogue problem: tip 2: text: 101 bytes in CP936, at most 100\n"));
+    EXPECT_TRUE(log.Has("catalogue reload (SIGHUP) refused, 1 problems; still serving the previous catalogue"));
+    EXPECT_EQ(log.Text().find("refused"), log.Text().rfind("refused"));
+
+    write({Tip(1), Tip(2)});
+    source.Poll();  // seen changing: not yet
+    // Out of descriptors (a limit at the lowest free one), the settled file cannot be read.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowest_free = ::open("/dev/null", O_RDONLY);
+    ::close(lowest_free);
+    rlimit starved{static_cast<rlim_t>(lowest_free), saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &starved), 0);
+    source.Poll();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(source.Current(), first);
+    EXPECT_TRUE(log.Has("Too many open files"));
+    source.Poll();  // tried again at the next look
+    EXPECT_EQ(std::make_pair(source.Current()->tips.size(), source.ReloadFailures()), std::make_pair(size_t(2), uint64_t(2)));
+    EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 2 tips"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Helpers for the tips server's tests: catalogues from JSON, a scratch log,
-// a loopback client, and waiting on a condition.
+// Helpers for the tips server's tests: catalogues from JSON, a scratch log
+// with the trouble summary, a loopback client, and waiting on a condition.
 #pragma once
 
 #include <fcntl.h>
@@ -19,6 +19,7 @@
 #include "catalogue.h"
 #include "core_test_support.h"
 #include "log_sink.h"
+#include "trouble_summary.h"
 
 namespace servertest {
 
@@ -36,11 +37,18 @@ inline json CatalogueJson(const json& tips, uint32_t interval = 30) {
     return {{"panel_interval_minutes", interval}, {"tips", tips}};
 }
 
-inline std::shared_ptr<const tipserver::Catalogue> MustLoad(const json& catalogue, const std::string& dir = ".") {
+inline tipserver::CatalogueLoad Load(const std::string& text, const std::string& dir = ".",
+                                     const std::string& public_url = "http://tips.example:8080",
+                                     const std::string& encoding = "CP936") {
     tipserver::CatalogueOptions options;
-    options.public_url = "http://tips.example:8080";
+    options.public_url = public_url;
+    options.encoding = encoding;
     options.now = kNow;
-    tipserver::CatalogueLoad load = tipserver::ParseCatalogue(catalogue.dump(), dir, options);
+    return tipserver::ParseCatalogue(text, dir, options);
+}
+
+inline std::shared_ptr<const tipserver::Catalogue> MustLoad(const json& catalogue, const std::string& dir = ".") {
+    const tipserver::CatalogueLoad load = Load(catalogue.dump(), dir);
     for (const auto& p : load.problems) ADD_FAILURE() << p.ToString();
     return load.catalogue;
 }
@@ -58,13 +66,15 @@ inline bool WaitFor(const std::function<bool()>& done) {
     return true;
 }
 
+// What an operator reads: the log file and the trouble summary's lines so far.
 struct LogFile {
     coretest::ScratchFolder folder;
-    std::string path = folder.File("log");
+    std::string path = folder.File("log"), summary;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     tipserver::LogSink sink{fd};
+    tipserver::TroubleSummary trouble;
     ~LogFile() { sink.Flush(), ::close(fd); }
-    std::string Text() { return sink.Flush(), ReadText(path); }
+    std::string Text() { return sink.Flush(), ReadText(path) + (summary += trouble.TakeLine()); }
     bool Has(const std::string& part) { return WaitFor([&] { return Text().find(part) != std::string::npos; }); }
 };
 
@@ -82,14 +92,13 @@ struct Socket {
             if ((n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL)) <= 0) return false;
         return true;
     }
-    bool ReadUntilClosed(std::string& out) {  // false: still open after ten seconds
+    std::string ReadUntilClosed() {  // what arrived before the close, or before ten silent seconds
+        std::string out;
         char chunk[4096];
-        for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 10000) > 0;) {
-            const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0) return true;
+        ssize_t n = 0;
+        for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 10000) > 0 && (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
             out.append(chunk, size_t(n));
-        }
-        return false;
+        return out;
     }
     bool StillOpen() {  // open, and nothing written
         pollfd p{fd, POLLIN, 0};
@@ -100,9 +109,7 @@ struct Socket {
 inline std::string HttpGet(uint16_t port, const std::string& path, const std::string& headers = "") {
     Socket client(port);
     client.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
-    std::string answer;
-    client.ReadUntilClosed(answer);
-    return answer;
+    return client.ReadUntilClosed();
 }
 
 }  // namespace servertest
