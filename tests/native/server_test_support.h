@@ -37,12 +37,9 @@ inline json CatalogueJson(const json& tips, uint32_t interval = 30) {
     return {{"panel_interval_minutes", interval}, {"tips", tips}};
 }
 
-inline tipserver::CatalogueLoad Load(const std::string& text, const std::string& dir = ".",
-                                     const std::string& public_url = "http://tips.example:8080",
-                                     const std::string& encoding = "CP936") {
+inline tipserver::CatalogueLoad Load(const std::string& text, const std::string& dir = ".") {
     tipserver::CatalogueOptions options;
-    options.public_url = public_url;
-    options.encoding = encoding;
+    options.public_url = "http://tips.example:8080";
     options.now = kNow;
     return tipserver::ParseCatalogue(text, dir, options);
 }
