@@ -1,6 +1,6 @@
 // The tipserver program as operators run it: signals, reloads, the limits
-// line, the metrics port, and the commands with their exit codes; and the
-// catalogue source that reloads under it.
+// line, the metrics, good and hostile clients of both ports, the commands
+// with their exit codes; and the catalogue source and log under it.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,6 +9,9 @@
 #include <regex>
 
 #include "catalogue_source.h"
+#include "protocol/byte_order.h"
+#include "protocol/query_new_mess.h"
+#include "protocol/resp_new_mess.h"
 #include "server_test_support.h"
 
 namespace {
@@ -16,7 +19,9 @@ namespace {
 using servertest::HttpGet;
 using servertest::json;
 using servertest::ReadText;
+using servertest::Socket;
 using servertest::Tip;
+using servertest::WaitFor;
 const std::string kProgram = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tipserver";
 const std::string kSample = TIPSERVER_SAMPLE;
 
@@ -40,75 +45,172 @@ uint16_t FreePort() {
     return ntohs(address.sin_port);
 }
 
-// A SIGHUP as soon as the picture port listens (before the catalogue is loaded), a query,
-// a bad and a good reload, the metrics, SIGTERM; then the commands that fail.
-TEST(EndToEnd, ServeSurvivesSignalsReloadsAndCountsInItsMetrics) {
-    servertest::LogFile log;
-    for (const char* name : {"welcome.gif", "banner.jpg"})
-        std::filesystem::copy_file(kSample + "/" + name, log.folder.File(name));
-    json sample = json::parse(ReadText(kSample + "/catalogue.json"));
-    sample["tips"][0]["style"] = 12;
-    const std::string catalogue = log.folder.File("catalogue.json"), broken = log.folder.File("broken.json");
-    std::ofstream(catalogue) << sample;
-    const uint16_t http_port = FreePort();
-    const std::string http = "127.0.0.1:" + std::to_string(http_port);
-    const pid_t pid = ::fork();
-    if (pid == 0) {  // with SIGHUP's default action, which ends a process
-        ::signal(SIGHUP, SIG_DFL);
-        ::dup2(log.fd, 2);
-        ::execl(kProgram.c_str(), "tipserver", "serve", "--catalogue", catalogue.c_str(), "--listen", "127.0.0.1:0",
-                "--http-listen", http.c_str(), "--metrics-listen", "127.0.0.1:0", nullptr);
-        ::_exit(127);
+std::string QueryPacket(const std::string& user) {
+    CQueryNewMess query;
+    query.SetQueryParameter(user, "P1", 0);
+    std::string packet(query.GetPacketLength(), '\0');
+    uint32_t size = static_cast<uint32_t>(packet.size());
+    query.Encode(reinterpret_cast<uint8_t*>(packet.data()), size);
+    return packet;
+}
+
+// A tipserver serving a copy of the sample with small caps and deadlines: a SIGHUP as soon
+// as its picture port listens (before the catalogue is loaded), then its ports from its log.
+class Serve : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"welcome.gif", "banner.jpg"})
+            std::filesystem::copy_file(kSample + "/" + name, log.folder.File(name));
+        sample["tips"][0]["style"] = 12;
+        std::ofstream(catalogue) << sample;
+        const std::string http = "127.0.0.1:" + std::to_string(http_port);
+        if ((pid = ::fork()) == 0) {  // with SIGHUP's default action, which ends a process
+            ::signal(SIGHUP, SIG_DFL);
+            ::dup2(log.fd, 2);
+            ::execl(kProgram.c_str(), "tipserver", "serve", "--catalogue", catalogue.c_str(), "--listen", "127.0.0.1:0",
+                    "--http-listen", http.c_str(), "--metrics-listen", "127.0.0.1:0", "--query-timeout", "3",
+                    "--http-timeout", "3", "--max-connections", "20", "--max-http-connections", "8", nullptr);
+            ::_exit(127);
+        }
+        ASSERT_TRUE(WaitFor([&] { return Socket(http_port).connected; }));
+        ::kill(pid, SIGHUP);
+        ASSERT_TRUE(log.Has("catalogue reloaded (SIGHUP): 4 tips") && log.Has("listening metrics=")) << log.Text();
+        const std::string text = log.Text();
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(text, m, std::regex(
+            "limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) query_connections=20 picture_connections=8"
+            "[\\s\\S]*listening tips=(127\\.0\\.0\\.1:(\\d+))[\\s\\S]*listening metrics=http://127\\.0\\.0\\.1:(\\d+)")));
+        tips = m[1], tips_port = uint16_t(std::stoi(m[2])), metrics_port = uint16_t(std::stoi(m[3]));
     }
-    ASSERT_TRUE(servertest::WaitFor([&] { return servertest::Socket(http_port).connected; }));
-    ::kill(pid, SIGHUP);
-    EXPECT_TRUE(log.Has("catalogue reloaded (SIGHUP): 4 tips")) << log.Text();
-    ASSERT_TRUE(log.Has("listening metrics=")) << log.Text();
-    const std::string text = log.Text();
-    EXPECT_TRUE(std::regex_search(text, std::regex("limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) "
-                                                   "query_connections=\\d+ picture_connections=\\d+")));
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(text, m, std::regex("listening tips=(127\\.0\\.0\\.1:\\d+)")));
-    const std::string query = "query " + m[1].str() + " --pid PRO";
-    ASSERT_TRUE(std::regex_search(text, m, std::regex("listening metrics=http://127\\.0\\.0\\.1:(\\d+)")));
-    const auto metric = [port = uint16_t(std::stoi(m[1]))](const std::string& sample) {
-        const std::string page = HttpGet(port, "/metrics");
+    void TearDown() override { Stop(); }
+    int Stop() {  // the exit status
+        int status = -1;
+        if (pid > 0) ::kill(pid, SIGTERM), ::waitpid(pid, &status, 0), pid = 0;
+        return status;
+    }
+    double Metric(const std::string& sample) {
+        const std::string page = HttpGet(metrics_port, "/metrics");
         const size_t at = page.find("\n" + sample + " ");
         return at == std::string::npos ? -1 : std::stod(page.substr(at + sample.size() + 2));
-    };
+    }
 
+    servertest::LogFile log;
+    json sample = json::parse(ReadText(kSample + "/catalogue.json"));
+    const std::string catalogue = log.folder.File("catalogue.json");
+    const uint16_t http_port = FreePort();
+    std::string tips;
+    uint16_t tips_port = 0, metrics_port = 0;
+    pid_t pid = 0;
+};
+
+TEST_F(Serve, SurvivesSignalsReloadsAndCountsInItsMetrics) {
     // Every field as the client's decoder reads it, texts back from CP936.
-    EXPECT_EQ(Tipserver(query, "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n"
-                               "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z\n"
-                               "  title: 欢迎 Welcome\n  text: Tips appear here now and then. 每次启动都会检查新的提示。\n"
-                               "  picture: http://" + http + "/welcome.gif\n  link: http://www.example.com/tips/welcome\n"
-                               "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
-                               "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n"), 0);
-    EXPECT_TRUE(servertest::WaitFor([&] { return metric("tipserver_queries_total{outcome=\"answered\"}") == 1; }));
-    EXPECT_EQ(metric("tipserver_tips_sent_total") + metric("tipserver_query_duration_seconds_count"), 5);
+    EXPECT_EQ(Tipserver("query " + tips + " --pid PRO",
+                        "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n"
+                        "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z\n"
+                        "  title: 欢迎 Welcome\n  text: Tips appear here now and then. 每次启动都会检查新的提示。\n"
+                        "  picture: http://127.0.0.1:" + std::to_string(http_port) + "/welcome.gif\n"
+                        "  link: http://www.example.com/tips/welcome\n"
+                        "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
+                        "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n"), 0);
+    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"answered\"}") == 1; }));
+    EXPECT_EQ(Metric("tipserver_tips_sent_total") + Metric("tipserver_query_duration_seconds_count"), 5);
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
     EXPECT_EQ(HttpGet(http_port, "/catalogue.json").rfind("HTTP/1.1 404", 0), 0u);  // only the catalogue's pictures
 
+    const std::string broken = log.folder.File("broken.json");
     std::ofstream(broken) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
     std::filesystem::copy_file(broken, catalogue, std::filesystem::copy_options::overwrite_existing);
     ::kill(pid, SIGHUP);
     EXPECT_TRUE(log.Has("refused"));
-    EXPECT_EQ(metric("tipserver_catalogue_reload_failures_total"), 1);
+    EXPECT_EQ(Metric("tipserver_catalogue_reload_failures_total"), 1);
     sample["tips"].erase(0);
     std::ofstream(catalogue, std::ios::trunc) << sample;
     ::kill(pid, SIGHUP);
     EXPECT_TRUE(log.Has("catalogue reloaded (SIGHUP): 3 tips"));
-    EXPECT_EQ(metric("tipserver_catalogue_generation"), 3);
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && log.Has("stopped")) << status;
+    EXPECT_EQ(Metric("tipserver_catalogue_generation"), 3);
+    EXPECT_EQ(Tipserver("serve --catalogue " + catalogue + " --listen " + tips + " --http-listen 127.0.0.1:0",
+                        "cannot listen on 127.0.0.1:"), 3);
+    EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));
 
     EXPECT_EQ(Tipserver("check " + broken, "catalogue refused: 1 problems"), 2);
     EXPECT_EQ(Tipserver("check --encoding NO-SUCH-CODEPAGE " + catalogue, "catalogue: unknown encoding NO-SUCH-CODEPAGE"), 2);
     EXPECT_EQ(Tipserver("check --public-url tips.example:8080 " + catalogue, "is not http:// or https://"), 2);
     EXPECT_EQ(Tipserver("serve --catalogue " + broken + "x --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"), 2);
     EXPECT_EQ(Tipserver("query 127.0.0.1:1", "cannot connect"), 3);
+}
+
+// Each ends as it should and is counted; connections that stall hold neither port: at the cap
+// the one waiting longest makes way, and the rest are dropped at their deadline.
+TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
+    std::string misnamed = QueryPacket("eve"), huge = QueryPacket("eve").substr(0, 12);
+    misnamed[16] = 'X';  // "XUERYNEWMESS"
+    StoreBigEndian32(reinterpret_cast<uint8_t*>(huge.data()) + 8, 1 << 20);  // the length it announces
+    const struct {  // bytes sent in chunks of 7; the answer's code (-1: none), the outcome, a part of the log
+        std::string bytes;
+        int code;
+        const char* outcome;
+        const char* logged;
+    } rows[] = {
+        {QueryPacket("alice"), 0, "answered", "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3 answer_last_time="},
+        {QueryPacket("junk") + std::string(4096, 'J'), 0, "answered", " junk_after_query=4096"},
+        {"GET / HTTP/1.0\r\n\r\n", 1, "error_answer", "unreadable="},
+        {misnamed, 1, "error_answer", "top_peers=127.0.0.1("},
+        {huge, -1, "refused_framing", "too_large="},
+        {QueryPacket("x").substr(0, 10), -1, "closed_early", "closed_early="},
+    };
+    for (const auto& row : rows) {
+        const std::string counted = "tipserver_queries_total{outcome=\"" + std::string(row.outcome) + "\"}";
+        const double before = Metric(counted);
+        std::string answer;
+        {
+            Socket client(tips_port);
+            for (size_t at = 0; at < row.bytes.size(); at += 7) client.Send(row.bytes.substr(at, 7));
+            if (row.code >= 0 || row.outcome[0] == 'r') answer = client.ReadUntilClosed();  // refused: closed at once
+        }
+        CShowDataList store;
+        CRespNewMess response(&store);
+        response.Decode(reinterpret_cast<const uint8_t*>(answer.data()), uint32_t(answer.size()));
+        EXPECT_EQ(answer.empty() ? -1 : response.GetResultCode(), row.code) << row.logged;
+        if (row.code >= 0 && row.bytes[0] != 'G')  // the query's sequence echoed; "GET / H" is refused before it
+            EXPECT_EQ(response.GetSequence(), LoadBigEndian32(reinterpret_cast<const uint8_t*>(row.bytes.data()) + 4));
+        EXPECT_TRUE(WaitFor([&] { return Metric(counted) == before + 1; })) << row.logged;
+    }
+    std::string ranges = "Range: bytes=0-0";  // many ranges: the whole picture once
+    for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
+    const std::string whole = HttpGet(http_port, "/welcome.gif", ranges + "\r\n");
+    EXPECT_TRUE(whole.rfind("HTTP/1.1 200 OK\r\n", 0) == 0 && whole.size() - whole.find("\r\n\r\n") - 4 == 1898);
+    {  // endless header lines: cut off at the header limit, long before 64 MiB
+        Socket client(http_port);
+        size_t sent = 0;
+        client.Send("GET /welcome.gif HTTP/1.1\r\n");
+        while (sent < (64u << 20) && client.Send("X-Filler: " + std::string(90, 'f') + "\r\n")) sent += 102;
+        EXPECT_LT(sent, 64u << 20);
+    }
+
+    std::vector<std::unique_ptr<Socket>> stalled;
+    for (int i = 0; i < 28; ++i) {
+        stalled.push_back(std::make_unique<Socket>(i < 20 ? tips_port : http_port));
+        if (i % 2 == 0) stalled.back()->Send(i < 20 ? QueryPacket("slow").substr(0, 20) : "GET / HTTP/1.1\r\nX: ");
+    }
+    EXPECT_TRUE(WaitFor([&] {
+        return Metric("tipserver_connections_open{port=\"query\"}") == 20 &&
+               Metric("tipserver_connections_open{port=\"picture\"}") == 8;
+    }));
+    EXPECT_EQ(Tipserver("query " + tips, "records: 3 sent"), 0);
+    EXPECT_EQ(HttpGet(http_port, "/welcome.gif").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(std::make_pair(Metric("tipserver_connections_refused_total{port=\"query\"}"),
+                             Metric("tipserver_connections_refused_total{port=\"picture\"}")), std::make_pair(1.0, 1.0));
+    size_t open = 0, quiet = 0;
+    for (auto& s : stalled) open += s->StillOpen();
+    for (auto& s : stalled) quiet += s->ReadUntilClosed().empty();
+    EXPECT_EQ(std::make_pair(open, quiet), std::make_pair(size_t(26), size_t(28)));
+    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"timed_out\"}") == 20; }));  // one evicted
+    EXPECT_EQ(Stop(), 0);  // the summary of the connections that went wrong, at the latest as it stops
+    for (const char* part : {"unreadable=", "top_peers=127.0.0.1(", "too_large=", "closed_early=", "timed_out=",
+                             "picture_timed_out=", "picture_evicted_at_cap=1", "picture_malformed=1"})
+        EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
+    for (const auto& row : rows) EXPECT_NE(log.Text().find(row.logged), std::string::npos) << row.logged;
 }
 
 // A good catalogue replaces the one in service once its file has settled, a
@@ -147,6 +249,24 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     source.Poll();  // tried again at the next look
     EXPECT_EQ(std::make_pair(source.Current()->tips.size(), source.ReloadFailures()), std::make_pair(size_t(2), uint64_t(2)));
     EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 2 tips"));
+}
+
+// A stalled reader: lines are dropped and counted (a blocking writer hangs
+// here), and the count reaches the log once it reads again.
+TEST(ServerLog, FullQueueDropsAndCountsInsteadOfBlocking) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto log = std::make_unique<tipserver::LogSink>(fds[1], 4096);
+    for (int i = 0; i < 100000; ++i) log->Write("a line of about sixty bytes that nobody reads for now .....");
+    EXPECT_GT(log->Dropped(), 0u);
+    std::string out;
+    std::thread reader([&] { out = ReadText("/proc/self/fd/" + std::to_string(fds[0])); });
+    log->Write("last");
+    log.reset();
+    ::close(fds[1]);
+    reader.join();
+    ::close(fds[0]);
+    EXPECT_TRUE(out.find("lines dropped") != std::string::npos && out.find(" last\n") != std::string::npos) << out.size();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Helpers for the tips server's tests: catalogues from JSON, a scratch log
-// with the trouble summary, a loopback client, and waiting on a condition.
+// Helpers for the tips server's tests: catalogues from JSON, a scratch log,
+// a loopback client, and waiting on a condition.
 #pragma once
 
 #include <fcntl.h>
@@ -19,7 +19,6 @@
 #include "catalogue.h"
 #include "core_test_support.h"
 #include "log_sink.h"
-#include "trouble_summary.h"
 
 namespace servertest {
 
@@ -63,15 +62,13 @@ inline bool WaitFor(const std::function<bool()>& done) {
     return true;
 }
 
-// What an operator reads: the log file and the trouble summary's lines so far.
 struct LogFile {
     coretest::ScratchFolder folder;
-    std::string path = folder.File("log"), summary;
+    std::string path = folder.File("log");
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     tipserver::LogSink sink{fd};
-    tipserver::TroubleSummary trouble;
     ~LogFile() { sink.Flush(), ::close(fd); }
-    std::string Text() { return sink.Flush(), ReadText(path) + (summary += trouble.TakeLine()); }
+    std::string Text() { return sink.Flush(), ReadText(path); }
     bool Has(const std::string& part) { return WaitFor([&] { return Text().find(part) != std::string::npos; }); }
 };
 
