@@ -1,38 +1,75 @@
 // Catalogue checks: every fault is reported with its tip and field, and the
 // record limits apply to the texts after conversion to the clients' code
 // page. Then which tips a query gets, and the budgets of one answer.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
 #include <set>
 
 #include "answer.h"
-#include "server_test_support.h"
+#include "catalogue.h"
+#include "core_test_support.h"
 #include "time_value.h"
 
 namespace {
 
-using servertest::json;
-using servertest::kNow;
-using servertest::Tip;
+using nlohmann::json;
+constexpr int64_t kNow = 1714521600;  // 2024-05-01: inside the window of every tip made here
 const std::vector<uint8_t> kGif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'};
 
-std::string Chinese(size_t count) {  // two bytes each in CP936
-    std::string s;
-    while (count-- > 0) s += "中";
-    return s;
-}
+std::string Chinese(size_t count) { return count == 0 ? "" : "中" + Chinese(count - 1); }  // two bytes each in CP936
 
-std::string With(const json& tips, uint32_t interval = 30) { return servertest::CatalogueJson(tips, interval).dump(); }
-std::string One(const json& change) { return With(json::array({Tip(7, change)})); }
+// A tip valid from 2024 to 2030 with a short text; a null in `change` removes a field.
+json Tip(uint32_t id, const json& change = json::object()) {
+    json tip = {{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}};
+    if (change.is_object()) tip.merge_patch(change);
+    return tip;
+}
 json Button(const json& change) {
     json button = {{"caption", "Go"}, {"action", "OPENURL"}, {"url", "http://x"}};
     button.merge_patch(change);
     return json::array({button});
 }
+std::string With(const json& tips, uint32_t interval = 30) {
+    return json{{"panel_interval_minutes", interval}, {"tips", tips}}.dump();
+}
+tipserver::CatalogueLoad Load(const std::string& text, const std::string& dir = ".") {
+    tipserver::CatalogueOptions options;
+    options.public_url = "http://tips.example:8080";
+    options.now = kNow;
+    return tipserver::ParseCatalogue(text, dir, options);
+}
+std::shared_ptr<const tipserver::Catalogue> MustLoad(const std::string& text, const std::string& dir = ".") {
+    const tipserver::CatalogueLoad load = Load(text, dir);
+    for (const auto& p : load.problems) ADD_FAILURE() << p.ToString();
+    return load.catalogue;
+}
 int64_t At(const char* iso) { return *tipserver::ParseIsoTime(iso); }
 
-TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
+// A catalogue at the limits (full fields, comments, a picture shared by two tips: read once and
+// served under the public address), then each fault put into its tip 7 alone.
+TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
+    coretest::ScratchFolder folder;
+    coretest::WriteBytes(folder.File("new offer.gif"), kGif);
+    coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    const std::string url_1024 = "http://x/" + std::string(1015, 'a'), url_1025 = url_1024 + "a";
+    const json tip_7 = Tip(7, {{"text", Chinese(50)}, {"title", Chinese(20)}, {"show_seconds", 1000},
+                               {"link", url_1024}, {"_note", "spring campaign"},
+                               {"buttons", Button({{"caption", Chinese(10)}, {"url", url_1024}})}});
+    const auto one = [&](const json& change) {
+        json tip = tip_7;
+        tip.merge_patch(change);
+        return json{{"_comment", "edited by ops"}, {"panel_interval_minutes", 30},
+                    {"tips", {tip, Tip(2, {{"show_seconds", -1}, {"picture", "new offer.gif"}}),
+                              Tip(3, {{"picture", "new offer.gif"}}), Tip(4, {{"picture", url_1024}})}}}.dump();
+    };
+    const auto loaded = MustLoad(one(json::object()), folder.Folder());
+    ASSERT_TRUE(loaded && loaded->tips.size() == 4 && loaded->pictures.size() == 1);
+    EXPECT_EQ(loaded->pictures.at("new offer.gif").content_type, "image/gif");
+    EXPECT_EQ(loaded->FindById(2)->picture_url, "http://tips.example:8080/new%20offer.gif");
+
     json same_stamp = json::array();
     for (uint32_t id = 1; id <= 101; ++id) same_stamp.push_back(Tip(id));
-    const std::string url_1025 = "http://x/" + std::string(1016, 'a');
     const json four = json::array({Button({})[0], Button({})[0], Button({})[0], Button({})[0]});
     const std::tuple<const char*, json, const char*> tip_7_faults[] = {  // the field, its value, the rest of its line
         {"begin", nullptr, ": missing"}, {"begin", 0, ": 0 lies outside"},
@@ -54,27 +91,22 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
         {"updated", "2024-05-02T00:00:00Z", ": 2024-05-02T00:00:00Z lies in the future"},
     };
     std::vector<std::pair<std::string, std::vector<std::string>>> rows = {  // a part of each line
-        {One({{"id", 0}}), {"tip #1: id: 0 is out of range"}},  // without a usable id: its place in the list
-        {One({{"id", 4294967296ull}}), {"tip #1: id: 4294967296 is out of range"}},
-        {One({{"id", "7"}}), {"tip #1: id: must be a whole number"}},
-        {One({{"picture", "photo.png"}}), {"photo.png is not a GIF, JPEG or BMP"}},
+        {one({{"id", 0}}), {"tip #1: id: 0 is out of range"}},  // without a usable id: its place in the list
+        {one({{"id", 4294967296ull}}), {"tip #1: id: 4294967296 is out of range"}},
+        {one({{"id", "7"}}), {"tip #1: id: must be a whole number"}},
+        {one({{"picture", "photo.png"}}), {"photo.png is not a GIF, JPEG or BMP"}},
         {With(same_stamp), {"101 tips"}},  // a client cut off inside them would get the same part for ever
-        {With(json::array({Tip(1, {{"text", std::string(200, 'x')}}),
-                           Tip(2, {{"end", "2020-01-01T00:00:00Z"}, {"style", -1}}), Tip(1), Tip(3)}),
-              0),
-         {"catalogue: panel_interval_minutes: 0 is out of range 1 to 720", "tip 1: text: 200 bytes", "tip 2: style:",
-          "tip 2: end: lies before begin", "tip 1 (#3): id: used by an earlier tip"}},
+        {With(json::array({Tip(1), Tip(2, {{"style", -1}}), Tip(1)}), 0),
+         {"catalogue: panel_interval_minutes: 0 is out of range 1 to 720", "tip 2: style: -1",
+          "tip 1 (#3): id: used by an earlier tip"}},
         {"{\"panel_interval_minutes\": 30, \"tips\": [", {"not valid JSON"}}, {"[]", {"must be a JSON object"}},
         {"{\"panel_interval_minutes\": 30}", {"missing, or not a list"}},
         {With(json::array(), 721), {"out of range 1 to 720"}},
     };
     for (const auto& [field, value, rest] : tip_7_faults)
-        rows.push_back({One({{field, value}}), {std::string("tip 7: ") + field + rest}});
-    coretest::ScratchFolder folder;
-    coretest::WriteBytes(folder.File("ok.gif"), kGif);
-    coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+        rows.push_back({one({{field, value}}), {std::string("tip 7: ") + field + rest}});
     for (const auto& [text, problems] : rows) {
-        const auto load = servertest::Load(text, folder.Folder());
+        const auto load = Load(text, folder.Folder());
         std::string lines;
         for (const auto& p : load.problems) lines += p.ToString() + "\n";
         EXPECT_TRUE(!load.catalogue && load.problems.size() == problems.size()) << lines;
@@ -82,30 +114,12 @@ TEST(ServerCatalogue, FaultsAreRefusedNamingTipAndField) {
     }
 }
 
-// Full fields, comments, and a picture shared by two tips: read once, served under the public address.
-TEST(ServerCatalogue, AcceptedAtTheLimits) {
-    coretest::ScratchFolder folder;
-    coretest::WriteBytes(folder.File("new offer.gif"), kGif);
-    json catalogue = servertest::CatalogueJson(json::array(
-        {Tip(1, {{"text", Chinese(50)}, {"title", Chinese(20)}, {"picture", "new offer.gif"}, {"show_seconds", 1000},
-                 {"link", "http://p/" + std::string(1015, 'a')}, {"_note", "spring campaign"},
-                 {"buttons", Button({{"caption", Chinese(10)}, {"url", "http://d/" + std::string(1015, 'b')}})}}),
-         Tip(2, {{"show_seconds", -1}, {"picture", "new offer.gif"}}),
-         Tip(3, {{"picture", "http://p/" + std::string(1015, 'a')}})}));
-    catalogue["_comment"] = "edited by ops";
-    const auto loaded = servertest::MustLoad(catalogue, folder.Folder());
-    ASSERT_TRUE(loaded && loaded->tips.size() == 3 && loaded->pictures.size() == 1);
-    EXPECT_EQ(loaded->pictures.at("new offer.gif").content_type, "image/gif");
-    EXPECT_EQ(loaded->FindById(2)->picture_url, "http://tips.example:8080/new%20offer.gif");
-}
-
 TEST(ServerCatalogue, IsoTimes) {
     const std::pair<const char*, int64_t> rows[] = {  // -1: refused
-        {"2024-05-01T08:00:00+08:00", servertest::kNow}, {"2024-04-30T19:00-05:00", servertest::kNow},
-        {"2024-05-01T08:00:00+0800", servertest::kNow}, {"2024-05-01 00:00:00Z", servertest::kNow},
-        {"2024-02-29T12:00:00Z", 1709208000}, {"1970-01-01T00:00:01Z", 1}, {"2038-01-19T03:14:07Z", 2147483647},
-        {"2023-02-29T00:00:00Z", -1}, {"2024-05-01T24:00:00Z", -1}, {"2024-05-01T00:00:00", -1},
-        {"2024-05-01T00:00:00Zjunk", -1}, {"2024-5-1", -1}, {"", -1}};
+        {"2024-05-01T08:00:00+08:00", kNow}, {"2024-04-30T19:00-05:00", kNow}, {"2024-05-01T08:00:00+0800", kNow},
+        {"2024-05-01 00:00:00Z", kNow}, {"2024-02-29T12:00:00Z", 1709208000}, {"1970-01-01T00:00:01Z", 1},
+        {"2038-01-19T03:14:07Z", 2147483647}, {"2023-02-29T00:00:00Z", -1}, {"2024-05-01T24:00:00Z", -1},
+        {"2024-05-01T00:00:00", -1}, {"2024-05-01T00:00:00Zjunk", -1}, {"2024-5-1", -1}, {"", -1}};
     for (const auto& [text, seconds] : rows) EXPECT_EQ(tipserver::ParseIsoTime(text).value_or(-1), seconds) << text;
 }
 
@@ -120,24 +134,22 @@ TEST(ServerAnswer, Selection) {
     const uint32_t kMar = uint32_t(At("2024-03-01")), kApr15 = uint32_t(At("2024-04-15"));
     const struct {
         const json& tips;
-        uint32_t last_time;
-        std::string pid;
-        uint32_t message_id;
+        tipserver::AnswerRequest request;  // pid, last-time value, message ID
         std::vector<uint32_t> ids;
         uint32_t handed_back;
     } rows[] = {
-        {stamped, 0, "", 0, {2, 1, 3}, kMar},  // newest first
-        {stamped, kFeb, "", 0, {2}, kMar},     // changed strictly after the value
-        {windows, 0, "", 0, {2, 3}, kApr15},   // outside its window: neither sent nor counted
-        {windows, kMar, "", 0, {2}, kApr15},   // opened after the value: new
-        {editions, 0, "PRO", 0, {1, 2}, uint32_t(At("2024-04-01"))},
-        {editions, 0, "pro", 0, {2}, kJan},  // neither the tip nor its stamp
-        {editions, 4000000000u, "FREE", 5, {5}, 4000000000u},  // that tip whatever else; the value stays
-        {editions, 7, "", 99, {}, 7},
+        {stamped, {"", 0, 0}, {2, 1, 3}, kMar},  // newest first
+        {stamped, {"", kFeb, 0}, {2}, kMar},     // changed strictly after the value
+        {windows, {"", 0, 0}, {2, 3}, kApr15},   // outside its window: neither sent nor counted
+        {windows, {"", kMar, 0}, {2}, kApr15},   // opened after the value: new
+        {editions, {"PRO", 0, 0}, {1, 2}, uint32_t(At("2024-04-01"))},
+        {editions, {"pro", 0, 0}, {2}, kJan},  // neither the tip nor its stamp
+        {editions, {"FREE", 4000000000u, 5}, {5}, 4000000000u},  // that tip whatever else; the value stays
+        {editions, {"", 7, 99}, {}, 7},
     };
     for (const auto& row : rows) {
-        const auto catalogue = servertest::MustLoad(servertest::CatalogueJson(row.tips));
-        const auto plan = tipserver::PlanAnswer(*catalogue, {row.pid, row.last_time, row.message_id}, servertest::kNow);
+        const auto catalogue = MustLoad(With(row.tips));
+        const auto plan = tipserver::PlanAnswer(*catalogue, row.request, kNow);
         std::vector<uint32_t> ids;
         for (const auto* tip : plan.tips) ids.push_back(tip->id);
         EXPECT_EQ(std::make_pair(ids, plan.last_time), std::make_pair(row.ids, row.handed_back)) << &row - rows;
@@ -155,7 +167,7 @@ TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
         const std::string url = "http://x/" + std::string(row.url_bytes, 'u');
         for (uint32_t id = 1; id <= row.count; ++id)
             tips.push_back(Tip(id, {{"updated", kNow - id / row.same_stamp}, {"picture", url}, {"link", url}}));
-        const auto catalogue = servertest::MustLoad(servertest::CatalogueJson(tips));
+        const auto catalogue = MustLoad(With(tips));
         std::set<uint32_t> received;
         tipserver::AnswerPlan plan;
         int answers = 0;

@@ -1,29 +1,93 @@
 // The tipserver program as operators run it: signals, reloads, the limits
 // line, the metrics, good and hostile clients of both ports, the commands
 // with their exit codes; and the catalogue source and log under it.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <regex>
+#include <thread>
 
 #include "catalogue_source.h"
+#include "core_test_support.h"
+#include "log_sink.h"
 #include "protocol/byte_order.h"
 #include "protocol/query_new_mess.h"
 #include "protocol/resp_new_mess.h"
-#include "server_test_support.h"
 
 namespace {
 
-using servertest::HttpGet;
-using servertest::json;
-using servertest::ReadText;
-using servertest::Socket;
-using servertest::Tip;
-using servertest::WaitFor;
+using nlohmann::json;
 const std::string kProgram = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tipserver";
 const std::string kSample = TIPSERVER_SAMPLE;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Ten seconds: a loaded machine can take seconds where an idle one takes a millisecond.
+bool WaitFor(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (std::chrono::steady_clock::now() > end) return false;
+    return true;
+}
+
+struct LogFile {
+    coretest::ScratchFolder folder;
+    std::string path = folder.File("log");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    tipserver::LogSink sink{fd};
+    ~LogFile() { sink.Flush(), ::close(fd); }
+    std::string Text() { return sink.Flush(), ReadText(path); }
+    bool Has(const std::string& part) { return WaitFor([&] { return Text().find(part) != std::string::npos; }); }
+};
+
+struct Socket {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    bool connected = false;
+    explicit Socket(uint16_t port) {
+        sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~Socket() { ::close(fd); }
+    bool Send(const std::string& bytes) {  // false once the server has closed
+        ssize_t n = 0;
+        for (size_t sent = 0; sent < bytes.size(); sent += size_t(n))
+            if ((n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL)) <= 0) return false;
+        return true;
+    }
+    std::string ReadUntilClosed() {  // what arrived before the close, or before ten silent seconds
+        std::string out;
+        char chunk[4096];
+        ssize_t n = 0;
+        for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 10000) > 0 && (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
+            out.append(chunk, size_t(n));
+        return out;
+    }
+    bool StillOpen() {  // open, and nothing written
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 0;
+    }
+};
+
+std::string HttpGet(uint16_t port, const std::string& path, const std::string& headers = "") {
+    Socket client(port);
+    client.Send("GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
+    return client.ReadUntilClosed();
+}
 
 int Tipserver(const std::string& arguments, const std::string& said) {  // the exit code; a failure if `said` is not
     FILE* pipe = ::popen((kProgram + " " + arguments + " 2>&1").c_str(), "r");
@@ -94,7 +158,7 @@ protected:
         return at == std::string::npos ? -1 : std::stod(page.substr(at + sample.size() + 2));
     }
 
-    servertest::LogFile log;
+    LogFile log;
     json sample = json::parse(ReadText(kSample + "/catalogue.json"));
     const std::string catalogue = log.folder.File("catalogue.json");
     const uint16_t http_port = FreePort();
@@ -216,16 +280,21 @@ TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
 // A good catalogue replaces the one in service once its file has settled, a
 // bad one is refused once and the old one stays, an unreadable one is retried.
 TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
-    servertest::LogFile log;
+    LogFile log;
     const std::string path = log.folder.File("catalogue.json");
-    const auto write = [&](const json& tips) { std::ofstream(path, std::ios::trunc) << servertest::CatalogueJson(tips); };
-    write(json::array({Tip(1)}));
+    const auto write = [&](uint32_t count, const std::string& last_text) {
+        json tips = json::array();
+        for (uint32_t id = 1; id <= count; ++id)
+            tips.push_back({{"id", id}, {"begin", 1704067200}, {"end", 1893456000}, {"text", id < count ? "a" : last_text}});
+        std::ofstream(path, std::ios::trunc) << json{{"panel_interval_minutes", 30}, {"tips", tips}};
+    };
+    write(1, "a tip");
     tipserver::CatalogueSource source(path, tipserver::CatalogueOptions(), log.sink);
     std::vector<tipserver::CatalogueProblem> problems;
     ASSERT_TRUE(source.LoadInitial(problems));
     const auto first = source.Current();
 
-    write({Tip(1), Tip(2, {{"text", std::string(101, 'x')}})});
+    write(2, std::string(101, 'x'));
     source.Reload("SIGHUP");
     source.Poll(), source.Poll();  // the bad file, already tried, is not tried again
     EXPECT_EQ(source.Current(), first);
@@ -233,7 +302,7 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     EXPECT_TRUE(log.Has("catalogue reload (SIGHUP) refused, 1 problems; still serving the previous catalogue"));
     EXPECT_EQ(log.Text().find("refused"), log.Text().rfind("refused"));
 
-    write({Tip(1), Tip(2)});
+    write(2, "a tip");
     source.Poll();  // seen changing: not yet
     // Out of descriptors (a limit at the lowest free one), the settled file cannot be read.
     rlimit saved{};
