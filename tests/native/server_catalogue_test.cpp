@@ -124,35 +124,27 @@ TEST(ServerCatalogue, IsoTimes) {
 }
 
 TEST(ServerAnswer, Selection) {
-    const json stamped = {Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3)};
-    const json windows = {Tip(1, {{"updated", "2024-04-20"}, {"end", "2024-04-30"}}),  // closed before now
-                          Tip(2, {{"updated", "2024-01-15"}, {"begin", "2024-04-15"}}), Tip(3),
-                          Tip(4, {{"begin", "2024-06-01"}})};  // not yet open
-    const json editions = {Tip(1, {{"updated", "2024-04-01"}, {"pids", {"PRO", "TEAM"}}}), Tip(2),
-                           Tip(5, {{"end", "2024-02-01"}, {"pids", {"PRO"}}})};
-    const uint32_t kJan = uint32_t(At("2024-01-01")), kFeb = uint32_t(At("2024-02-01"));
-    const uint32_t kMar = uint32_t(At("2024-03-01")), kApr15 = uint32_t(At("2024-04-15"));
-    const struct {
-        const json& tips;
-        tipserver::AnswerRequest request;  // pid, last-time value, message ID
-        std::vector<uint32_t> ids;
-        uint32_t handed_back;
-    } rows[] = {
-        {stamped, {"", 0, 0}, {2, 1, 3}, kMar},  // newest first
-        {stamped, {"", kFeb, 0}, {2}, kMar},     // changed strictly after the value
-        {windows, {"", 0, 0}, {2, 3}, kApr15},   // outside its window: neither sent nor counted
-        {windows, {"", kMar, 0}, {2}, kApr15},   // opened after the value: new
-        {editions, {"PRO", 0, 0}, {1, 2}, uint32_t(At("2024-04-01"))},
-        {editions, {"pro", 0, 0}, {2}, kJan},  // neither the tip nor its stamp
-        {editions, {"FREE", 4000000000u, 5}, {5}, 4000000000u},  // that tip whatever else; the value stays
-        {editions, {"", 7, 99}, {}, 7},
+    const auto catalogue = MustLoad(With({Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3),
+                                          Tip(4, {{"updated", "2024-04-20"}, {"end", "2024-04-30"}}),  // closed before now
+                                          Tip(5, {{"updated", "2024-01-15"}, {"begin", "2024-04-15"}}),
+                                          Tip(6, {{"begin", "2024-06-01"}}),  // not yet open
+                                          Tip(7, {{"updated", "2024-04-25"}, {"pids", {"PRO", "TEAM"}}}),
+                                          Tip(8, {{"end", "2024-02-01"}, {"pids", {"PRO"}}})}));
+    const uint32_t kFeb = uint32_t(At("2024-02-01")), kMar = uint32_t(At("2024-03-01")), kApr15 = uint32_t(At("2024-04-15"));
+    const std::tuple<tipserver::AnswerRequest, std::vector<uint32_t>, uint32_t> rows[] = {  // request: pid, last-time, ID
+        {{"", 0, 0}, {5, 2, 1, 3}, kApr15},  // newest first; outside its window: neither sent nor counted
+        {{"", kFeb, 0}, {5, 2}, kApr15},     // changed strictly after the value
+        {{"", kMar, 0}, {5}, kApr15},        // opened after the value: new
+        {{"PRO", 0, 0}, {7, 5, 2, 1, 3}, uint32_t(At("2024-04-25"))},
+        {{"pro", 0, 0}, {5, 2, 1, 3}, kApr15},  // neither the tip nor its stamp
+        {{"FREE", 4000000000u, 8}, {8}, 4000000000u},  // that tip whatever else; the value stays
+        {{"", 7, 99}, {}, 7},
     };
-    for (const auto& row : rows) {
-        const auto catalogue = MustLoad(With(row.tips));
-        const auto plan = tipserver::PlanAnswer(*catalogue, row.request, kNow);
-        std::vector<uint32_t> ids;
-        for (const auto* tip : plan.tips) ids.push_back(tip->id);
-        EXPECT_EQ(std::make_pair(ids, plan.last_time), std::make_pair(row.ids, row.handed_back)) << &row - rows;
+    for (const auto& [request, ids, handed_back] : rows) {
+        const auto plan = tipserver::PlanAnswer(*catalogue, request, kNow);
+        std::vector<uint32_t> sent;
+        for (const auto* tip : plan.tips) sent.push_back(tip->id);
+        EXPECT_EQ(std::make_pair(sent, plan.last_time), std::make_pair(ids, handed_back)) << request.last_time;
     }
 }
 

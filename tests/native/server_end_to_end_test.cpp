@@ -15,14 +15,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <regex>
 #include <thread>
 
 #include "catalogue_source.h"
 #include "core_test_support.h"
 #include "log_sink.h"
-#include "protocol/byte_order.h"
 #include "protocol/query_new_mess.h"
 #include "protocol/resp_new_mess.h"
 
@@ -38,7 +36,8 @@ std::string ReadText(const std::string& path) {
 }
 
 // Ten seconds: a loaded machine can take seconds where an idle one takes a millisecond.
-bool WaitFor(const std::function<bool()>& done) {
+template <typename Done>
+bool WaitFor(const Done& done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
         if (std::chrono::steady_clock::now() > end) return false;
@@ -204,9 +203,8 @@ TEST_F(Serve, SurvivesSignalsReloadsAndCountsInItsMetrics) {
 // Each ends as it should and is counted; connections that stall hold neither port: at the cap
 // the one waiting longest makes way, and the rest are dropped at their deadline.
 TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
-    std::string misnamed = QueryPacket("eve"), huge = QueryPacket("eve").substr(0, 12);
-    misnamed[16] = 'X';  // "XUERYNEWMESS"
-    StoreBigEndian32(reinterpret_cast<uint8_t*>(huge.data()) + 8, 1 << 20);  // the length it announces
+    std::string misnamed = QueryPacket("eve"), huge = QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4);
+    misnamed[16] = 'X';  // "XUERYNEWMESS"; `huge` announces a megabyte
     const struct {  // bytes sent in chunks of 7; the answer's code (-1: none), the outcome, a part of the log
         std::string bytes;
         int code;
