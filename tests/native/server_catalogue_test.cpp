@@ -1,7 +1,6 @@
 // Catalogue checks: every fault is reported with its tip and field, and the
 // record limits apply to the texts after conversion to the clients' code
 // page. Then which tips a query gets, and the budgets of one answer.
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <set>

@@ -8,13 +8,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -121,8 +117,7 @@ std::string QueryPacket(const std::string& user) {
 class Serve : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"welcome.gif", "banner.jpg"})
-            std::filesystem::copy_file(kSample + "/" + name, log.folder.File(name));
+        std::filesystem::copy(kSample, log.folder.Folder());  // the pictures beside the catalogue
         sample["tips"][0]["style"] = 12;
         std::ofstream(catalogue) << sample;
         ::signal(SIGHUP, SIG_DFL);  // inherited: its default action ends a process
