@@ -150,14 +150,13 @@ TEST(ServerAnswer, Selection) {
 // Each answer is full (100 records, or no room for one more in 262144
 // bytes), and querying again with the value handed back brings every tip.
 TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
-    const struct {
-        uint32_t count, same_stamp, url_bytes;
-    } rows[] = {{250, 1, 10}, {90, 1, 1000}, {240, 30, 10}, {240, 99, 10}, {240, 100, 10}};
-    for (const auto& row : rows) {
+    const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {  // tips, of them with one stamp, link and picture bytes
+        {250, 1, 10}, {90, 1, 1000}, {240, 30, 10}, {240, 99, 10}, {240, 100, 10}};
+    for (const auto& [count, same_stamp, url_bytes] : rows) {
         json tips = json::array();
-        const std::string url = "http://x/" + std::string(row.url_bytes, 'u');
-        for (uint32_t id = 1; id <= row.count; ++id)
-            tips.push_back(Tip(id, {{"updated", kNow - id / row.same_stamp}, {"picture", url}, {"link", url}}));
+        const std::string url = "http://x/" + std::string(url_bytes, 'u');
+        for (uint32_t id = 1; id <= count; ++id)
+            tips.push_back(Tip(id, {{"updated", kNow - id / same_stamp}, {"picture", url}, {"link", url}}));
         const auto catalogue = MustLoad(With(tips));
         std::set<uint32_t> received;
         tipserver::AnswerPlan plan;
@@ -172,7 +171,7 @@ TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
             }
             for (const auto* tip : plan.tips) received.insert(tip->id);
         }
-        EXPECT_TRUE(received.size() == row.count && (row.count != 250 || answers == 4)) << &row - rows;
+        EXPECT_TRUE(received.size() == count && (count != 250 || answers == 4)) << count << " " << same_stamp;
     }
 }
 

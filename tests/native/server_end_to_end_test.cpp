@@ -267,27 +267,24 @@ TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
 TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     LogFile log;
     const std::string path = log.folder.File("catalogue.json");
-    const auto write = [&](uint32_t count, const std::string& last_text) {
-        json tips = json::array();
-        for (uint32_t id = 1; id <= count; ++id)
-            tips.push_back({{"id", id}, {"begin", 1704067200}, {"end", 1893456000}, {"text", id < count ? "a" : last_text}});
-        std::ofstream(path, std::ios::trunc) << json{{"panel_interval_minutes", 30}, {"tips", tips}};
-    };
-    write(1, "a tip");
+    std::filesystem::copy(kSample, log.folder.Folder());
+    json sample = json::parse(coretest::ReadBytes(path));
     tipserver::CatalogueSource source(path, tipserver::CatalogueOptions(), log.sink);
     std::vector<tipserver::CatalogueProblem> problems;
     ASSERT_TRUE(source.LoadInitial(problems));
     const auto first = source.Current();
 
-    write(2, std::string(101, 'x'));
+    sample["tips"][2]["text"] = std::string(101, 'x');
+    std::ofstream(path, std::ios::trunc) << sample;
     source.Reload("SIGHUP");
     source.Poll(), source.Poll();  // the bad file, already tried, is not tried again
     EXPECT_EQ(source.Current(), first);
-    EXPECT_TRUE(log.Has("catalogue problem: tip 2: text: 101 bytes in CP936, at most 100\n"));
+    EXPECT_TRUE(log.Has("catalogue problem: tip 1003: text: 101 bytes in CP936, at most 100\n"));
     EXPECT_TRUE(log.Has("catalogue reload (SIGHUP) refused, 1 problems; still serving the previous catalogue"));
     EXPECT_EQ(log.Text().find("refused"), log.Text().rfind("refused"));
 
-    write(2, "a tip");
+    sample["tips"].erase(2);
+    std::ofstream(path, std::ios::trunc) << sample;
     source.Poll();  // seen changing: not yet
     // Out of descriptors (a limit at the lowest free one), the settled file cannot be read.
     rlimit saved{};
@@ -301,8 +298,8 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     EXPECT_EQ(source.Current(), first);
     EXPECT_TRUE(log.Has("Too many open files"));
     source.Poll();  // tried again at the next look
-    EXPECT_EQ(std::make_pair(source.Current()->tips.size(), source.ReloadFailures()), std::make_pair(size_t(2), uint64_t(2)));
-    EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 2 tips"));
+    EXPECT_EQ(std::make_pair(source.Current()->tips.size(), source.ReloadFailures()), std::make_pair(size_t(3), uint64_t(2)));
+    EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 3 tips"));
 }
 
 // A stalled reader: lines are dropped and counted (a blocking writer hangs
