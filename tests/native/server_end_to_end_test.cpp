@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <future>
+#include <map>
 #include <regex>
 #include <thread>
 
@@ -150,9 +151,11 @@ protected:
     pid_t pid = 0;
 };
 
-TEST_F(Serve, SurvivesSignalsReloadsAndCountsInItsMetrics) {
-    // Every field as the client's decoder reads it, texts back from CP936.
-    EXPECT_EQ(Tipserver("query " + tips + " --pid PRO",
+// The answer as the client's decoder reads it, the metrics, each kind of client of both ports: each
+// ends as it should and is counted, and connections that stall hold neither port (at the cap the one
+// waiting longest makes way, the rest are dropped at their deadline); a bad and a good reload, the stop.
+TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
+    EXPECT_EQ(Tipserver("query " + tips + " --pid PRO",  // texts back from CP936
                         "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n"
                         "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z\n"
                         "  title: 欢迎 Welcome\n  text: Tips appear here now and then. 每次启动都会检查新的提示。\n"
@@ -165,56 +168,27 @@ TEST_F(Serve, SurvivesSignalsReloadsAndCountsInItsMetrics) {
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
     EXPECT_EQ(HttpGet(http_port, "/catalogue.json").rfind("HTTP/1.1 404", 0), 0u);  // only the catalogue's pictures
 
-    std::ofstream(catalogue, std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
-    ::kill(pid, SIGHUP);
-    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_reload_failures_total") == 1; }));
-    EXPECT_EQ(Tipserver("check " + catalogue, "catalogue refused: 1 problems"), 2);
-    sample["tips"].erase(0);
-    std::ofstream(catalogue, std::ios::trunc) << sample;
-    ::kill(pid, SIGHUP);
-    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_generation") == 3; }));  // the first, SIGHUP's, this
-    EXPECT_EQ(Tipserver("serve --catalogue " + catalogue + " --listen " + tips + " --http-listen 127.0.0.1:0",
-                        "cannot listen on 127.0.0.1:"), 3);
-    EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));
-
-    EXPECT_EQ(Tipserver("check --encoding NO-SUCH-CODEPAGE " + catalogue, "unknown encoding NO-SUCH-CODEPAGE"), 2);
-    EXPECT_EQ(Tipserver("check --public-url tips.example:8080 " + catalogue, "is not http:// or https://"), 2);
-    EXPECT_EQ(Tipserver("serve --catalogue none.json --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"), 2);
-    EXPECT_EQ(Tipserver("query 127.0.0.1:1", "cannot connect"), 3);
-}
-
-// Each ends as it should and is counted; connections that stall hold neither port: at the cap
-// the one waiting longest makes way, and the rest are dropped at their deadline.
-TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
+    enum Answer { kEchoed, kAny, kNone, kClosedByClient };  // echoed: the query's sequence
     std::string misnamed = QueryPacket("eve"), huge = QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4);
     misnamed[16] = 'X';  // "XUERYNEWMESS"; `huge` announces a megabyte
-    const struct {  // bytes sent in chunks of 7; an answer or none, the outcome, a part of the log
-        std::string bytes;
-        bool answer;
-        const char* outcome;
-        const char* logged;
-    } rows[] = {
-        {QueryPacket("alice"), true, "answered", "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
-        {QueryPacket("junk") + std::string(4096, 'J'), true, "answered", " junk_after_query=4096"},
-        {"GET / HTTP/1.0\r\n\r\n", true, "error_answer", "unreadable="},
-        {misnamed, true, "error_answer", "top_peers=127.0.0.1("},
-        {huge, false, "refused_framing", "too_large="},
-        {QueryPacket("x").substr(0, 10), false, "closed_early", "closed_early="},
+    const std::tuple<std::string, Answer, const char*> rows[] = {  // bytes sent in chunks of 7, a part of the log
+        {QueryPacket("alice"), kEchoed, "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
+        {QueryPacket("junk") + std::string(4096, 'J'), kEchoed, " junk_after_query=4096"},
+        {"GET / HTTP/1.0\r\n\r\n", kAny, "unreadable="},  // refused before its sequence arrives
+        {misnamed, kEchoed, "top_peers=127.0.0.1("}, {huge, kNone, "too_large="},
+        {QueryPacket("x").substr(0, 10), kClosedByClient, "closed_early="},
     };
-    for (const auto& row : rows) {
-        const std::string counted = "tipserver_queries_total{outcome=\"" + std::string(row.outcome) + "\"}";
-        const double before = Metric(counted);
-        std::string answer;
-        {
-            Socket client(tips_port);
-            for (size_t at = 0; at < row.bytes.size(); at += 7) client.Send(row.bytes.substr(at, 7));
-            if (row.outcome[0] != 'c') answer = ReadAll(client.fd);  // closed early: by the client
-        }
-        EXPECT_EQ(answer.empty(), !row.answer) << row.logged;
-        if (row.answer && row.bytes[0] != 'G')  // the query's sequence echoed; "GET / H" is refused before it
-            EXPECT_EQ(answer.substr(4, 4), row.bytes.substr(4, 4)) << row.logged;
-        EXPECT_TRUE(WaitFor([&] { return Metric(counted) == before + 1; })) << row.logged;
+    for (const auto& [bytes, expected, logged] : rows) {
+        Socket client(tips_port);
+        for (size_t at = 0; at < bytes.size(); at += 7) client.Send(bytes.substr(at, 7));
+        const std::string answer = expected == kClosedByClient ? "" : ReadAll(client.fd);
+        EXPECT_EQ(answer.empty(), expected >= kNone) << logged;
+        if (expected == kEchoed) EXPECT_EQ(answer.substr(4, 4), bytes.substr(4, 4)) << logged;
     }
+    const std::string counted = "tipserver_queries_total{outcome=\"";
+    for (const auto& outcome : std::map<std::string, double>{
+             {"answered", 3}, {"error_answer", 2}, {"refused_framing", 1}, {"closed_early", 1}})
+        EXPECT_TRUE(WaitFor([&] { return Metric(counted + outcome.first + "\"}") == outcome.second; })) << outcome.first;
     std::string ranges = "Range: bytes=0-0";  // many ranges: the whole picture once
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
     const std::string whole = HttpGet(http_port, "/welcome.gif", ranges + "\r\n");
@@ -242,11 +216,28 @@ TEST_F(Serve, EachClientEndsAsItShouldAndNoneHoldsUpOthers) {
     for (auto& s : stalled) open += s->StillOpen();
     for (auto& s : stalled) quiet += ReadAll(s->fd).empty();
     EXPECT_EQ(std::make_pair(open, quiet), std::make_pair(size_t(26), size_t(28)));
-    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"timed_out\"}") == 20; }));  // one evicted
-    EXPECT_EQ(Stop(), 0);  // the summary of the connections that went wrong, at the latest as it stops
-    std::vector<std::string> said = {"timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1", "picture_malformed=1"};
-    for (const auto& row : rows) said.push_back(row.logged);
+    EXPECT_TRUE(WaitFor([&] { return Metric(counted + "timed_out\"}") == 20; }));  // the one evicted too
+
+    std::ofstream(catalogue, std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
+    ::kill(pid, SIGHUP);
+    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_reload_failures_total") == 1; }));
+    EXPECT_EQ(Tipserver("check " + catalogue, "catalogue refused: 1 problems"), 2);
+    sample["tips"].erase(0);
+    std::ofstream(catalogue, std::ios::trunc) << sample;
+    ::kill(pid, SIGHUP);
+    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_generation") == 3; }));  // the first, SIGHUP's, this
+    EXPECT_EQ(Tipserver("serve --catalogue " + catalogue + " --listen " + tips + " --http-listen 127.0.0.1:0",
+                        "cannot listen on 127.0.0.1:"), 3);
+    EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
+    std::vector<std::string> said = {" timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1",
+                                     "picture_malformed=1"};
+    for (const auto& row : rows) said.push_back(std::get<2>(row));
     for (const auto& part : said) EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
+
+    EXPECT_EQ(Tipserver("check --encoding NO-SUCH-CODEPAGE " + catalogue, "unknown encoding NO-SUCH-CODEPAGE"), 2);
+    EXPECT_EQ(Tipserver("check --public-url tips.example:8080 " + catalogue, "is not http:// or https://"), 2);
+    EXPECT_EQ(Tipserver("serve --catalogue none.json --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"), 2);
+    EXPECT_EQ(Tipserver("query 127.0.0.1:1", "cannot connect"), 3);
 }
 
 // A good catalogue replaces the one in service once its file has settled, a
