@@ -25,7 +25,6 @@ namespace {
 
 using nlohmann::json;
 const std::string kProgram = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "tipserver";
-const std::string kSample = TIPSERVER_SAMPLE;
 
 // Ten seconds: a loaded machine can take seconds where an idle one takes a millisecond.
 template <typename Done>
@@ -114,7 +113,7 @@ std::string QueryPacket(const std::string& user) {
 class Serve : public testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::copy(kSample, log.folder.Folder());  // the pictures beside the catalogue
+        std::filesystem::copy(TIPSERVER_SAMPLE, log.folder.Folder());  // the pictures beside the catalogue
         sample["tips"][0]["style"] = 12;
         std::ofstream(catalogue) << sample;
         ::signal(SIGHUP, SIG_DFL);  // inherited: its default action ends a process
@@ -126,9 +125,8 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return Socket(http_port).connected; }));
         ::kill(pid, SIGHUP);
         ASSERT_TRUE(log.Has("catalogue reloaded (SIGHUP): 4 tips") && log.Has("listening metrics=")) << log.Text();
-        const std::string text = log.Text();
         std::smatch m;
-        ASSERT_TRUE(std::regex_search(text, m, std::regex(
+        ASSERT_TRUE(std::regex_search(log.text, m, std::regex(
             "limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) query_connections=20 picture_connections=8"
             "[\\s\\S]*listening tips=(127.0.0.1:(\\d+))[\\s\\S]*listening metrics=http://127.0.0.1:(\\d+)")));
         tips = m[1], tips_port = uint16_t(std::stoi(m[2])), metrics_port = uint16_t(std::stoi(m[3]));
@@ -142,7 +140,7 @@ protected:
     }
 
     LogFile log;
-    json sample = json::parse(coretest::ReadBytes(kSample + "/catalogue.json"));
+    json sample = json::parse(coretest::ReadBytes(TIPSERVER_SAMPLE "/catalogue.json"));
     const std::string catalogue = log.folder.File("catalogue.json");
     const uint16_t http_port = FreePort();
     std::string tips;
@@ -193,13 +191,11 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
     const std::string whole = HttpGet(http_port, "/welcome.gif", ranges + "\r\n");
     EXPECT_TRUE(whole.rfind("HTTP/1.1 200 OK\r\n", 0) == 0 && whole.size() - whole.find("\r\n\r\n") - 4 == 1898);
-    {  // endless header lines: cut off at the header limit, long before 64 MiB
-        Socket client(http_port);
-        size_t sent = 0;
-        client.Send("GET /welcome.gif HTTP/1.1\r\n");
-        while (sent < (64u << 20) && client.Send("X-Filler: " + std::string(90, 'f') + "\r\n")) sent += 102;
-        EXPECT_LT(sent, 64u << 20);
-    }
+    Socket flood(http_port);  // endless header lines: cut off at the header limit, long before 64 MiB
+    const std::string line = "X-Filler: " + std::string(90, 'f') + "\r\n";
+    size_t sent = 0;
+    for (flood.Send("GET /welcome.gif HTTP/1.1\r\n"); sent < (64u << 20) && flood.Send(line);) sent += line.size();
+    EXPECT_LT(sent, 64u << 20);
 
     std::vector<std::unique_ptr<Socket>> stalled;
     for (int i = 0; i < 28; ++i) {
@@ -245,7 +241,7 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
 TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     LogFile log;
     const std::string path = log.folder.File("catalogue.json");
-    std::filesystem::copy(kSample, log.folder.Folder());
+    std::filesystem::copy(TIPSERVER_SAMPLE, log.folder.Folder());
     json sample = json::parse(coretest::ReadBytes(path));
     tipserver::CatalogueSource source(path, tipserver::CatalogueOptions(), log.sink);
     std::vector<tipserver::CatalogueProblem> problems;
