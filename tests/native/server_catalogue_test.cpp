@@ -154,10 +154,9 @@ TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
             tips.push_back(Tip(id, {{"updated", kNow - id / same_stamp}, {"picture", url}, {"link", url}}));
         const auto catalogue = Load(With(tips)).catalogue;
         std::set<uint32_t> received;
-        tipserver::AnswerPlan plan;
         int answers = 0;
-        while (answers++ < 20 &&
-               !(plan = tipserver::PlanAnswer(*catalogue, {"", plan.last_time, 0}, kNow)).tips.empty()) {
+        for (tipserver::AnswerPlan plan; answers++ < 20;) {
+            if ((plan = tipserver::PlanAnswer(*catalogue, {"", plan.last_time, 0}, kNow)).tips.empty()) break;
             std::vector<uint8_t> packet;
             tipserver::EncodeAnswer(*catalogue, plan, 1, packet);
             EXPECT_TRUE(plan.tips.size() <= 100 && packet.size() <= 262144);

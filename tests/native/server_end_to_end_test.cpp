@@ -1,6 +1,5 @@
-// The tipserver program as operators run it: signals, reloads, the limits
-// line, the metrics, good and hostile clients of both ports, the commands
-// with their exit codes; and the catalogue source and log under it.
+// The tipserver program as operators run it (signals, reloads, limits, metrics, good and hostile clients
+// of both ports, the commands' exit codes), and the catalogue source and log under it.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <future>
-#include <map>
 #include <regex>
 #include <thread>
 
@@ -20,6 +18,7 @@
 #include "core_test_support.h"
 #include "log_sink.h"
 #include "protocol/query_new_mess.h"
+#include "protocol/resp_new_mess.h"
 
 namespace {
 
@@ -114,7 +113,7 @@ class Serve : public testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::copy(TIPSERVER_SAMPLE, log.folder.Folder());  // the pictures beside the catalogue
-        sample["tips"][0]["style"] = 12;
+        sample["tips"][0].update({{"style", 12}, {"show_first", true}});
         std::ofstream(catalogue) << sample;
         ::signal(SIGHUP, SIG_DFL);  // inherited: its default action ends a process
         serve = ::popen(("echo $$; exec " + kProgram + " serve --catalogue " + catalogue +
@@ -155,7 +154,7 @@ protected:
 TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(Tipserver("query " + tips + " --pid PRO",  // texts back from CP936
                         "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n"
-                        "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z\n"
+                        "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z, show first\n"
                         "  title: 欢迎 Welcome\n  text: Tips appear here now and then. 每次启动都会检查新的提示。\n"
                         "  picture: http://127.0.0.1:" + std::to_string(http_port) + "/welcome.gif\n"
                         "  link: http://www.example.com/tips/welcome\n"
@@ -166,25 +165,28 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
     EXPECT_EQ(HttpGet(http_port, "/catalogue.json").rfind("HTTP/1.1 404", 0), 0u);  // only the catalogue's pictures
 
-    enum Answer { kEchoed, kAny, kNone, kClosedByClient };  // echoed: the query's sequence
-    std::string misnamed = QueryPacket("eve"), huge = QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4);
-    misnamed[16] = 'X';  // "XUERYNEWMESS"; `huge` announces a megabyte
-    const std::tuple<std::string, Answer, const char*> rows[] = {  // bytes sent in chunks of 7, a part of the log
-        {QueryPacket("alice"), kEchoed, "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
-        {QueryPacket("junk") + std::string(4096, 'J'), kEchoed, " junk_after_query=4096"},
-        {"GET / HTTP/1.0\r\n\r\n", kAny, "unreadable="},  // refused before its sequence arrives
-        {misnamed, kEchoed, "top_peers=127.0.0.1("}, {huge, kNone, "too_large="},
-        {QueryPacket("x").substr(0, 10), kClosedByClient, "closed_early="},
+    // Bytes in chunks of 7; the result code the client reads (-1: no answer, -2: it leaves first); the log.
+    const std::tuple<std::string, int, const char*> rows[] = {
+        {QueryPacket("alice"), 0, "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
+        {QueryPacket("junk") + std::string(4096, 'J'), 0, " junk_after_query=4096"},
+        {"GET / HTTP/1.0\r\n\r\n", 1, "unreadable="},
+        {QueryPacket("eve").replace(16, 1, "X"), 1, "top_peers=127.0.0.1("},  // "XUERYNEWMESS"
+        {QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4), -1, "too_large="},  // announces a megabyte
+        {QueryPacket("x").substr(0, 10), -2, "closed_early="},
     };
-    for (const auto& [bytes, expected, logged] : rows) {
+    for (const auto& [bytes, code, logged] : rows) {
         Socket client(tips_port);
         for (size_t at = 0; at < bytes.size(); at += 7) client.Send(bytes.substr(at, 7));
-        const std::string answer = expected == kClosedByClient ? "" : ReadAll(client.fd);
-        EXPECT_EQ(answer.empty(), expected >= kNone) << logged;
-        if (expected == kEchoed) EXPECT_EQ(answer.substr(4, 4), bytes.substr(4, 4)) << logged;
+        const std::string answer = code == -2 ? "" : ReadAll(client.fd);
+        CShowDataList store;
+        CRespNewMess response(&store);
+        response.Decode(reinterpret_cast<const uint8_t*>(answer.data()), uint32_t(answer.size()));
+        EXPECT_EQ(answer.empty() ? std::min(code, -1) : response.GetResultCode(), code) << logged;
+        if (code >= 0 && bytes[0] != 'G')  // the query's sequence echoed; "GET / H" is refused before it arrives
+            EXPECT_EQ(answer.substr(4, 4), bytes.substr(4, 4)) << logged;
     }
     const std::string counted = "tipserver_queries_total{outcome=\"";
-    for (const auto& outcome : std::map<std::string, double>{
+    for (const auto& outcome : std::vector<std::pair<std::string, double>>{
              {"answered", 3}, {"error_answer", 2}, {"refused_framing", 1}, {"closed_early", 1}})
         EXPECT_TRUE(WaitFor([&] { return Metric(counted + outcome.first + "\"}") == outcome.second; })) << outcome.first;
     std::string ranges = "Range: bytes=0-0";  // many ranges: the whole picture once
