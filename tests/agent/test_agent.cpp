@@ -1,6 +1,6 @@
 // The test download agent: an in-process COM server registered under the
 // agent's ProgID in place of the host's own. It appends a line per call:
-//   create | refuse | version | task<TAB>"url"<TAB>…<TAB>1<TAB>1<TAB>10 (AddTask's
+//   create | refuse | task<TAB>"url"<TAB>…<TAB>1<TAB>1<TAB>10 (AddTask's
 //   8 arguments, strings quoted with \uXXXX outside printable ASCII and for
 //   the quote, a null string as null) | commit | release (the last reference)
 //   TIPRELAY_AGENT_LOG   log path (unset: no log)
@@ -22,9 +22,6 @@ namespace {
 constexpr CLSID kAgentClass = {0x910f2830, 0xcd69, 0x458b, {0xa5, 0x65, 0x18, 0xba, 0xf9, 0x50, 0x5c, 0x4d}};
 constexpr wchar_t kAgentClassText[] = L"{910F2830-CD69-458B-A565-18BAF9505C4D}";
 
-HMODULE g_module = nullptr;
-LONG g_objects = 0;
-
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
@@ -37,10 +34,9 @@ void AppendLine(const std::string& line) {
     const handles::Kernel file(CreateFileW(Environment(L"TIPRELAY_AGENT_LOG").c_str(), FILE_APPEND_DATA,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
     const std::string text = line + "\n";
     DWORD written = 0;
-    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (file) WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 std::string Quoted(BSTR text) {
@@ -54,82 +50,57 @@ std::string Quoted(BSTR text) {
     return out + "\"";
 }
 
-class TestAgent final : public IDownloadAgent {
+// One class is both the agent and, as the static g_factory that is never
+// released to zero, its class factory.
+class TestAgent final : public IDownloadAgent, public IClassFactory {
 public:
-    TestAgent() { InterlockedIncrement(&g_objects), AppendLine("create"); }
-
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
-        const bool ours = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDownloadAgent;
-        *out = ours ? static_cast<IDownloadAgent*>(this) : nullptr;
-        return ours ? (AddRef(), S_OK) : E_NOINTERFACE;
+        const bool agent = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDownloadAgent;
+        *out = agent ? static_cast<void*>(static_cast<IDownloadAgent*>(this))
+                     : iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
     STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = InterlockedDecrement(&references_);
-        if (left == 0) AppendLine("release"), InterlockedDecrement(&g_objects), delete this;
+        if (left == 0) AppendLine("release"), delete this;
         return left;
     }
     // No type information: the library binds to the vtable.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return count ? (*count = 0, S_OK) : E_POINTER; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    STDMETHODIMP GetVersion(LONG* version) override {
-        AppendLine("version");
-        return version ? (*version = 1, S_OK) : E_POINTER;
-    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetVersion(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP AddTask(BSTR url, BSTR referrer, BSTR folder, BSTR fileName, BSTR comment, LONG startNow,
                          LONG showProgress, LONG retries) override {
         std::string line = "task";
         for (BSTR text : {url, referrer, folder, fileName, comment}) line += "\t" + Quoted(text);
         for (LONG number : {startNow, showProgress, retries}) line += "\t" + std::to_string(number);
         AppendLine(line);
-        return ShouldFail(L"task") ? E_FAIL : (++queued_, S_OK);
+        return ShouldFail(L"task") ? E_FAIL : S_OK;
     }
-    STDMETHODIMP CommitTasks(LONG* queued) override {
+    STDMETHODIMP CommitTasks(LONG*) override {
         AppendLine("commit");
-        if (ShouldFail(L"commit")) return E_FAIL;
-        if (queued != nullptr) *queued = queued_;
-        queued_ = 0;
-        return S_OK;
+        return ShouldFail(L"commit") ? E_FAIL : S_OK;
     }
-
-private:
-    ~TestAgent() = default;
-    LONG references_ = 1;
-    LONG queued_ = 0;
-};
-
-// A static object: its life is the module's.
-class AgentFactory : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        *out = iid == IID_IUnknown || iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
         if (ShouldFail(L"create")) return AppendLine("refuse"), E_OUTOFMEMORY;
+        AppendLine("create");
         const handles::ComPtr<TestAgent> agent(new TestAgent());
         return agent->QueryInterface(iid, out);
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+private:
+    LONG references_ = 1;
 } g_factory;
 
 }  // namespace
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = instance, DisableThreadLibraryCalls(instance);
-    return TRUE;
-}
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
@@ -137,16 +108,19 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
     return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
+// Never unloaded: the static factory lives as long as the process.
+STDAPI DllCanUnloadNow() { return S_FALSE; }
 
 STDAPI DllRegisterServer() {
+    HMODULE self = nullptr;
     wchar_t module[MAX_PATH] = {};
-    GetModuleFileNameW(g_module, module, MAX_PATH);
-    const std::wstring progId = kDownloadAgentProgID, classKey = std::wstring(L"CLSID\\") + kAgentClassText;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&DllRegisterServer), &self);
+    GetModuleFileNameW(self, module, MAX_PATH);
+    const std::wstring progId = kDownloadAgentProgID;
+    const std::wstring server = std::wstring(L"CLSID\\") + kAgentClassText + L"\\InprocServer32";
     const struct { std::wstring key; const wchar_t* name; std::wstring value; } values[] = {
-        {progId, nullptr, L"tiprelay test download agent"}, {progId + L"\\CLSID", nullptr, kAgentClassText},
-        {classKey, nullptr, L"tiprelay test download agent"}, {classKey + L"\\ProgID", nullptr, progId},
-        {classKey + L"\\InprocServer32", nullptr, module}, {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"}};
+        {progId + L"\\CLSID", nullptr, kAgentClassText}, {server, nullptr, module}, {server, L"ThreadingModel", L"Apartment"}};
     for (const auto& v : values)
         if (RegSetKeyValueW(HKEY_CLASSES_ROOT, v.key.c_str(), v.name, REG_SZ, v.value.c_str(),
                             static_cast<DWORD>((v.value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)

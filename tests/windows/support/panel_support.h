@@ -1,10 +1,10 @@
-// Panel tests: a fresh tip store and clock per test, tips built from
-// strings, the animation driven tick by tick.
+// Panel tests: a fresh tip store per test, a sliding panel made for it,
+// tips built from strings, the animation driven tick by tick.
 #pragma once
 
 #include <windows.h>
 
-#include "panels/mess_panel.h"
+#include "panels/slip_mess_panel.h"
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
 #include "screen_capture.h"
@@ -41,7 +41,7 @@ inline std::unique_ptr<TipRecord> MakeTip(const TipContent& content) {
     }
     return tip;
 }
-inline int32_t Show(CMessPanel& panel, const TipContent& content, int32_t staySeconds) {
+inline int32_t Show(CMessPanel& panel, const TipContent& content, int32_t staySeconds = 0) {
     return panel.ShowTip(*MakeTip(content), staySeconds);
 }
 
@@ -70,12 +70,15 @@ protected:
         CreateDirectoryA(TipsFolder().c_str(), nullptr);
         CShowDataList::DestroyInstance();
         SetCursorPos(10, 10);
+        ASSERT_EQ(panel_.Create(), 1);
     }
     void TearDown() override {
+        panel_.Destroy();
         platform::SetClockForTest(nullptr);
         PumpMessages(20);
         CShowDataList::DestroyInstance();
         HostFolderTest::TearDown();
     }
     CShowDataList* Store() { return CShowDataList::GetInstance(); }
+    CSlipMessPanel panel_;
 };

@@ -3,41 +3,9 @@
 #include <objbase.h>
 #include <wincodec.h>
 
-#include "platform/handles.h"
+#include <vector>
 
-std::string GifBytes(int width, int height, const std::vector<uint8_t>& indices,
-                     const std::vector<COLORREF>& palette, int transparent) {
-    std::string g = "GIF89a";
-    auto u16 = [&g](int v) { g += {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; };
-    u16(width);
-    u16(height);
-    g += {'\xF1', 0, 0};  // a global table of 4 colours
-    for (size_t i = 0; i < 4; ++i) {
-        const COLORREF c = i < palette.size() ? palette[i] : 0;
-        g += {static_cast<char>(GetRValue(c)), static_cast<char>(GetGValue(c)), static_cast<char>(GetBValue(c))};
-    }
-    if (transparent >= 0) g += {'\x21', '\xF9', 4, 1, 0, 0, static_cast<char>(transparent), 0};
-    g += std::string(",\0\0\0\0", 5);  // the image at (0, 0)
-    u16(width);
-    u16(height);
-    g += {0, 2};  // no local table; LZW codes of 3 bits
-    // A clear code before every second pixel keeps the table from growing.
-    std::string data;
-    uint32_t bits = 0;
-    int count = 0;
-    auto emit = [&](uint32_t code) {
-        bits |= code << count;
-        for (count += 3; count >= 8; count -= 8, bits >>= 8) data += static_cast<char>(bits & 0xFF);
-    };
-    for (size_t i = 0; i < indices.size(); ++i) {
-        if (i % 2 == 0) emit(4);
-        emit(indices[i] & 3);
-    }
-    emit(5);
-    if (count > 0) data += static_cast<char>(bits & 0xFF);
-    for (size_t at = 0; at < data.size(); at += 255) g += static_cast<char>(data.substr(at, 255).size()) + data.substr(at, 255);
-    return g + std::string{0, ';'};
-}
+#include "platform/handles.h"
 
 std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * 3 * height);
