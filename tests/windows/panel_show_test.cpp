@@ -11,61 +11,63 @@
 
 namespace {
 
-int32_t g_clock = 0;
-int32_t TestClock() { return g_clock; }
-
-class PanelShow : public PanelTest {
-protected:
-    void SetUp() override {
-        PanelTest::SetUp();
-        g_clock = platform::Now();
-        platform::SetClockForTest(&TestClock);
-    }
-    void Queue(uint32_t id, const char* text) {
-        ASSERT_EQ(Store()->AddOneShowData(MakeTip(TipContent{id, "", "", text}).release()), 1);
-    }
-};
+using PanelShow = PanelTest;
 
 bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
 RECT Of(const CDrawer& d) { return d.IsShown() ? d.Bounds() : RECT{}; }
 
 // Six layouts by what a tip holds, texts too short to count, the layout
-// kinds (byStyle 11-20 hide the picture, 21-30 the text and buttons).
+// kinds (byStyle 11-20 hide the picture, 21-30 the text and buttons), and
+// the buttons 30 x 18 and 6 apart, centred, up to the first captioned one
+// without a command (that once let an earlier tip's buttons stay laid out).
 TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
     const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135}, besideAlone{117, 25, 237, 215},
-        full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215}, right{168, 139, 198, 157}, middle{121, 139, 151, 157};
+        full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215};
     struct Case {
         uint8_t style;
-        const char *picture, *text, *caption;
+        const char *picture, *text;
+        std::string buttons;  // a letter each: O captioned, with a command; - without one; blank: no caption
         int32_t shown;
-        RECT pictureRect, textRect, buttonRect;
+        RECT pictureRect, textRect;
+        int buttonXs[3];  // 0: not shown
         const char *title, *cuts;  // the elements the painter cuts, named in lines a preview reads
     };
     // 24 bold Ws fit the box, yet not when measured in the regular font.
     const std::string longTitle(127, 'W'), longText(1000, 'w'), boldTitle(24, 'W');
     const Case cases[] = {
-        {0, "C:\\1.gif", "Some text", "Open", 1, narrow, beside, right},
+        {0, "C:\\1.gif", "Some text", "O", 1, narrow, beside, {168}},
         {0, "C:\\1.gif", "Some text", "", 1, narrow, besideAlone, {}},
-        {0, "C:\\1.gif", "", "Open", 1, wide, {}, right},
+        {0, "C:\\1.gif", "", "O", 1, wide, {}, {168}},
         {0, "C:\\1.gif", "", "", 1, wide, {}, {}},
-        {0, "", "Some text", "Open", 1, {}, full, middle},
+        {0, "", "Some text", "O", 1, {}, full, {121}},
         {0, "", "Some text", "", 1, {}, fullAlone, {}},
-        {0, "", "abc", "Go", 1, {}, fullAlone, {}},  // a caption of 2 bytes: no buttons
-        {0, "a.b", "ab", "Open", 0, {}, {}, {}},     // 3 bytes of path, 2 of text: nothing
-        {10, "C:\\1.gif", "Some text", "Open", 1, narrow, beside, right},
-        {11, "C:\\1.gif", "Some text", "Open", 1, {}, full, middle},
-        {20, "C:\\1.gif", "Some text", "Open", 1, {}, full, middle},
-        {21, "C:\\1.gif", "Some text", "Open", 1, wide, {}, {}},
-        {30, "C:\\1.gif", "Some text", "Open", 1, wide, {}, {}},
-        {31, "C:\\1.gif", "Some text", "Open", 1, narrow, beside, right},
-        {21, "", "Some text", "Open", 0, {}, {}, {}},
-        {0, "", longText.c_str(), "Download", 1, {}, full, middle, longTitle.c_str(), "title text button 1 "},
+        {0, "", "abc", "g", 1, {}, fullAlone, {}},  // g: a caption of 2 bytes, no buttons
+        {0, "a.b", "ab", "O", 0, {}, {}, {}},       // 3 bytes of path, 2 of text: nothing
+        {10, "C:\\1.gif", "Some text", "O", 1, narrow, beside, {168}},
+        {11, "C:\\1.gif", "Some text", "O", 1, {}, full, {121}},
+        {20, "C:\\1.gif", "Some text", "O", 1, {}, full, {121}},
+        {21, "C:\\1.gif", "Some text", "O", 1, wide, {}, {}},
+        {30, "C:\\1.gif", "Some text", "O", 1, wide, {}, {}},
+        {31, "C:\\1.gif", "Some text", "O", 1, narrow, beside, {168}},
+        {21, "", "Some text", "O", 0, {}, {}, {}},
+        {0, "C:\\1.gif", "Some text", "OO", 1, narrow, beside, {150, 186}},
+        {0, "C:\\1.gif", "Some text", "OOO", 1, narrow, beside, {132, 168, 204}},
+        {0, "", "Some text", "OO", 1, {}, full, {103, 139}},
+        {0, "", "Some text", "OOO", 1, {}, full, {85, 121, 157}},
+        {0, "", "Some text", "O-O", 1, {}, full, {121}},
+        {0, "", "Some text", "O O", 1, {}, full, {103, 0, 139}},
+        {0, "", longText.c_str(), "L", 1, {}, full, {121}, longTitle.c_str(), "title text button 1 "},
         {0, "", "Some text", "", 1, {}, fullAlone, {}, boldTitle.c_str(), ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" + c.caption);
-        TipContent content{1, c.title ? c.title : "Weekly tip", c.picture, c.text, "", {c.caption}, {"OPENURL"}};
+        SCOPED_TRACE(std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" + c.buttons);
+        TipContent content{1, c.title ? c.title : "Weekly tip", c.picture, c.text};
         content.style = c.style;
+        for (size_t k = 0; k < c.buttons.size(); ++k) {
+            const char letter = c.buttons[k];
+            content.captions[k] = letter == 'g' ? "Go" : letter == 'L' ? "Download" : letter == ' ' ? "" : "Open";
+            content.actions[k] = letter == '-' ? "" : "OPENURL";
+        }
         LineCapture lines;
         EXPECT_EQ(Show(panel_, content), c.shown);
         EXPECT_EQ(lines.Contains("text picture not exist"), c.shown == 0);
@@ -74,9 +76,12 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
         for (size_t i = 0; i + 1 < logged.size(); ++i)
             if (logged[i] == "CMessPanel text cut") cuts += logged[i + 1] + " ";
         EXPECT_EQ(cuts, c.cuts ? c.cuts : "");
-        if (c.shown)
-            EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect && Of(panel_.Text()) == c.textRect &&
-                        Of(panel_.Buttons().Button(0)) == c.buttonRect);
+        if (!c.shown) continue;
+        EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect && Of(panel_.Text()) == c.textRect);
+        for (int k = 0; k < 3; ++k) {
+            const int x = c.buttonXs[k];
+            EXPECT_TRUE(Of(panel_.Buttons().Button(k)) == (x ? RECT{x, 139, x + 30, 157} : RECT{})) << k;
+        }
     }
     // Fields that fill their whole buffer are read no further.
     std::unique_ptr<TipRecord> tip = MakeTip(TipContent{});
@@ -178,36 +183,6 @@ TEST(PanelElements, HitTestingTakesBothEdgesAndAPressAndReleaseOverItClickOnce) 
     d.Press(), hot(POINT{50, 50}), d.Release();
     d.Press(), hot(POINT{5, 5}), d.Release();
     EXPECT_EQ(d.clicks, 1);
-}
-
-// A captioned button without a command once let an earlier tip's buttons
-// stay laid out with their old actions; it ends the bar now. One button
-// alone: the layout table.
-TEST(PanelElements, ButtonsAreCentredThirtyByEighteenSixApartUpToTheFirstWithoutACommand) {
-    const struct {
-        int areaX, areaWidth;
-        const char *captions[3], *commands[3];
-        int xs[3];  // 0: not shown
-    } cases[] = {
-        {117, 120, {"Go!", "Go!", ""}, {"OPENURL", "DOWNLOAD", ""}, {150, 186, 0}},
-        {117, 120, {"Go!", "Go!", "Go!"}, {"OPENURL", "X", "Y"}, {132, 168, 204}},
-        {20, 220, {"Go!", "Go!", ""}, {"OPENURL", "OPENURL", ""}, {103, 139, 0}},
-        {20, 220, {"Go!", "Go!", "Go!"}, {"A", "B", "C"}, {85, 121, 157}},
-        {20, 220, {"New1", "New2", "New3"}, {"DOWNLOAD", "", "OPENURL"}, {121, 0, 0}},
-        {20, 220, {"One", "", "Three"}, {"OPENURL", "", "OPENURL"}, {103, 0, 139}},
-    };
-    CButtonBar bar;
-    const char* urls[3] = {"http://u/1", "http://u/2", "http://u/3"};
-    for (const auto& c : cases) {
-        bar.ResetButtons();
-        bar.SetButtons(c.captions, c.commands, urls);
-        bar.LayoutButtons(c.areaX, 133, c.areaWidth, 80);
-        for (int k = 0; k < 3; ++k) {
-            const RECT expected = c.xs[k] ? RECT{c.xs[k], 139, c.xs[k] + 30, 157} : RECT{};
-            EXPECT_TRUE(bar.Button(k).Bounds() == expected) << c.captions[k] << " " << k;
-            EXPECT_STREQ(bar.Button(k).Command(), c.commands[k]) << "no earlier text survives";
-        }
-    }
 }
 
 TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField) {

@@ -13,10 +13,8 @@
 
 namespace {
 
-class PanelWindow : public PanelTest {
-protected:
-    const TipContent tip_{1, "Title", "", "A tip to read"};
-};
+using PanelWindow = PanelTest;
+const TipContent kTip{1, "Title", "", "A tip to read"};
 
 // A hidden topmost popup of the panel's size and background. Without a
 // stay the sliding panel stays up; the static panel never counts its stay
@@ -34,7 +32,7 @@ TEST_F(PanelWindow, RisesInElevenTicksToTheCornerStaysFiftyTicksASecondAndSinksI
         EXPECT_EQ(GetWindowLongPtrA(w, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW), WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
         EXPECT_EQ(GetWindowLongPtrA(w, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_VISIBLE), WS_POPUP);
         EXPECT_EQ(brush.lbColor, RGB(199, 210, 229));
-        ASSERT_EQ(Show(*panel, tip_, stay < 0 ? -stay : stay), 1);
+        ASSERT_EQ(Show(*panel, kTip, stay < 0 ? -stay : stay), 1);
         EXPECT_EQ(WindowRect(w).top, work.bottom);
         EXPECT_EQ(RaisePanel(*panel), 11);
         const RECT r = WindowRect(w);
@@ -50,7 +48,7 @@ TEST_F(PanelWindow, RisesInElevenTicksToTheCornerStaysFiftyTicksASecondAndSinksI
 }
 
 TEST_F(PanelWindow, HoverBringsASinkingPanelBackLeavingRestartsTheStayAndSentAwayIgnoresIt) {
-    ASSERT_EQ(Show(panel_, tip_, 1), 1);
+    ASSERT_EQ(Show(panel_, kTip, 1), 1);
     RaisePanel(panel_);
     Tick(panel_, 56);
     ASSERT_EQ(panel_.CurrentTop(), panel_.ShownTop() + 50);
@@ -84,7 +82,7 @@ TEST_F(PanelWindow, DestroyFromAnotherThreadDetachesTheWindow) {
 }
 
 TEST_F(PanelWindow, OnItsOwnTimersItRisesHoldsUnderTheRealPointerAndSinksWhenItLeaves) {
-    ASSERT_EQ(Show(panel_, tip_, 1), 1);
+    ASSERT_EQ(Show(panel_, kTip, 1), 1);
     ASSERT_TRUE(PumpUntil([&] { return panel_.State() == PANEL_SHOWN; }, 3000));
     const RECT r = WindowRect(panel_.Window());
     SetCursorPos(r.left + 60, r.top + 80);

@@ -61,14 +61,18 @@ inline RECT WindowRect(HWND window) {
     return r;
 }
 
-// The pointer parked away from the panels' corner, so that the system's
-// own hover tracking does not join in.
+// A clock of the test's own, at the real time when the test begins. The
+// pointer is parked away from the panels' corner, so that the system's own
+// hover tracking does not join in.
+inline int32_t g_clock = 0;
 class PanelTest : public HostFolderTest {
 protected:
     void SetUp() override {
         HostFolderTest::SetUp();
         CreateDirectoryA(TipsFolder().c_str(), nullptr);
         CShowDataList::DestroyInstance();
+        g_clock = platform::Now();
+        platform::SetClockForTest([] { return g_clock; });
         SetCursorPos(10, 10);
         ASSERT_EQ(panel_.Create(), 1);
     }
@@ -80,5 +84,8 @@ protected:
         HostFolderTest::TearDown();
     }
     CShowDataList* Store() { return CShowDataList::GetInstance(); }
+    void Queue(uint32_t id, const char* text) {
+        ASSERT_EQ(Store()->AddOneShowData(MakeTip(TipContent{id, "", "", text}).release()), 1);
+    }
     CSlipMessPanel panel_;
 };
