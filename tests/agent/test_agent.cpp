@@ -127,11 +127,3 @@ STDAPI DllRegisterServer() {
             return SELFREG_E_CLASS;
     return S_OK;
 }
-
-STDAPI DllUnregisterServer() {
-    for (const std::wstring key : {std::wstring(kDownloadAgentProgID), std::wstring(L"CLSID\\") + kAgentClassText}) {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-    }
-    return S_OK;
-}

@@ -1,6 +1,6 @@
 // A click on each part of a shown tip, from the panel window's mouse
 // messages to what the test browser (the prefix's iexplore.exe) and the
-// test download agent (under the agent's ProgID) recorded in their logs.
+// test download agent (under the agent's ProgID) recorded in their log.
 // An open and a download button, one of them over a wide picture, are
 // clicked with real input in tests/e2e/clicks.sh.
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "actions/agent_interface.h"
 #include "panels/panel_action.h"
 #include "platform/handles.h"
 #include "support/panel_support.h"
@@ -21,16 +22,10 @@ namespace {
 using Lines = std::vector<std::string>;
 const std::string kPage = "http://tips.test/page?id=7&x=1", kFile = "http://tips.test/files/setup.zip";
 
-Lines LogLines(const char* name) {
-    Lines lines;
-    std::istringstream in(ReadWholeFile(HostFile(name)));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// A browser the shell started exists once the call has returned; when none
-// runs any more, each has written its line.
-Lines BrowserStarts() {
+// The agent's lines, then the browsers'. A browser the shell started
+// exists once the call has returned; when none runs any more, each has
+// written its line.
+Lines Calls() {
     for (const DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
         const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry{sizeof entry};
@@ -39,23 +34,25 @@ Lines BrowserStarts() {
             running += lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0;
         if (running == 0) break;
     }
-    return LogLines("browser-calls.log");
+    Lines lines;
+    std::istringstream in(ReadWholeFile(HostFile("calls.log")));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
 
 std::string TaskLine(const std::string& url) {
     return "task\t\"" + url + "\"\t\"\"\t\"C:\\QLDOWNLOAD\\\"\t\"\"\t\"\"\t1\t1\t10";
 }
 
-// Fails `step` of the agent ("create", "task", "commit"); "none" unregisters it.
+// The agent registered and failing `step` ("create", "task", "commit"),
+// or "none": not registered; an empty log.
 void StartRow(const std::string& step) {
     const handles::Module agent(LoadLibraryA(HostFile("test_agent.dll").c_str()));
-    const auto entry = reinterpret_cast<HRESULT(__stdcall*)()>(
-        GetProcAddress(agent.get(), step == "none" ? "DllUnregisterServer" : "DllRegisterServer"));
-    EXPECT_TRUE(entry != nullptr && SUCCEEDED(entry())) << step;
-    SetEnvironmentVariableA("TIPRELAY_AGENT_FAIL", step.empty() || step == "none" ? nullptr : step.c_str());
-    for (const char* log : {"browser-calls.log", "agent-calls.log"}) DeleteFileA(HostFile(log).c_str());
-    SetEnvironmentVariableA("TIPRELAY_BROWSER_LOG", HostFile("browser-calls.log").c_str());
-    SetEnvironmentVariableA("TIPRELAY_AGENT_LOG", HostFile("agent-calls.log").c_str());
+    const auto entry = reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(agent.get(), "DllRegisterServer"));
+    EXPECT_TRUE(entry != nullptr && SUCCEEDED(entry()));
+    if (step == "none") RegDeleteTreeW(HKEY_CLASSES_ROOT, kDownloadAgentProgID);
+    SetEnvironmentVariableA("TIPRELAY_AGENT_FAIL", step.c_str());
+    DeleteFileA(HostFile("calls.log").c_str());
 }
 
 // Copies the test browser over the prefix's iexplore.exe files and makes
@@ -76,6 +73,8 @@ protected:
         static const char kNative[] = "native";
         ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "iexplore.exe", REG_SZ, kNative,
                                   sizeof kNative), ERROR_SUCCESS);
+        for (const char* log : {"TIPRELAY_BROWSER_LOG", "TIPRELAY_AGENT_LOG"})
+            SetEnvironmentVariableA(log, HostFile("calls.log").c_str());
         StartRow("");
         comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
@@ -95,63 +94,58 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         const char* name;
         POINT at;
         std::string link, action, url;
-        const char* agent;  // "none": not registered, else the step it fails, "" none
+        const char* agent;  // as StartRow takes it
         std::string messages;
-        Lines browser, agentCalls;
+        Lines calls;
     };
     const Case cases[] = {
-        {"plain link on the picture", picture, kPage, "", "", "", "L", {kPage}, {}},
-        {"plain link on the text", text, kPage, "", "", "", "L", {kPage}, {}},
-        {"empty link", picture, "", "", "", "", "L", {""}, {}},
-        {"prefix in other case", text, "quillonbutton:DOWNLOAD:x", "", "", "", "L", {"quillonbutton:DOWNLOAD:x"}, {}},
-        {"download link on the text", text, download, "", "", "", "RL", {}, agentRun},
-        {"download link on the picture", picture, download, "", "", "none", "RL", {kFile}, {}},
-        {"download link without an address", text, "QUILLONBUTTON:DOWNLOAD:", "", "", "", "R", {}, {}},
-        {"another library command", picture, "QUILLONBUTTON:CLOSE", "", "", "", "", {}, {}},
-        {"close zone", close, kPage, "OPENURL", kPage, "", "C", {}, {}},
-        {"agent refuses creation", button, kPage, "DOWNLOAD", kFile, "create", "RLL", {kFile}, {"refuse"}},
-        {"agent task fails", button, kPage, "DOWNLOAD", kFile, "task", "RLL", {}, {"create", TaskLine(kFile), "release"}},
-        {"agent commit fails", button, kPage, "DOWNLOAD", kFile, "commit", "RLL", {}, agentRun},
-        {"keyword in other case", button, kPage, "OpenURL", kPage, "", "RLL", {}, {}},
-        {"download keyword in other case", button, kPage, "download", kFile, "", "RLL", {}, {}},
-        {"a caption without a keyword is no button", button, kPage, "", kPage, "", "", {}, {}},
-        {"no address", button, kPage, "OPENURL", "", "", "RL", {}, {}},
-        {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", "RLL", {}, {}},
-        {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", "RLL", {}, {}},
-        {"blanks, quotes and controls", button, kPage, "OPENURL", "http://t/a b\"c\td", "", "RLL",
-         {"http://t/a%20b%22c%09d"}, {}},
-        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", "RLL", {},
-         {"create", TaskLine(longUrl), "commit", "release"}},
+        {"plain link on the picture", picture, kPage, "", "", "", "L", {kPage}},
+        {"plain link on the text", text, kPage, "", "", "", "L", {kPage}},
+        {"empty link", picture, "", "", "", "", "L", {""}},
+        {"prefix in other case", text, "quillonbutton:DOWNLOAD:x", "", "", "", "L", {"quillonbutton:DOWNLOAD:x"}},
+        {"download link on the text", text, download, "", "", "", "RL", agentRun},
+        {"download link on the picture", picture, download, "", "", "none", "RL", {kFile}},
+        {"download link without an address", text, "QUILLONBUTTON:DOWNLOAD:", "", "", "", "R", {}},
+        {"another library command", picture, "QUILLONBUTTON:CLOSE", "", "", "", "", {}},
+        {"close zone", close, kPage, "OPENURL", kPage, "", "C", {}},
+        {"agent refuses creation", button, kPage, "DOWNLOAD", kFile, "create", "RLL", {"refuse", kFile}},
+        {"agent task fails", button, kPage, "DOWNLOAD", kFile, "task", "RLL", {"create", TaskLine(kFile), "release"}},
+        {"agent commit fails", button, kPage, "DOWNLOAD", kFile, "commit", "RLL", agentRun},
+        {"keyword in other case", button, kPage, "OpenURL", kPage, "", "RLL", {}},
+        {"download keyword in other case", button, kPage, "download", kFile, "", "RLL", {}},
+        {"a caption without a keyword is no button", button, kPage, "", kPage, "", "", {}},
+        {"no address", button, kPage, "OPENURL", "", "", "RL", {}},
+        {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", "RLL", {}},
+        {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", "RLL", {}},
+        {"blanks, quotes and controls", button, kPage, "OPENURL", "http://t/a b\"c\td", "", "RLL", {"http://t/a%20b%22c%09d"}},
+        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", "RLL", {"create", TaskLine(longUrl), "commit", "release"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartRow(c.agent);
-        CSlipMessPanel panel;
-        ASSERT_EQ(panel.Create(), 1);
-        ASSERT_EQ(Show(panel, TipContent{1, "", "C:\\no\\such\\picture.gif", "Some tip text", c.link, {"Get"}, {c.action},
-                                         {c.url}}), 1);
-        RaisePanel(panel);
-        panel.Text().Spare().SetAction("OPENURL", "http://stale/");
-        panel.Picture().Spare().SetAction("OPENURL", "http://stale/");
+        ASSERT_EQ(Show(panel_, TipContent{1, "", "C:\\no\\such\\picture.gif", "Some tip text", c.link, {"Get"}, {c.action},
+                                          {c.url}}), 1);
+        RaisePanel(panel_);
+        panel_.Text().Spare().SetAction("OPENURL", "http://stale/");
+        panel_.Picture().Spare().SetAction("OPENURL", "http://stale/");
         for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
-            SendMessageA(panel.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
+            SendMessageA(panel_.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
         // Action messages as letters: C(lose), L(eave), R(un).
         std::string messages;
-        for (MSG msg; PeekMessageA(&msg, panel.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
+        for (MSG msg; PeekMessageA(&msg, panel_.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
             messages += msg.wParam == kPanelActionClose ? 'C' : msg.wParam == kPanelActionLeave ? 'L' : 'R';
             DispatchMessageA(&msg);
         }
-        EXPECT_EQ(std::make_tuple(messages, BrowserStarts(), LogLines("agent-calls.log")),
-                  std::make_tuple(c.messages, c.browser, c.agentCalls));
+        EXPECT_EQ(std::make_pair(messages, Calls()), std::make_pair(c.messages, c.calls));
         PumpMessages(30);
-        EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.messages != "C");
-        EXPECT_EQ(panel.State() == PANEL_LEAVING, c.messages.find('L') != std::string::npos);
+        EXPECT_EQ(IsWindowVisible(panel_.Window()) != 0, c.messages != "C");
+        EXPECT_EQ(panel_.State() == PANEL_LEAVING, c.messages.find('L') != std::string::npos);
         if (c.messages != "C") continue;
         // The close leaves the state as it was, and the next tip rises from
         // below again; another program may send the action with any lParam.
-        SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, 0x12345678);
-        EXPECT_TRUE(panel.State() == PANEL_SHOWN && Show(panel, TipContent{1, "", "", "Next"}) == 1 &&
-                    RaisePanel(panel) == 11);
+        SendMessageA(panel_.Window(), WM_PANEL_ACTION, kPanelActionRun, 0x12345678);
+        EXPECT_TRUE(panel_.State() == PANEL_SHOWN && Show(panel_, TipContent{1, "", "", "Next"}) == 1 &&
+                    RaisePanel(panel_) == 11);
     }
 }
 
@@ -165,10 +159,11 @@ TEST_F(ActionClick, ADownloadOnAThreadWithoutComOpensTheBrowser) {
         SendMessageA(panel.Window(), WM_PANEL_ACTION, kPanelActionRun, reinterpret_cast<LPARAM>(&panel.Buttons().Button(0)));
     };
     std::thread(download, kFile.c_str()).join();
-    EXPECT_EQ(std::make_pair(BrowserStarts(), LogLines("agent-calls.log")), std::make_pair(Lines{kFile}, Lines{}));
+    EXPECT_EQ(Calls(), Lines{kFile});
     if (GetACP() != 1252) GTEST_SKIP() << "the address below is in code page 1252";
+    StartRow("");
     download("http://tips.test/caf\xe9.zip");
-    EXPECT_EQ(LogLines("agent-calls.log"), (Lines{"create", TaskLine("http://tips.test/caf\\u00e9.zip"), "commit", "release"}));
+    EXPECT_EQ(Calls(), (Lines{"create", TaskLine("http://tips.test/caf\\u00e9.zip"), "commit", "release"}));
 }
 
 }  // namespace
