@@ -7,7 +7,6 @@
 //   TIPRELAY_AGENT_FAIL  any of "create", "task", "commit": that step fails
 #include <windows.h>
 #include <objbase.h>
-#include <olectl.h>
 #include <oleauto.h>
 
 #include <cstdio>
@@ -51,11 +50,10 @@ std::string Quoted(BSTR text) {
 }
 
 // One class is both the agent and, as the static g_factory that is never
-// released to zero, its class factory.
+// released to zero, its class factory. COM hands it valid pointers only.
 class TestAgent final : public IDownloadAgent, public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
         const bool agent = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDownloadAgent;
         *out = agent ? static_cast<void*>(static_cast<IDownloadAgent*>(this))
                      : iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
@@ -85,11 +83,8 @@ public:
         AppendLine("commit");
         return ShouldFail(L"commit") ? E_FAIL : S_OK;
     }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        *out = nullptr;
-        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        if (ShouldFail(L"create")) return AppendLine("refuse"), E_OUTOFMEMORY;
+    STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        if (ShouldFail(L"create")) return *out = nullptr, AppendLine("refuse"), E_OUTOFMEMORY;
         AppendLine("create");
         const handles::ComPtr<TestAgent> agent(new TestAgent());
         return agent->QueryInterface(iid, out);
@@ -103,9 +98,7 @@ private:
 }  // namespace
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
+    return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : (*out = nullptr, CLASS_E_CLASSNOTAVAILABLE);
 }
 
 // Never unloaded: the static factory lives as long as the process.
@@ -117,13 +110,13 @@ STDAPI DllRegisterServer() {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&DllRegisterServer), &self);
     GetModuleFileNameW(self, module, MAX_PATH);
-    const std::wstring progId = kDownloadAgentProgID;
     const std::wstring server = std::wstring(L"CLSID\\") + kAgentClassText + L"\\InprocServer32";
     const struct { std::wstring key; const wchar_t* name; std::wstring value; } values[] = {
-        {progId + L"\\CLSID", nullptr, kAgentClassText}, {server, nullptr, module}, {server, L"ThreadingModel", L"Apartment"}};
+        {std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText},
+        {server, nullptr, module}, {server, L"ThreadingModel", L"Apartment"}};
     for (const auto& v : values)
         if (RegSetKeyValueW(HKEY_CLASSES_ROOT, v.key.c_str(), v.name, REG_SZ, v.value.c_str(),
                             static_cast<DWORD>((v.value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
-            return SELFREG_E_CLASS;
+            return E_FAIL;
     return S_OK;
 }

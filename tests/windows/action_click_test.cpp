@@ -90,14 +90,9 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     const POINT picture{50, 90}, text{170, 60}, button{183, 148}, close{243, 11};
     const std::string download = "QUILLONBUTTON:DOWNLOAD:" + kFile, longUrl = "http://tips.test/" + std::string(1006, 'a');
     const Lines agentRun = {"create", TaskLine(kFile), "commit", "release"};
-    struct Case {
-        const char* name;
-        POINT at;
-        std::string link, action, url;
-        const char* agent;  // as StartRow takes it
-        std::string messages;
-        Lines calls;
-    };
+    // agent: as StartRow takes it; messages: the panel's action messages as letters, C(lose), L(eave), R(un).
+    struct Case { const char* name; POINT at; std::string link, action, url; const char* agent; std::string messages;
+                  Lines calls; };
     const Case cases[] = {
         {"plain link on the picture", picture, kPage, "", "", "", "L", {kPage}},
         {"plain link on the text", text, kPage, "", "", "", "L", {kPage}},
@@ -130,7 +125,6 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         panel_.Picture().Spare().SetAction("OPENURL", "http://stale/");
         for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
             SendMessageA(panel_.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
-        // Action messages as letters: C(lose), L(eave), R(un).
         std::string messages;
         for (MSG msg; PeekMessageA(&msg, panel_.Window(), WM_PANEL_ACTION, WM_PANEL_ACTION, PM_REMOVE);) {
             messages += msg.wParam == kPanelActionClose ? 'C' : msg.wParam == kPanelActionLeave ? 'L' : 'R';

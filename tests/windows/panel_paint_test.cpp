@@ -78,10 +78,7 @@ TEST_F(PanelPaint, TheSkinAndAPictureAtItsNaturalSizeCutToItsCellWithTransparenc
     std::string huge = kHalfClearGif;
     huge.resize(CPictureBitmap::kMaxFileBytes + 1, '\0');
     const COLORREF skin = 1;  // the skin's own colour at that point
-    const struct {
-        std::string bytes, text;
-        std::vector<std::pair<POINT, COLORREF>> probes;
-    } cases[] = {
+    const struct { std::string bytes, text; std::vector<std::pair<POINT, COLORREF>> probes; } cases[] = {
         // 120 x 140 in the 100 x 133 cell beside a text: its top-left part.
         {JpegBytes(120, 140, RGB(200, 40, 40)), "Beside the picture",
          {{{2, 25}, RGB(200, 40, 40)}, {{101, 157}, RGB(200, 40, 40)}, {{1, 90}, skin}, {{102, 90}, skin},
