@@ -55,21 +55,17 @@ void StartRow(const std::string& step) {
     DeleteFileA(HostFile("calls.log").c_str());
 }
 
-// Copies the test browser over the prefix's iexplore.exe files and makes
-// Wine load that file rather than its built-in stand-in, which never ends.
+// Copies the test browser over the system folder's iexplore.exe, which the
+// shell starts, and makes Wine load that file rather than its built-in
+// stand-in, which never ends.
 class ActionClick : public PanelTest {
 protected:
     void SetUp() override {
         PanelTest::SetUp();
-        char system[MAX_PATH] = {}, programs[MAX_PATH] = {};
+        char system[MAX_PATH] = {};
         GetSystemDirectoryA(system, MAX_PATH);
-        GetEnvironmentVariableA("ProgramFiles", programs, MAX_PATH);
-        const std::string source = HostFile("test_browser.exe");
-        for (const std::string folder : {std::string(system), std::string(programs) + "\\Internet Explorer"}) {
-            const std::string target = folder + "\\iexplore.exe";
-            ASSERT_TRUE(!PathExists(folder) || ReadWholeFile(target) == ReadWholeFile(source) ||
-                        CopyFileA(source.c_str(), target.c_str(), FALSE));
-        }
+        const std::string source = HostFile("test_browser.exe"), target = std::string(system) + "\\iexplore.exe";
+        ASSERT_TRUE(ReadWholeFile(target) == ReadWholeFile(source) || CopyFileA(source.c_str(), target.c_str(), FALSE));
         static const char kNative[] = "native";
         ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "iexplore.exe", REG_SZ, kNative,
                                   sizeof kNative), ERROR_SUCCESS);
