@@ -1,15 +1,14 @@
 // The test download agent: an in-process COM server registered under the
 // agent's ProgID in place of the host's own. It appends a line per call:
 //   create | refuse | task<TAB>"url"<TAB>…<TAB>1<TAB>1<TAB>10 (AddTask's
-//   8 arguments, strings quoted with \uXXXX outside printable ASCII and for
-//   the quote, a null string as null) | commit | release (the last reference)
+//   8 arguments, strings quoted in UTF-8, a null string as null) | commit |
+//   release (the last reference)
 //   TIPRELAY_AGENT_LOG   log path (unset: no log)
 //   TIPRELAY_AGENT_FAIL  any of "create", "task", "commit": that step fails
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
 
-#include <cstdio>
 #include <string>
 
 #include "actions/agent_interface.h"
@@ -40,13 +39,9 @@ void AppendLine(const std::string& line) {
 
 std::string Quoted(BSTR text) {
     if (text == nullptr) return "null";
-    std::string out = "\"";
-    for (UINT i = 0; i < SysStringLen(text); ++i) {
-        char c[8] = {static_cast<char>(text[i])};
-        if (text[i] < 0x20 || text[i] >= 0x7f || text[i] == L'"') std::snprintf(c, sizeof c, "\\u%04x", unsigned(text[i]));
-        out += c;
-    }
-    return out + "\"";
+    std::string out(SysStringLen(text) * 3, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, text, SysStringLen(text), &out[0], int(out.size()), nullptr, nullptr));
+    return "\"" + out + "\"";
 }
 
 // One class is both the agent and, as the static g_factory that is never

@@ -146,7 +146,7 @@ TEST_F(ActionClick, ADownloadOnAThreadWithoutComOpensTheBrowser) {
     if (GetACP() != 1252) GTEST_SKIP() << "the address below is in code page 1252";
     StartRow("");
     download("http://tips.test/caf\xe9.zip");
-    EXPECT_EQ(Calls(), (Lines{"create", TaskLine("http://tips.test/caf\\u00e9.zip"), "commit", "release"}));
+    EXPECT_EQ(Calls(), (Lines{"create", TaskLine("http://tips.test/caf\xc3\xa9.zip"), "commit", "release"}));
 }
 
 }  // namespace

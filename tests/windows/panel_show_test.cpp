@@ -96,9 +96,8 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
     CStatMessPanel stat;
     ASSERT_EQ(stat.Create(), 1);
     Queue(100, "For the sliding panel");
-    SendMessageA(panel_.Window(), WM_TIMER, TIMER_POLL, 0);
-    SendMessageA(stat.Window(), WM_TIMER, TIMER_POLL, 0);
     // The store is not ready, and the static panel takes only from its own queue.
+    for (HWND w : {panel_.Window(), stat.Window()}) SendMessageA(w, WM_TIMER, TIMER_POLL, 0);
     EXPECT_FALSE(IsWindowVisible(panel_.Window()) || IsWindowVisible(stat.Window()));
     stat.Destroy();  // both keep the store that each row replaces
     panel_.Destroy();
@@ -152,37 +151,34 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     EXPECT_FALSE(CoversMonitor(RECT{0, 0, 1920, 1040}, primary) || CoversMonitor(second, primary));
 }
 
-struct CountingDrawer : CDrawer {
-    void OnClick() override { ++clicks; }
-    int clicks = 0;
-};
-
+// Both edges count, an element without width never; one click only for a
+// press and a release over it, none for a release alone, a press whose
+// pointer leaves, or a press outside that the pointer then enters.
 TEST(PanelElements, HitTestingTakesBothEdgesAndAPressAndReleaseOverItClickOnce) {
-    CountingDrawer d;
-    const auto hot = [&d](POINT p) { return d.HitTest(p.x, p.y), d.IsHot() == 1; };
+    struct : CDrawer {
+        void OnClick() override { ++clicks; }
+        int clicks = 0;
+    } d;
+    const auto hot = [&d](int x, int y) { return d.HitTest(x, y), d.IsHot() ? '1' : '0'; };
+    std::string hits;
     d.SetRect(10, 20, 30, 40);
-    for (POINT p : {POINT{10, 20}, POINT{40, 60}, POINT{25, 40}}) EXPECT_TRUE(hot(p)) << p.x << "," << p.y;
-    for (POINT p : {POINT{9, 20}, POINT{10, 19}, POINT{41, 60}, POINT{40, 61}}) EXPECT_FALSE(hot(p)) << p.x << "," << p.y;
-    d.SetRect(10, 20, 0, 40);  // no width: not shown
-    const bool narrowHot = hot(POINT{10, 20});
+    for (POINT p : {POINT{10, 20}, {40, 60}, {25, 40}, {9, 20}, {10, 19}, {41, 60}, {40, 61}}) hits += hot(p.x, p.y);
+    d.SetRect(10, 20, 0, 40);
+    hits += hot(10, 20);
     d.Reset();
-    EXPECT_FALSE(narrowHot || hot(POINT{0, 0}));
-    // Press, release: one click; then a release alone, a press whose
-    // pointer leaves, and a press outside that the pointer then enters.
+    EXPECT_EQ(hits + hot(0, 0), "111000000");
     d.SetRect(0, 0, 10, 10);
-    hot(POINT{5, 5}), d.Press(), d.Release(), d.Release();
-    d.Press(), hot(POINT{50, 50}), d.Release();
-    d.Press(), hot(POINT{5, 5}), d.Release();
+    hot(5, 5), d.Press(), d.Release(), d.Release();
+    d.Press(), hot(50, 50), d.Release();
+    d.Press(), hot(5, 5), d.Release();
     EXPECT_EQ(d.clicks, 1);
 }
 
 TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField) {
     const std::string longText(3000, 'x'), breakAtTheEnd = std::string(1022, 'y') + "[]";
-    const struct {
-        std::string in, out;
-    } cases[] = {{"one[]two", "one\r\ntwo"}, {"[[]]", "[\r\n]"}, {"a[]b[]c", "a\r\nb\r\nc"},
-                 {"[ ] [x] ][", "[ ] [x] ]["}, {longText, longText.substr(0, 1023)},
-                 {breakAtTheEnd, std::string(1022, 'y')}};
+    const struct { std::string in, out; } cases[] = {
+        {"one[]two", "one\r\ntwo"}, {"[[]]", "[\r\n]"}, {"a[]b[]c", "a\r\nb\r\nc"}, {"[ ] [x] ][", "[ ] [x] ]["},
+        {longText, longText.substr(0, 1023)}, {breakAtTheEnd, std::string(1022, 'y')}};
     CTextDrawer text;
     for (const auto& c : cases) {
         text.SetText(c.in.c_str(), longText.c_str());
