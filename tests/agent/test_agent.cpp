@@ -45,7 +45,8 @@ std::string Quoted(BSTR text) {
 }
 
 // One class is both the agent and, as the static g_factory that is never
-// released to zero, its class factory. COM hands it valid pointers only.
+// released to zero, its class factory. COM hands it valid pointers only;
+// without DllCanUnloadNow it never unloads the DLL.
 class TestAgent final : public IDownloadAgent, public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -95,9 +96,6 @@ private:
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
     return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : (*out = nullptr, CLASS_E_CLASSNOTAVAILABLE);
 }
-
-// Never unloaded: the static factory lives as long as the process.
-STDAPI DllCanUnloadNow() { return S_FALSE; }
 
 STDAPI DllRegisterServer() {
     HMODULE self = nullptr;

@@ -16,10 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     if (length == 0 || length >= MAX_PATH || args == nullptr) return 1;
     const wchar_t* parameter = count > 1 ? args[1] : L"";
-    const int n = WideCharToMultiByte(CP_UTF8, 0, parameter, -1, nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(n > 0 ? n : 1), '\n');
-    WideCharToMultiByte(CP_UTF8, 0, parameter, -1, &text[0], n, nullptr, nullptr);
-    text.back() = '\n';  // in place of the NUL
+    const int length16 = static_cast<int>(wcslen(parameter));
+    std::string text(length16 * 3 + 1, '\n');  // the line ends in the first byte the conversion leaves
+    text.resize(WideCharToMultiByte(CP_UTF8, 0, parameter, length16, &text[0], length16 * 3, nullptr, nullptr) + 1);
     const handles::Kernel file(CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 1;

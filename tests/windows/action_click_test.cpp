@@ -21,18 +21,19 @@ namespace {
 using Lines = std::vector<std::string>;
 const std::string kPage = "http://tips.test/page?id=7&x=1", kFile = "http://tips.test/files/setup.zip";
 
+bool BrowserRunning() {
+    const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{sizeof entry};
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+        if (lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0) return true;
+    return false;
+}
+
 // The agent's lines, then the browsers'. A browser the shell started
 // exists once the call has returned; when none runs any more, each has
 // written its line.
 Lines Calls() {
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
-        const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry{sizeof entry};
-        int running = 0;
-        for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
-            running += lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0;
-        if (running == 0) break;
-    }
+    PumpUntil([] { return !BrowserRunning(); }, 10000);
     Lines lines;
     std::istringstream in(ReadWholeFile(HostFile("calls.log")));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
