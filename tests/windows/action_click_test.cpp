@@ -55,30 +55,21 @@ void StartRow(const std::string& step) {
     DeleteFileA(HostFile("calls.log").c_str());
 }
 
-// Copies the test browser over the system folder's iexplore.exe, which the
-// shell starts, and makes Wine load that file rather than its built-in
-// stand-in, which never ends.
-class ActionClick : public PanelTest {
-protected:
-    void SetUp() override {
-        PanelTest::SetUp();
-        char system[MAX_PATH] = {};
-        GetSystemDirectoryA(system, MAX_PATH);
-        const std::string source = HostFile("test_browser.exe"), target = std::string(system) + "\\iexplore.exe";
-        ASSERT_TRUE(ReadWholeFile(target) == ReadWholeFile(source) || CopyFileA(source.c_str(), target.c_str(), FALSE));
-        static const char kNative[] = "native";
-        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "iexplore.exe", REG_SZ, kNative,
-                                  sizeof kNative), ERROR_SUCCESS);
-        for (const char* log : {"TIPRELAY_BROWSER_LOG", "TIPRELAY_AGENT_LOG"})
-            SetEnvironmentVariableA(log, HostFile("calls.log").c_str());
-    }
-    void TearDown() override {
-        StartRow("");
-        PanelTest::TearDown();
-    }
-};
+using ActionClick = PanelTest;
 
 TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
+    // The test browser over the system folder's iexplore.exe, which the shell
+    // starts, and Wine told to load that file rather than its built-in
+    // stand-in, which never ends.
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string source = HostFile("test_browser.exe"), target = std::string(system) + "\\iexplore.exe";
+    ASSERT_TRUE(ReadWholeFile(target) == ReadWholeFile(source) || CopyFileA(source.c_str(), target.c_str(), FALSE));
+    static const char kNative[] = "native";
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "iexplore.exe", REG_SZ, kNative,
+                              sizeof kNative), ERROR_SUCCESS);
+    for (const char* log : {"TIPRELAY_BROWSER_LOG", "TIPRELAY_AGENT_LOG"})
+        SetEnvironmentVariableA(log, HostFile("calls.log").c_str());
     const POINT picture{50, 90}, text{170, 60}, button{183, 148}, close{243, 11};
     const std::string download = "QUILLONBUTTON:DOWNLOAD:" + kFile, longUrl = "http://tips.test/" + std::string(1006, 'a');
     const Lines agentRun = {"create", TaskLine(kFile), "commit", "release"};
@@ -134,6 +125,7 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         EXPECT_TRUE(panel_.State() == PANEL_SHOWN && Show(panel_, TipContent{1, "", "", "Next"}) == 1 &&
                     RaisePanel(panel_) == 11);
     }
+    StartRow("");
 }
 
 }  // namespace
