@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <cstdio>
 #include <string>
 
 #include "actions/agent_interface.h"
@@ -29,12 +30,10 @@ std::wstring Environment(const wchar_t* name) {
 bool ShouldFail(const wchar_t* step) { return Environment(L"TIPRELAY_AGENT_FAIL").find(step) != std::wstring::npos; }
 
 void AppendLine(const std::string& line) {
-    const handles::Kernel file(CreateFileW(Environment(L"TIPRELAY_AGENT_LOG").c_str(), FILE_APPEND_DATA,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    const std::string text = line + "\n";
-    DWORD written = 0;
-    if (file) WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    FILE* log = _wfopen(Environment(L"TIPRELAY_AGENT_LOG").c_str(), L"ab");
+    if (log == nullptr) return;
+    std::fputs((line + "\n").c_str(), log);
+    std::fclose(log);
 }
 
 std::string Quoted(BSTR text) {

@@ -5,13 +5,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
-
-#include "platform/handles.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wchar_t log[MAX_PATH] = {};
-    DWORD length = GetEnvironmentVariableW(L"TIPRELAY_BROWSER_LOG", log, MAX_PATH);
+    const DWORD length = GetEnvironmentVariableW(L"TIPRELAY_BROWSER_LOG", log, MAX_PATH);
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     if (length == 0 || length >= MAX_PATH || args == nullptr) return 1;
@@ -19,9 +18,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const int length16 = static_cast<int>(wcslen(parameter));
     std::string text(length16 * 3 + 1, '\n');  // the line ends in the first byte the conversion leaves
     text.resize(WideCharToMultiByte(CP_UTF8, 0, parameter, length16, &text[0], length16 * 3, nullptr, nullptr) + 1);
-    const handles::Kernel file(CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return 1;
-    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &length, nullptr);
-    return 0;
+    FILE* file = _wfopen(log, L"ab");
+    if (file == nullptr) return 1;
+    std::fputs(text.c_str(), file);
+    return std::fclose(file) == 0 ? 0 : 1;
 }
