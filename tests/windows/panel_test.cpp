@@ -183,10 +183,10 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
 }
 
 // Each row: a first tip (or none) taken at a poll tick, the panel closed
-// or left up, a second tip queued, the clock moved on, another poll tick.
-// A static panel beside it takes only from its own queue.
+// or left up, a second tip queued, the clock moved on, another poll tick:
+// is the second shown? A static panel beside it takes only from its own queue.
 TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHasPassed) {
-    const struct { bool ready; int32_t interval; const char* first; bool close; int32_t after; bool secondShown; } cases[] = {
+    const struct { bool ready; int32_t interval; const char* first; bool close; int32_t after; bool shown; } cases[] = {
         {false, 2, "First tip", true, 120, false},
         {true, 0, "First tip", true, 30 * 60 - 1, false},  // 0 means 30 minutes
         {true, 0, "First tip", true, 30 * 60, true},
@@ -214,7 +214,7 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         for (HWND w : {panel.Window(), stat.Window()}) SendMessageA(w, WM_TIMER, TIMER_POLL, 0);
         EXPECT_EQ(std::make_tuple(std::string(panel.Text().Text()) == "Second tip", IsWindowVisible(panel.Window()) != 0,
                                   IsWindowVisible(stat.Window()) != 0),
-                  std::make_tuple(c.secondShown, c.secondShown || !c.close, false));
+                  std::make_tuple(c.shown, c.shown || !c.close, false));
     }
 }
 
@@ -307,7 +307,8 @@ TEST_F(PanelWindow, RisesInElevenTicksToTheCornerStaysFiftyTicksASecondUnlessHov
         EXPECT_EQ(WindowRect(w).top, work.bottom);
         EXPECT_EQ(RaisePanel(*panel), 11);
         const RECT r = WindowRect(w);
-        EXPECT_TRUE(r.right == work.right && r.bottom == work.bottom && r.right - r.left == 260 && r.top == work.bottom - 160);
+        EXPECT_TRUE(r.right == work.right && r.bottom == work.bottom && r.left == work.right - 260 &&
+                    r.top == work.bottom - 160);
         Tick(*panel, stay > 0 ? 50 * stay : 600);
         EXPECT_EQ(panel->State(), stay < 0 ? PANEL_SLIDING_IN : PANEL_SHOWN);
         if (stay <= 0) continue;
@@ -352,7 +353,7 @@ TEST_F(PanelWindow, OnItsOwnTimersItRisesHoldsUnderTheRealPointerAndSinksWhenItL
 }
 
 constexpr COLORREF kFrame = RGB(80, 157, 219), kWhite = RGB(255, 255, 255), kBlue = RGB(0, 69, 146), kBlack = 0,
-                   kGreen = RGB(0, 255, 0), kRed = RGB(255, 0, 0);
+                   kGreen = RGB(0, 255, 0), kRed = RGB(255, 0, 0), kBlue0 = RGB(0, 0, 255);
 // Palette green, red, blue, white. 4 x 2, each row red, red and twice the
 // transparent index 0; 4 x 1 without transparency, each palette colour once.
 const std::string kHalfClearGif("GIF89a\x04\0\x02\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff\x21\xf9\x04\x01\0\0\0\0"
@@ -423,9 +424,9 @@ TEST_F(PanelPaint, TheSkinAndAPictureAtItsNaturalSizeCutToItsCellWithTransparenc
          {{{2, 25}, RGB(200, 40, 40)}, {{101, 157}, RGB(200, 40, 40)}, {{1, 90}, skin}, {{102, 90}, skin},
           {{50, 24}, skin}, {{50, 158}, skin}}},
         {kHalfClearGif, "", {{{3, 26}, kRed}, {{4, 25}, kBlack}, {{5, 26}, kBlack}, {{6, 25}, skin}, {{2, 27}, skin}}},
-        {kOpaqueGif, "", {{{2, 25}, kGreen}, {{3, 25}, kRed}, {{4, 25}, RGB(0, 0, 255)}, {{5, 25}, kWhite}, {{2, 26}, skin}}},
-        {"", "", {{{2, 25}, skin}, {{0, 0}, kFrame}, {{259, 159}, kFrame}, {{130, 1}, RGB(213, 237, 252)}, {{130, 23}, kFrame},
-                  {{130, 24}, kWhite}, {{10, 100}, RGB(195, 229, 251)}, {{244, 11}, kWhite}}},  // the skin's colours
+        {kOpaqueGif, "", {{{2, 25}, kGreen}, {{3, 25}, kRed}, {{4, 25}, kBlue0}, {{5, 25}, kWhite}, {{2, 26}, skin}}},
+        {"", "", {{{2, 25}, skin}, {{0, 0}, kFrame}, {{259, 159}, kFrame}, {{130, 1}, RGB(213, 237, 252)},  // the skin's
+                  {{130, 23}, kFrame}, {{130, 24}, kWhite}, {{10, 100}, RGB(195, 229, 251)}, {{244, 11}, kWhite}}},
         {"this is not a picture at all", "", {{{2, 25}, skin}}},
         {kHalfClearGif.substr(0, 20), "", {{{3, 26}, skin}}},
         {huge, "", {{{3, 26}, skin}}},
@@ -520,7 +521,8 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", 'L', {kFile}},
         {"an address in the ANSI code page", button, kPage, "DOWNLOAD", "http://tips.test/caf\xe9.zip", "", 'L',
          {"create", TaskLine("http://tips.test/caf\xc3\xa9.zip"), "commit", "release"}},
-        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", 'L', {"create", TaskLine(longUrl), "commit", "release"}},
+        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", 'L',
+         {"create", TaskLine(longUrl), "commit", "release"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
