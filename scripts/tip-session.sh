@@ -16,7 +16,7 @@
 #   tr_write_ini DIR [KEY=VALUE]...  message.ini for the server, plus
 #                                    SECTION.KEY=VALUE lines
 #   tr_standins_install WINBIN       test browser as the prefix's iexplore.exe
-#   tr_agent_register WINBIN | tr_agent_unregister WINBIN
+#   tr_agent_register WINBIN
 #   tr_standins_ready WINBIN DIR     both installed, the agent registered,
 #                                    their logs DIR/browser.log and
 #                                    DIR/agent.log (TIPRELAY_BROWSER_LOG,
@@ -100,7 +100,6 @@ tr_standins_install() {
 }
 
 tr_agent_register() { wine regsvr32 /s "$(winepath -w "$1/test_agent.dll")" >/dev/null 2>&1; }
-tr_agent_unregister() { wine regsvr32 /u /s "$(winepath -w "$1/test_agent.dll")" >/dev/null 2>&1; }
 
 tr_standins_ready() {
   tr_standins_install "$1"

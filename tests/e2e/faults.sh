@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The real DLL with a live tipserver, soak.exe as the host: a plain run, then
-# tips\ read-only, the disk full, tipserver killed while the library waits.
-# Each start stops in its bound (soak --check); the data files stay or are
-# replaced whole, no partial picture or temporary file is left.
+# The real DLL with a live tipserver, soak.exe as the host: a plain run, then tips\ read-only,
+# the disk full, tipserver killed while the library waits. Each start stops in its bound (soak
+# --check); the data files stay or are replaced whole, no partial picture or temporary file is left.
 #   tests/e2e/faults.sh [path/to/tipserver] [windows bin folder]
 set -euo pipefail
 cd "$(dirname "$0")/../.."

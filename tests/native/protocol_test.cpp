@@ -179,10 +179,9 @@ TEST(TipRecord, FieldsStayInsideTheRecord) {
     EXPECT_FALSE(AppendTipRecordWire(out, *tip));
 }
 
-// Header, then user, edition, a reserved word, last time, message id; a
-// buffer a byte short gets nothing; the sequence wraps to 0 after 2^30. The
-// server's reader gets every field back and refuses every cut; a user name
-// with a NUL travels whole, its log line stops at the NUL.
+// Header, then user, edition, a reserved word, last time, message id; a buffer a byte short gets
+// nothing; the sequence wraps to 0 after 2^30. The server's reader gets every field back and
+// refuses every cut; a user name with a NUL travels whole, its log line stops at the NUL.
 TEST(QueryNewMess, PacketBytesAndTheirReading) {
     LineCapture lines;
     struct Case { std::string user, pid; uint32_t lastTime, messageId, sequence; std::vector<uint8_t> body; };

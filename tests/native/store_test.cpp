@@ -272,10 +272,9 @@ TEST_F(DataFilesTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
     }
 }
 
-// The worker (decoder, picture pass, tip file save, ready flag) and the UI
-// thread (file load, panel polls, history save) meet only in the store, safely
-// under ThreadSanitizer. The server sends ids 1..60, an earlier run left
-// 41..80: every id is shown once, whichever copy came first.
+// The worker (decoder, picture pass, tip file save, ready flag) and the UI thread (file load,
+// panel polls, history save) meet only in the store, safely under ThreadSanitizer. The server
+// sends ids 1..60, an earlier run left 41..80: every id is shown once, whichever came first.
 TEST_F(StoreThreads, WorkerAndPanelCallsInterleave) {
     std::vector<TipRecord> tips;
     std::vector<const TipRecord*> sent;

@@ -139,11 +139,9 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
     EXPECT_EQ(ReadWholeFile(HistoryFile()).size(), 20u + 2 * 1036u) << "both tips were handed out";
 }
 
-// What each exchange leaves: the values written back, the message ID asked
-// for, the tips handed out, and the records of the tip file and the history
-// after the stop. The earlier run left tips 5 and 6, 5 shown. A failed
-// exchange writes nothing back and loses no file; a run for one message ID
-// neither loads nor writes the user's files.
+// What each exchange leaves: values written back, message ID asked for, tips handed out, records
+// of both files after the stop. The earlier run left tips 5 and 6, 5 shown. A failed exchange
+// writes nothing back and loses no file; a run for one message ID neither loads nor writes them.
 TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
     const std::string tip7 = NewTipsAnswer(0, 2, {MakeTip(7, "a")}, 20);
     const struct {
@@ -228,12 +226,10 @@ TEST_F(NetQueryCycle, AWorkerLeftInAStoreStepTouchesNothingOfTheNextStart) {
     second.Stop();
 }
 
-// The stop, right after the start, on a hanging tips server, or in a
-// picture that stalls mid-body: quick, no thread left behind, no picture
-// file half-written; a tip still waiting for its picture waits again at the
-// next start. Regression: where closing its handles does not end a blocked
-// read (Wine's WinInet), the download's helper lives on until the time-out
-// of one network step, and no longer.
+// The stop right after the start, on a hanging server or in a stalled picture: quick, no thread
+// left, no half-written picture; a tip waiting for its picture waits again at the next start.
+// Regression: where closing handles does not end a blocked read (Wine's WinInet), the download's
+// helper lives on until one network step's time-out, no longer.
 TEST_F(NetQueryCycle, TheStopEndsTheWorkerAtOnceWhereverItWaits) {
     enum Moment { kAtOnce, kHangingServer, kSlowPicture };
     for (const Moment moment : {kAtOnce, kHangingServer, kSlowPicture}) {

@@ -1,11 +1,6 @@
-// The panels in-process, driven tick by tick on a clock of the test's own:
-// which tip they take and when, how a tip is laid out and what of it the
-// painter cuts, the drawing elements, the window's slide and hover, what it
-// paints (read back from the screen), and a click on each part of a tip down
-// to what the test browser and the test download agent recorded. An open
-// and a download button, one of them over a wide picture, are clicked with
-// real input in tests/e2e/clicks.sh, where tipuser finds the buttons by
-// their colours.
+// The panels in-process, tick by tick on the test's own clock: the tips they
+// take, layout and cuts, elements, slide and hover, paint, and clicks down to
+// the stand-ins' logs. Real input clicks buttons in tests/e2e/clicks.sh.
 #include <windows.h>
 #include <objbase.h>
 #include <tlhelp32.h>
