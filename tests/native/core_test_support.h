@@ -77,10 +77,11 @@ inline std::vector<uint32_t> Ids(uint32_t first, uint32_t last, std::vector<uint
     return ids.insert(ids.end(), more.begin(), more.end()), ids;
 }
 
-// Ids of the tips the sliding panel would get, in order, emptying the queue.
-inline std::vector<uint32_t> DrainSlideQueue(CShowDataList& store) {
+// Ids of the tips the sliding panel would get (or of those waiting for a picture), in order, emptying that queue.
+inline std::vector<uint32_t> DrainQueue(CShowDataList& store, bool waiting = false) {
     std::vector<uint32_t> ids;
-    while (std::unique_ptr<TipRecord> tip{store.GetOneShowData(1)}) ids.push_back(uint32_t{tip->nMessageID});
+    while (std::unique_ptr<TipRecord> tip{waiting ? store.GetWaitPicData() : store.GetOneShowData(1)})
+        ids.push_back(uint32_t{tip->nMessageID});
     return ids;
 }
 

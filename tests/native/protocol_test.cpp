@@ -1,7 +1,5 @@
 // The tips protocol's packets: the header every command shares, the query
 // the library sends and the new-tips response it decodes.
-#include <gtest/gtest.h>
-
 #include "core_test_support.h"
 #include "protocol/query_body.h"
 #include "protocol/query_new_mess.h"
@@ -63,8 +61,6 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t 
     return body;
 }
 
-// The header's rules, then the body's; every tip the store received is the
-// one sent, waiting for its picture when it has one.
 TEST(RespNewMess, PacketOutcomes) {
     FixedClock clock(kNow);
     LineCapture capture;
@@ -179,9 +175,7 @@ TEST(TipRecord, FieldsStayInsideTheRecord) {
     EXPECT_FALSE(AppendTipRecordWire(out, *tip));
 }
 
-// Header, then user, edition, a reserved word, last time, message id; a buffer a byte short gets
-// nothing; the sequence wraps to 0 after 2^30. The server's reader gets every field back and
-// refuses every cut; a user name with a NUL travels whole, its log line stops at the NUL.
+// A user name with a NUL travels whole; its log line stops at the NUL.
 TEST(QueryNewMess, PacketBytesAndTheirReading) {
     LineCapture lines;
     struct Case { std::string user, pid; uint32_t lastTime, messageId, sequence; std::vector<uint8_t> body; };

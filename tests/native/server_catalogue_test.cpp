@@ -1,6 +1,5 @@
-// Catalogue checks: every fault is reported with its tip and field, and the
-// record limits apply to the texts after conversion to the clients' code
-// page. Then which tips a query gets, and the budgets of one answer.
+// The catalogue's checks, which tips a query gets and the budgets of one
+// answer; the record limits apply to the texts in the clients' code page.
 #include <nlohmann/json.hpp>
 
 #include <set>
@@ -14,20 +13,20 @@ namespace {
 
 using nlohmann::json;
 constexpr int64_t kNow = 1714521600;  // 2024-05-01: inside the window of every tip made here
-const std::vector<uint8_t> kGif = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'};
 
 std::string Chinese(size_t count) { return count == 0 ? "" : "中" + Chinese(count - 1); }  // two bytes each in CP936
 
-// A tip valid from 2024 to 2030 with a short text; a null in `change` removes a field.
+// `base` with the fields of `change`; a null there removes a field.
+json Merged(json base, const json& change) {
+    if (change.is_object()) base.merge_patch(change);
+    return base;
+}
+// A tip valid from 2024 to 2030 with a short text.
 json Tip(uint32_t id, const json& change = json::object()) {
-    json tip = {{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}};
-    if (change.is_object()) tip.merge_patch(change);
-    return tip;
+    return Merged({{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}}, change);
 }
 json Button(const json& change) {
-    json button = {{"caption", "Go"}, {"action", "OPENURL"}, {"url", "http://x"}};
-    button.merge_patch(change);
-    return json::array({button});
+    return json::array({Merged({{"caption", "Go"}, {"action", "OPENURL"}, {"url", "http://x"}}, change)});
 }
 std::string With(const json& tips, uint32_t interval = 30) {
     return json{{"panel_interval_minutes", interval}, {"tips", tips}}.dump();
@@ -43,21 +42,18 @@ tipserver::CatalogueLoad Load(const std::string& text, const std::string& dir = 
 }
 uint32_t At(const char* iso) { return uint32_t(*tipserver::ParseIsoTime(iso)); }
 
-// A catalogue at the limits (full fields, comments, a picture shared by two tips: read once and
-// served under the public address, times in each form), then each fault put into its tip 7 alone.
+// Tip 7 at the limits, a picture shared by two tips, times in each form; then each fault in tip 7 alone.
 TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
     coretest::ScratchFolder folder;
-    coretest::WriteBytes(folder.File("new offer.gif"), kGif);
+    coretest::WriteBytes(folder.File("new offer.gif"), {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'});
     coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     const std::string url_1024 = "http://x/" + std::string(1015, 'a'), url_1025 = url_1024 + "a";
     const json tip_7 = Tip(7, {{"text", Chinese(50)}, {"title", Chinese(20)}, {"show_seconds", 1000},
                                {"link", url_1024}, {"_note", "spring campaign"}, {"begin", "2024-05-01T08:00:00+08:00"},
                                {"buttons", Button({{"caption", Chinese(10)}, {"url", url_1024}})}});
     const auto one = [&](const json& change) {
-        json tip = tip_7;
-        tip.merge_patch(change);
         return json{{"_comment", "edited by ops"}, {"panel_interval_minutes", 30},
-                    {"tips", {tip, Tip(2, {{"show_seconds", -1}, {"picture", "new offer.gif"}}),
+                    {"tips", {Merged(tip_7, change), Tip(2, {{"show_seconds", -1}, {"picture", "new offer.gif"}}),
                               Tip(3, {{"picture", "new offer.gif"}, {"begin", "2024-04-30T19:00-05:00"}}),
                               Tip(4, {{"picture", url_1024}, {"begin", "2024-05-01T08:00:00+0800"}}),
                               Tip(5, {{"begin", "2024-05-01 00:00:00Z"}, {"end", "2038-01-19T03:14:07Z"}})}}}.dump();
@@ -65,13 +61,11 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
     const auto loaded = Load(one(json::object()), folder.Folder()).catalogue;
     ASSERT_TRUE(loaded && loaded->tips.size() == 5 && loaded->pictures.size() == 1);
     for (uint32_t id : {3, 4, 5, 7}) EXPECT_EQ(loaded->FindById(id)->begin, kNow) << id;
-    EXPECT_EQ(loaded->FindById(5)->end, 2147483647);
-    EXPECT_EQ(loaded->pictures.at("new offer.gif").content_type, "image/gif");
-    EXPECT_EQ(loaded->FindById(2)->picture_url, "http://tips.example:8080/new%20offer.gif");
+    EXPECT_EQ(std::tie(loaded->FindById(5)->end, loaded->pictures.at("new offer.gif").content_type, loaded->FindById(2)->picture_url),
+              std::make_tuple(2147483647, "image/gif", "http://tips.example:8080/new%20offer.gif"));
 
     json same_stamp = json::array();
     for (uint32_t id = 1; id <= 101; ++id) same_stamp.push_back(Tip(id));
-    const json four = json::array({Button({})[0], Button({})[0], Button({})[0], Button({})[0]});
     const std::tuple<const char*, json, const char*> tip_7_faults[] = {  // the field, its value, the rest of its line
         {"begin", nullptr, ": missing"}, {"begin", 0, ": 0 lies outside"}, {"end", "2023-12-31", ": lies before begin"},
         {"end", "2038-01-20T00:00:00Z", ": \"2038-01-20T00:00:00Z\" lies outside"},
@@ -80,7 +74,7 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         {"title", Chinese(21), ": 42 bytes in CP936, at most 40"}, {"picture", url_1025, ": 1025 bytes"},
         {"text", "ok \xF0\x9F\x98\x80", ": character U+1F600 at byte 3 has no CP936 form"},
         {"text", std::string("a\0b", 3), ": contains a NUL character"},
-        {"text", nullptr, ": a tip needs a picture or a text"}, {"buttons", four, ": 4 buttons, at most 3"},
+        {"text", nullptr, ": a tip needs a picture or a text"}, {"buttons", json(4, Button({})[0]), ": 4 buttons, at most 3"},
         {"buttons", Button({{"caption", Chinese(11)}}), "[0].caption: 22 bytes in CP936, at most 20"},
         {"buttons", Button({{"url", url_1025}}), "[0].url: 1025 bytes"},
         {"buttons", Button({{"url", nullptr}}), "[0].url: missing"},
@@ -142,8 +136,7 @@ TEST(ServerAnswer, Selection) {
     }
 }
 
-// Each answer is full (100 records, or no room for one more in 262144
-// bytes), and querying again with the value handed back brings every tip.
+// Full answers: 100 records, or no room for one more in 262144 bytes.
 TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
     const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {  // tips, of them with one stamp, link and picture bytes
         {250, 1, 10}, {90, 1, 1000}, {240, 30, 10}, {240, 99, 10}, {240, 100, 10}};

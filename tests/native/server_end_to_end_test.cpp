@@ -102,9 +102,8 @@ std::string QueryPacket(const std::string& user) {
     CQueryNewMess query;
     query.SetQueryParameter(user, "P1", 0);
     std::string packet(query.GetPacketLength(), '\0');
-    uint32_t size = static_cast<uint32_t>(packet.size());
-    query.Encode(reinterpret_cast<uint8_t*>(packet.data()), size);
-    return packet;
+    uint32_t size = uint32_t(packet.size());
+    return query.Encode(reinterpret_cast<uint8_t*>(packet.data()), size), packet;
 }
 
 // A tipserver serving a copy of the sample with small caps and deadlines: a SIGHUP as soon
@@ -148,9 +147,7 @@ protected:
     pid_t pid = 0;
 };
 
-// The answer as the client's decoder reads it, the metrics, each kind of client of both ports: each
-// ends as it should and is counted, and connections that stall hold neither port (at the cap the one
-// waiting longest makes way, the rest are dropped at their deadline); a bad and a good reload, the stop.
+// Stalled connections hold neither port: at the cap the one waiting longest makes way.
 TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(Tipserver("query " + tips + " --pid PRO",  // texts back from CP936
                         "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n"
@@ -238,8 +235,6 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(Tipserver("query 127.0.0.1:1", "cannot connect"), 3);
 }
 
-// A good catalogue replaces the one in service once its file has settled, a
-// bad one is refused once and the old one stays, an unreadable one is retried.
 TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     LogFile log;
     const std::string path = log.folder.File("catalogue.json");
@@ -277,12 +272,10 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 3 tips"));
 }
 
-// A stalled reader: lines are dropped and counted (a blocking writer hangs
-// here), and the count reaches the log once it reads again.
 TEST(ServerLog, FullQueueDropsAndCountsInsteadOfBlocking) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
-    auto log = std::make_unique<tipserver::LogSink>(fds[1], 4096);
+    auto log = std::make_unique<tipserver::LogSink>(fds[1], 4096);  // a blocking writer would hang here
     for (int i = 0; i < 100000; ++i) log->Write("a line of about sixty bytes that nobody reads for now .....");
     EXPECT_GT(log->Dropped(), 0u);
     auto reader = std::async(std::launch::async, ReadAll, fds[0]);
