@@ -24,28 +24,22 @@
 namespace coretest {
 
 // Puts the core's clock at a chosen second while alive.
-class FixedClock {
-public:
+struct FixedClock {
     explicit FixedClock(int32_t now) { Set(now), platform::SetClockForTest([] { return now_.load(); }); }
     ~FixedClock() { platform::SetClockForTest(nullptr); }
     void Set(int32_t now) { now_ = now; }
-
-private:
     static inline std::atomic<int32_t> now_{0};
 };
 
 // A fresh folder, removed with everything in it at the end.
-class ScratchFolder {
-public:
+struct ScratchFolder {
     ~ScratchFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path, ignored);
     }
-    std::string Folder() const { return path_ + "/"; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_ = [] {
+    std::string Folder() const { return path + "/"; }
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::string path = [] {
         std::string name = testing::TempDir() + "tr_core_XXXXXX";
         return mkdtemp(name.data()), name;
     }();
