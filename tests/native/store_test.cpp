@@ -139,6 +139,7 @@ TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolderAndOnlyWebAddresses
         {"/host/Tips/", "/host/tips/47.gif", false},     {"/", "/47.gif", false},
         {nullptr, "http://tips.test/1.gif", true},       {nullptr, "HTTPS://tips.test/1.gif", true},
         {nullptr, "http://", false},                     {nullptr, "", false},
+        {nullptr, "ftp://tips.test/1.gif", false},       {nullptr, "file:///C:/x.gif", false},
         {nullptr, "httpx://tips.test/", false},          {nullptr, " http://tips.test/", false},
     };
     for (const auto& c : cases) {
