@@ -1,0 +1,126 @@
+// Clicks on a raised panel's parts, down to the lines the stand-in agent
+// and browser log.
+#include <windows.h>
+#include <objbase.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "actions/agent_interface.h"
+#include "panels/panel_action.h"
+#include "platform/handles.h"
+#include "support/panel_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string kPage = "http://tips.test/page?id=7&x=1", kFile = "http://tips.test/files/setup.zip";
+
+// The agent's lines, then the browsers'. A browser the shell started
+// exists once the call has returned; when none runs any more, each has
+// written its line.
+Lines Calls() {
+    PumpUntil([] {
+        const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry{sizeof entry};
+        for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+            if (lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0) return false;
+        return true;
+    }, 10000);
+    Lines lines;
+    std::istringstream in(ReadWholeFile(HostFile("calls.log")));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string TaskLine(const std::string& url) {
+    return "task\t\"" + url + "\"\t\"\"\t\"C:\\QLDOWNLOAD\\\"\t\"\"\t\"\"\t1\t1\t10";
+}
+// What a download through the agent logs when every step succeeds.
+Lines AgentRun(const std::string& url) { return {"create", TaskLine(url), "commit", "release"}; }
+
+// The agent registered and failing `step` ("create", "task", "commit"),
+// or "none": not registered; an empty log.
+void StartRow(const std::string& step) {
+    const handles::Module agent(LoadLibraryA(HostFile("test_agent.dll").c_str()));
+    const auto entry = reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(agent.get(), "DllRegisterServer"));
+    EXPECT_TRUE(entry != nullptr && SUCCEEDED(entry()));
+    if (step == "none") RegDeleteTreeW(HKEY_CLASSES_ROOT, kDownloadAgentProgID);
+    SetEnvironmentVariableA("TIPRELAY_AGENT_FAIL", step.c_str());
+    DeleteFileA(HostFile("calls.log").c_str());
+}
+
+using ActionClick = PanelTest;
+
+TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
+    // The test browser over the system folder's iexplore.exe, which the shell
+    // starts, and Wine told to load that file rather than its built-in
+    // stand-in, which never ends.
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string source = HostFile("test_browser.exe"), target = std::string(system) + "\\iexplore.exe";
+    ASSERT_TRUE(ReadWholeFile(target) == ReadWholeFile(source) || CopyFileA(source.c_str(), target.c_str(), FALSE));
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", "iexplore.exe", REG_SZ, "native", 7),
+              ERROR_SUCCESS);
+    for (const char* log : {"TIPRELAY_BROWSER_LOG", "TIPRELAY_AGENT_LOG"})
+        SetEnvironmentVariableA(log, HostFile("calls.log").c_str());
+    const POINT picture{50, 90}, text{170, 60}, button{183, 148}, close{243, 11};
+    const std::string download = "QUILLONBUTTON:DOWNLOAD:" + kFile, longUrl = "http://tips.test/" + std::string(1006, 'a');
+    // agent: as StartRow takes it, or "no COM": the host never started COM, so the library
+    // cannot reach the agent; after: the panel then (S)hown, (L)eaving or (C)losed.
+    struct Case { const char* name; POINT at; std::string link, action, url; const char* agent; char after; Lines calls; };
+    const Case cases[] = {
+        {"plain link on the picture", picture, kPage, "", "", "", 'L', {kPage}},
+        {"plain link on the text", text, kPage, "", "", "", 'L', {kPage}},
+        {"empty link", picture, "", "", "", "", 'L', {""}},
+        {"prefix in other case", text, "quillonbutton:DOWNLOAD:x", "", "", "", 'L', {"quillonbutton:DOWNLOAD:x"}},
+        {"download link on the text", text, download, "", "", "", 'L', AgentRun(kFile)},
+        {"download link on the picture", picture, download, "", "", "none", 'L', {kFile}},
+        {"download link without an address", text, "QUILLONBUTTON:DOWNLOAD:", "", "", "", 'S', {}},
+        {"another library command", picture, "QUILLONBUTTON:CLOSE", "", "", "", 'S', {}},
+        {"close zone", close, kPage, "OPENURL", kPage, "", 'C', {}},
+        {"agent refuses creation", button, kPage, "DOWNLOAD", kFile, "create", 'L', {"refuse", kFile}},
+        {"agent task fails", button, kPage, "DOWNLOAD", kFile, "task", 'L', {"create", TaskLine(kFile), "release"}},
+        {"agent commit fails", button, kPage, "DOWNLOAD", kFile, "commit", 'L', AgentRun(kFile)},
+        {"keyword in other case", button, kPage, "OpenURL", kPage, "", 'L', {}},
+        {"download keyword in other case", button, kPage, "download", kFile, "", 'L', {}},
+        {"a caption without a keyword is no button", button, kPage, "", kPage, "", 'S', {}},
+        {"no address", button, kPage, "OPENURL", "", "", 'L', {}},
+        {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", 'L', {}},
+        {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", 'L', {}},
+        {"blanks, quotes and controls", button, kPage, "OPENURL", "http://t/a b\"c\td", "", 'L', {"http://t/a%20b%22c%09d"}},
+        {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", 'L', {kFile}},
+        {"an address in the ANSI code page", button, kPage, "DOWNLOAD", "http://tips.test/caf\xe9.zip", "", 'L',
+         AgentRun("http://tips.test/caf\xc3\xa9.zip")},
+        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", 'L', AgentRun(longUrl)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartRow(c.agent);
+        const bool com = c.agent != std::string("no COM") && SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ASSERT_EQ(Show(panel_, TipContent{1, "", "C:\\no\\such\\picture.gif", "Some tip text", c.link, {"Get"}, {c.action},
+                                          {c.url}}), 1);
+        RaisePanel(panel_);
+        panel_.Text().Spare().SetAction("OPENURL", "http://stale/");
+        panel_.Picture().Spare().SetAction("OPENURL", "http://stale/");
+        for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+            SendMessageA(panel_.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
+        PumpMessages(30);
+        if (c.after == 'L') SendMessageA(panel_.Window(), WM_MOUSEHOVER, 0, 0);  // sent away, it stays away
+        const char after = !IsWindowVisible(panel_.Window()) ? 'C' : panel_.State() == PANEL_LEAVING ? 'L' : 'S';
+        EXPECT_EQ(std::make_pair(after, Calls()), std::make_pair(c.after, c.calls));
+        SendMessageA(panel_.Window(), WM_MOUSELEAVE, 0, 0);
+        if (com) CoUninitialize();
+        if (c.after != 'C') continue;
+        // The close leaves the state as it was, and the next tip rises from
+        // below again; another program may send the action with any lParam.
+        SendMessageA(panel_.Window(), WM_PANEL_ACTION, kPanelActionRun, 0x12345678);
+        EXPECT_TRUE(panel_.State() == PANEL_SHOWN && Show(panel_, TipContent{1, "", "", "Next"}) == 1 &&
+                    RaisePanel(panel_) == 11);
+    }
+    StartRow("");
+}
+
+}  // namespace
