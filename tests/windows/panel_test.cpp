@@ -103,14 +103,13 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
     };
     panel_.Destroy();  // it keeps the store that each row replaces
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.ready) + std::to_string(c.interval) + (c.first ? c.first : "none") +
-                     std::to_string(c.after));
+        SCOPED_TRACE(testing::Message() << c.ready << c.interval << (c.first ? c.first : "none") << c.after);
         CShowDataList::DestroyInstance();
         CSlipMessPanel panel;
         CStatMessPanel stat;
         ASSERT_EQ(panel.Create() + stat.Create(), 2);
         panel.SetInterval(c.interval);
-        if (c.ready) Store()->SetReady();
+        if (c.ready) CShowDataList::GetInstance()->SetReady();
         if (c.first) Queue(1, c.first);
         SendMessageA(panel.Window(), WM_TIMER, TIMER_POLL, 0);
         if (c.close) SendMessageA(panel.Window(), WM_CLOSE, 0, 0);
@@ -124,19 +123,18 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
 }
 
 TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
-    Store()->SetReady();
+    CShowDataList::GetInstance()->SetReady();
     Queue(1, "Waiting tip");
     // One window, made smaller afterwards: unmapping a full-screen window
     // costs seconds under a display without a window manager.
     const handles::Window owned(CreateWindowExA(0, "STATIC", "full screen", WS_POPUP | WS_VISIBLE, 0, 0,
                                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                                 nullptr, nullptr, nullptr, nullptr));
-    const HWND program = owned.get();
-    SetForegroundWindow(program);
+    SetForegroundWindow(owned.get());
     PumpMessages(50);
     panel_.TryShowTip();
     EXPECT_FALSE(IsWindowVisible(panel_.Window()));
-    SetWindowPos(program, nullptr, 0, 0, 600, 400, SWP_NOZORDER);
+    SetWindowPos(owned.get(), nullptr, 0, 0, 600, 400, SWP_NOZORDER);
     PumpMessages(50);
     panel_.TryShowTip();
     EXPECT_STREQ(panel_.Text().Text(), "Waiting tip");  // held back, the tip stayed queued
@@ -211,9 +209,7 @@ TEST_F(PanelWindow, RisesInElevenTicksToTheCornerStaysFiftyTicksASecondUnlessHov
         ASSERT_EQ(Show(*panel, kTip, stay < 0 ? -stay : stay), 1);
         EXPECT_EQ(WindowRect(w).top, work.bottom);
         EXPECT_EQ(RaisePanel(*panel), 11);
-        const RECT r = WindowRect(w);
-        EXPECT_TRUE(r.right == work.right && r.bottom == work.bottom && r.left == work.right - 260 &&
-                    r.top == work.bottom - 160);
+        EXPECT_TRUE((WindowRect(w) == RECT{work.right - 260, work.bottom - 160, work.right, work.bottom}));
         Tick(*panel, stay > 0 ? 50 * stay : 600);
         EXPECT_EQ(panel->State(), stay < 0 ? PANEL_SLIDING_IN : PANEL_SHOWN);
         if (stay <= 0) continue;

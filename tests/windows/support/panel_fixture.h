@@ -83,9 +83,8 @@ protected:
         CShowDataList::DestroyInstance();
         HostFolderTest::TearDown();
     }
-    CShowDataList* Store() { return CShowDataList::GetInstance(); }
     void Queue(uint32_t id, const char* text) {
-        ASSERT_EQ(Store()->AddOneShowData(MakeTip(TipContent{id, "", "", text}).release()), 1);
+        ASSERT_EQ(CShowDataList::GetInstance()->AddOneShowData(MakeTip(TipContent{id, "", "", text}).release()), 1);
     }
     CSlipMessPanel panel_;
 };
