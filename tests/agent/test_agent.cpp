@@ -96,12 +96,11 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
     return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : (*out = nullptr, CLASS_E_CLASSNOTAVAILABLE);
 }
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // the linker's name for this DLL's own module
+
 STDAPI DllRegisterServer() {
-    HMODULE self = nullptr;
     wchar_t module[MAX_PATH] = {};
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&DllRegisterServer), &self);
-    GetModuleFileNameW(self, module, MAX_PATH);
+    GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), module, MAX_PATH);
     const std::wstring server = std::wstring(L"CLSID\\") + kAgentClassText + L"\\InprocServer32";
     const struct { std::wstring key; const wchar_t* name; std::wstring value; } values[] = {
         {std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText},

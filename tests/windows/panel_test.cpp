@@ -1,6 +1,5 @@
-// The panels in-process, tick by tick on the test's own clock: the tips they
-// take, layout and cuts, elements, slide and hover. Real input clicks
-// buttons in tests/e2e/clicks.sh.
+// The panels in-process on the test's own clock: the tips they take, layout
+// and cuts, elements, slide and hover. Real input is in tests/e2e/clicks.sh.
 #include <windows.h>
 
 #include <gtest/gtest.h>
