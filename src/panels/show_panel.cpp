@@ -79,7 +79,7 @@ void CMessPanel::LogCutTexts() {
         platform::DebugLine(element);
     };
     if (m_text.IsShown()) {
-        const CTextDrawer::Layout layout = m_text.Measure(dc.get());
+        const CTextDrawer::Layout layout = m_text.Measure(dc.get(), true);
         if (layout.titleCut) cut("title");
         if (layout.textCut) cut("text");
     }

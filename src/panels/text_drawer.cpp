@@ -13,13 +13,18 @@ constexpr COLORREF kTitleColour = RGB(0, 69, 146);
 constexpr UINT kMeasure = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_INTERNAL | DT_END_ELLIPSIS;
 constexpr UINT kDraw = DT_WORDBREAK | DT_CENTER | DT_NOPREFIX | DT_INTERNAL | DT_END_ELLIPSIS;
 
-// The rectangle the text takes in `box`; `ellipsis` tells whether drawing
-// it ends in an ellipsis, read from a copy that DrawText may shorten.
+// The rectangle the text takes in `box`. When asked, `ellipsis` tells
+// whether drawing it ends in an ellipsis, read from a copy that DrawText
+// may shorten; a paint does not ask.
 RECT MeasureIn(HDC dc, const char* text, const RECT& box, bool* ellipsis) {
+    RECT r = box;
+    if (ellipsis == nullptr) {
+        DrawTextA(dc, text, -1, &r, kMeasure);
+        return r;
+    }
     std::string shown(text);
     const size_t length = shown.size();
     shown.append(4, '\0');  // room for the ellipsis that DT_MODIFYSTRING writes
-    RECT r = box;
     DrawTextA(dc, &shown[0], -1, &r, kMeasure | DT_MODIFYSTRING);
     *ellipsis = std::strncmp(shown.c_str(), text, length + 1) != 0;
     return r;
@@ -52,18 +57,18 @@ void CTextDrawer::SetText(const char* text, const char* link) {
     SetLink(link);
 }
 
-CTextDrawer::Layout CTextDrawer::Measure(HDC dc) const {
+CTextDrawer::Layout CTextDrawer::Measure(HDC dc, bool findCuts) const {
     const RECT box{m_x, m_y, kBoxRight, m_y + kBoxHeight};
     RECT title, body;
-    bool titleEllipsis, bodyEllipsis;
+    bool titleEllipsis = false, bodyEllipsis = false;
     {
         // Each text is measured in the font it is drawn in.
         handles::Select font(dc, m_boldFont);
-        title = MeasureIn(dc, m_szTitle, box, &titleEllipsis);
+        title = MeasureIn(dc, m_szTitle, box, findCuts ? &titleEllipsis : nullptr);
     }
     {
         handles::Select font(dc, m_normalFont);
-        body = MeasureIn(dc, m_szText, box, &bodyEllipsis);
+        body = MeasureIn(dc, m_szText, box, findCuts ? &bodyEllipsis : nullptr);
     }
     const int32_t titleHeight = title.bottom - title.top;
     const int32_t bodyWidth = body.right - body.left;
@@ -73,9 +78,10 @@ CTextDrawer::Layout CTextDrawer::Measure(HDC dc) const {
     // horizontally by the body's width; the title keeps the box's width.
     const int32_t vOff = (kBoxHeight - (titleHeight + bodyHeight + kTitleGap)) / 2;
     const int32_t hOff = (boxWidth - bodyWidth) / 2;
-    Layout layout;
+    Layout layout{};
     layout.title = RECT{box.left, m_y + vOff, box.right, m_y + vOff + titleHeight};
     layout.body = RECT{m_x + hOff, layout.title.bottom + kTitleGap, kBoxRight - hOff, m_y + kBoxHeight - vOff};
+    if (!findCuts) return layout;
     layout.titleCut = m_szTitle[0] != '\0' &&
                       (titleEllipsis || title.right - title.left > boxWidth || titleHeight > kBoxHeight);
     layout.textCut = m_szText[0] != '\0' && (bodyEllipsis || bodyWidth > boxWidth ||

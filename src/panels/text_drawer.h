@@ -14,15 +14,15 @@ public:
     // Copies the text with every "[]" turned into a line break, and the link.
     void SetText(const char* text, const char* link);
 
-    // Where the painter puts the title and the body, and whether either
-    // does not fit the box whole.
+    // Where the painter puts the title and the body and, when `findCuts`,
+    // whether either does not fit the box whole.
     struct Layout {
         RECT title;
         RECT body;
         bool titleCut;
         bool textCut;
     };
-    Layout Measure(HDC dc) const;
+    Layout Measure(HDC dc, bool findCuts = false) const;
     void Draw(HDC dc) override;
 
     const char* Text() const { return m_szText; }
