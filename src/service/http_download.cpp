@@ -83,7 +83,6 @@ int CopyBody(HINTERNET request, HANDLE file, const CWorkerStop& cancel) {
     }
 }
 
-
 struct HttpTarget {
     std::string host;
     INTERNET_PORT port = 0;
@@ -115,6 +114,8 @@ bool SplitHttpUrl(const std::string& url, HttpTarget* target) {
 // One download, on the calling thread. `cancel` holds the Internet handles
 // and ends the read loop once requested.
 int DownloadNow(const std::string& url, const char* localPath, CWorkerStop& cancel) {
+    HttpTarget target;
+    if (!SplitHttpUrl(url, &target)) return 0;
     CTrackedInternet session(InternetOpenA(kPictureUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
                            cancel);
     if (session.get() == nullptr) return 0;
@@ -123,8 +124,6 @@ int DownloadNow(const std::string& url, const char* localPath, CWorkerStop& canc
     // not every WinInet hands them on to the connection that InternetOpenUrl
     // makes, and a picture server that stalls in the middle of a body would
     // then hold the download, and its thread, for ever.
-    HttpTarget target;
-    if (!SplitHttpUrl(url, &target)) return 0;
     CTrackedInternet connection(InternetConnectA(session.get(), target.host.c_str(), target.port, nullptr, nullptr,
                                                  INTERNET_SERVICE_HTTP, 0, 0),
                                 cancel);
