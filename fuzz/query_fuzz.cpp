@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(catalogue != nullptr, "the fuzz catalogue loads");
     const tipserver::FrameStatus frame = tipserver::CheckQueryFrame(data, size);
     const size_t total = frame.state == tipserver::FrameState::kComplete ? frame.total : 0;
-    Require(total <= size && total <= tipserver::kMaxQueryBytes, "a complete frame lies within the bytes and the limit");
+    Require(total <= size && total <= tipserver::kMaxQueryBytes,
+            "a complete frame lies within the bytes and the limit");
     const uint32_t sequence = size >= 8 ? LoadBigEndian32(data + 4) : 0;
     std::vector<uint8_t> answer;
     QueryFields query;

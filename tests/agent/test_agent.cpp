@@ -47,11 +47,12 @@ std::string Quoted(BSTR text) {
 // released to zero, its class factory. COM hands it valid pointers only;
 // without DllCanUnloadNow it never unloads the DLL.
 class TestAgent final : public IDownloadAgent, public IClassFactory {
-public:
+  public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
         const bool agent = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IDownloadAgent;
-        *out = agent ? static_cast<void*>(static_cast<IDownloadAgent*>(this))
-                     : iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+        *out = agent                      ? static_cast<void*>(static_cast<IDownloadAgent*>(this))
+               : iid == IID_IClassFactory ? static_cast<IClassFactory*>(this)
+                                          : nullptr;
         return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
@@ -64,7 +65,9 @@ public:
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP GetVersion(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP AddTask(BSTR url, BSTR referrer, BSTR folder, BSTR fileName, BSTR comment, LONG startNow,
                          LONG showProgress, LONG retries) override {
@@ -86,7 +89,7 @@ public:
     }
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
-private:
+  private:
     LONG references_ = 1;
 } g_factory;
 
@@ -102,9 +105,13 @@ STDAPI DllRegisterServer() {
     wchar_t module[MAX_PATH] = {};
     GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase), module, MAX_PATH);
     const std::wstring server = std::wstring(L"CLSID\\") + kAgentClassText + L"\\InprocServer32";
-    const struct { std::wstring key; const wchar_t* name; std::wstring value; } values[] = {
-        {std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText},
-        {server, nullptr, module}, {server, L"ThreadingModel", L"Apartment"}};
+    const struct {
+        std::wstring key;
+        const wchar_t* name;
+        std::wstring value;
+    } values[] = {{std::wstring(kDownloadAgentProgID) + L"\\CLSID", nullptr, kAgentClassText},
+                  {server, nullptr, module},
+                  {server, L"ThreadingModel", L"Apartment"}};
     for (const auto& v : values)
         if (RegSetKeyValueW(HKEY_CLASSES_ROOT, v.key.c_str(), v.name, REG_SZ, v.value.c_str(),
                             static_cast<DWORD>((v.value.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)

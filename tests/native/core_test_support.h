@@ -25,7 +25,9 @@ namespace coretest {
 
 // Puts the core's clock at a chosen second while alive.
 struct FixedClock {
-    explicit FixedClock(int32_t now) { Set(now), platform::SetClockForTest([] { return now_.load(); }); }
+    explicit FixedClock(int32_t now) {
+        Set(now), platform::SetClockForTest([] { return now_.load(); });
+    }
     ~FixedClock() { platform::SetClockForTest(nullptr); }
     void Set(int32_t now) { now_ = now; }
     static inline std::atomic<int32_t> now_{0};
@@ -46,7 +48,8 @@ struct ScratchFolder {
 };
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {

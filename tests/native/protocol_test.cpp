@@ -37,7 +37,8 @@ std::unique_ptr<TipRecord> SentTip(uint32_t id) {
     tip->bPicReady = id % 2 ? 0 : 1;  // the decoder's flag: no picture to wait for
     tip->nButtonCount = id % 8 == 0 ? -1 : int32_t(id % 4);
     for (int k = 0; k < tip->nButtonCount; ++k) {
-        fill(tip->aButtons[k].szCaption, 'A' + k), fill(tip->aButtons[k].szAction, 'a'), fill(tip->aButtons[k].szURL, 'u');
+        fill(tip->aButtons[k].szCaption, 'A' + k), fill(tip->aButtons[k].szAction, 'a'),
+            fill(tip->aButtons[k].szURL, 'u');
     }
     tip->byStyle = uint8_t(id * 37), tip->nShowSeconds = -int32_t(id), tip->byShowFirst = uint8_t(id % 3);
     return tip;
@@ -73,7 +74,11 @@ TEST(RespNewMess, PacketOutcomes) {
     // The last line, result code, last time, interval, tips received, "struct change" lines, version, sequence.
     using Outcome = std::tuple<std::string, int32_t, uint32_t, uint32_t, int, int, uint32_t, uint32_t>;
     const Outcome unread{"", -1, 0, 0, 0, 0, 10, 1};
-    const struct { const char* what; std::vector<uint8_t> packet; Outcome outcome; } cases[] = {
+    const struct {
+        const char* what;
+        std::vector<uint8_t> packet;
+        Outcome outcome;
+    } cases[] = {
         {"no records", word(4, 77), {"nMessageCount == 0", 0, 5, 30, 0, 0, 10, 77}},
         {"wrong rest length is not looked at", word(8, 999999), {"nMessageCount == 0", 0, 5, 30, 0, 0, 10, 1}},
         {"version 9", word(0, 9), {"", -1, 0, 0, 0, 0, 9, 0}},
@@ -88,7 +93,8 @@ TEST(RespNewMess, PacketOutcomes) {
         {"over 100 reads 20", resp(Many(20, 101)), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0, 10, 1}},
         {"100 reads 100", resp(Many(100, 100)), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0, 10, 1}},
         {"negative count reads none", resp(Many(0, -1)), {"", 0, 9, 44, 0, 0, 10, 1}},
-        {"longer record, tail skipped", resp(Patched(Many(2, 2), kFirstRecord + 8, 8)),
+        {"longer record, tail skipped",
+         resp(Patched(Many(2, 2), kFirstRecord + 8, 8)),
          {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1, 10, 1}},
         {"zero record length", resp(Patched(Many(1, 2), 0)), {"Recv one Data ,AddWaitPicData", 0, 9, 0, 2, 2, 10, 1}},
     };
@@ -108,7 +114,9 @@ TEST(RespNewMess, PacketOutcomes) {
             }
         }
         EXPECT_EQ(Outcome(line, response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(), received,
-                          changes, response.GetVersion(), response.GetSequence()), c.outcome) << c.what;
+                          changes, response.GetVersion(), response.GetSequence()),
+                  c.outcome)
+            << c.what;
     }
 }
 
@@ -136,10 +144,17 @@ std::vector<uint8_t> OneRecord(const std::string& field = "", size_t length = 0)
 TEST(RespNewMess, ATextLongerThanItsFieldIsRefused) {
     LineCapture capture;
     CRespNewMess response(nullptr);
-    for (const auto& [field, longest, refusal] : std::vector<std::tuple<std::string, size_t, std::string>>{
-             {"picture", 1024, "13"}, {"text", 100, "16"}, {"link", 1024, "19"}, {"caption", 20, "24"},
-             {"action", 20, "27"}, {"url", 1024, "30"}, {"title", 40, "34"}, {"buttons", 3, "21"}}) {
-        EXPECT_EQ(Decode(response, Packet("RESPNEWMESS", OneRecord(field, longest + 1))), "threw error" + refusal) << field;
+    for (const auto& [field, longest, refusal] :
+         std::vector<std::tuple<std::string, size_t, std::string>>{{"picture", 1024, "13"},
+                                                                   {"text", 100, "16"},
+                                                                   {"link", 1024, "19"},
+                                                                   {"caption", 20, "24"},
+                                                                   {"action", 20, "27"},
+                                                                   {"url", 1024, "30"},
+                                                                   {"title", 40, "34"},
+                                                                   {"buttons", 3, "21"}}) {
+        EXPECT_EQ(Decode(response, Packet("RESPNEWMESS", OneRecord(field, longest + 1))), "threw error" + refusal)
+            << field;
     }
 }
 
@@ -178,11 +193,16 @@ TEST(TipRecord, FieldsStayInsideTheRecord) {
 // A user name with a NUL travels whole; its log line stops at the NUL.
 TEST(QueryNewMess, PacketBytesAndTheirReading) {
     LineCapture lines;
-    struct Case { std::string user, pid; uint32_t lastTime, messageId, sequence; std::vector<uint8_t> body; };
+    struct Case {
+        std::string user, pid;
+        uint32_t lastTime, messageId, sequence;
+        std::vector<uint8_t> body;
+    };
     const Case cases[] = {
         {"abc", "", 0, 7, 1u << 30, {0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
         {"", "E", 0x01020304, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
-        {std::string("a\0b", 3), "", 0, 0, 1, {0, 0, 0, 3, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {std::string("a\0b", 3), "", 0, 0, 1, {0, 0, 0, 3, 'a', 0, 'b', 0, 0, 0, 0, 0,
+                                               0, 0, 0, 0, 0,   0, 0,   0, 0, 0, 0}},
     };
     SetSequenceCounterForTest((1u << 30) - 1);
     for (const Case& c : cases) {

@@ -23,7 +23,8 @@ json Merged(json base, const json& change) {
 }
 // A tip valid from 2024 to 2030 with a short text.
 json Tip(uint32_t id, const json& change = json::object()) {
-    return Merged({{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}}, change);
+    return Merged({{"id", id}, {"begin", "2024-01-01T00:00:00Z"}, {"end", "2030-01-01T00:00:00Z"}, {"text", "a tip"}},
+                  change);
 }
 json Button(const json& change) {
     return json::array({Merged({{"caption", "Go"}, {"action", "OPENURL"}, {"url", "http://x"}}, change)});
@@ -48,43 +49,61 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
     coretest::WriteBytes(folder.File("new offer.gif"), {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'});
     coretest::WriteBytes(folder.File("photo.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     const std::string url_1024 = "http://x/" + std::string(1015, 'a'), url_1025 = url_1024 + "a";
-    const json tip_7 = Tip(7, {{"text", Chinese(50)}, {"title", Chinese(20)}, {"show_seconds", 1000},
-                               {"link", url_1024}, {"_note", "spring campaign"}, {"begin", "2024-05-01T08:00:00+08:00"},
+    const json tip_7 = Tip(7, {{"text", Chinese(50)},
+                               {"title", Chinese(20)},
+                               {"show_seconds", 1000},
+                               {"link", url_1024},
+                               {"_note", "spring campaign"},
+                               {"begin", "2024-05-01T08:00:00+08:00"},
                                {"buttons", Button({{"caption", Chinese(10)}, {"url", url_1024}})}});
     const auto one = [&](const json& change) {
-        return json{{"_comment", "edited by ops"}, {"panel_interval_minutes", 30},
-                    {"tips", {Merged(tip_7, change), Tip(2, {{"show_seconds", -1}, {"picture", "new offer.gif"}}),
-                              Tip(3, {{"picture", "new offer.gif"}, {"begin", "2024-04-30T19:00-05:00"}}),
-                              Tip(4, {{"picture", url_1024}, {"begin", "2024-05-01T08:00:00+0800"}}),
-                              Tip(5, {{"begin", "2024-05-01 00:00:00Z"}, {"end", "2038-01-19T03:14:07Z"}})}}}.dump();
+        return json{{"_comment", "edited by ops"},
+                    {"panel_interval_minutes", 30},
+                    {"tips",
+                     {Merged(tip_7, change), Tip(2, {{"show_seconds", -1}, {"picture", "new offer.gif"}}),
+                      Tip(3, {{"picture", "new offer.gif"}, {"begin", "2024-04-30T19:00-05:00"}}),
+                      Tip(4, {{"picture", url_1024}, {"begin", "2024-05-01T08:00:00+0800"}}),
+                      Tip(5, {{"begin", "2024-05-01 00:00:00Z"}, {"end", "2038-01-19T03:14:07Z"}})}}}
+            .dump();
     };
     const auto loaded = Load(one(json::object()), folder.Folder()).catalogue;
     ASSERT_TRUE(loaded && loaded->tips.size() == 5 && loaded->pictures.size() == 1);
     for (uint32_t id : {3, 4, 5, 7}) EXPECT_EQ(loaded->FindById(id)->begin, kNow) << id;
-    EXPECT_EQ(std::tie(loaded->FindById(5)->end, loaded->pictures.at("new offer.gif").content_type, loaded->FindById(2)->picture_url),
+    EXPECT_EQ(std::tie(loaded->FindById(5)->end, loaded->pictures.at("new offer.gif").content_type,
+                       loaded->FindById(2)->picture_url),
               std::make_tuple(2147483647, "image/gif", "http://tips.example:8080/new%20offer.gif"));
 
     json same_stamp = json::array();
     for (uint32_t id = 1; id <= 101; ++id) same_stamp.push_back(Tip(id));
-    const std::tuple<const char*, json, const char*> tip_7_faults[] = {  // the field, its value, the rest of its line
-        {"begin", nullptr, ": missing"}, {"begin", 0, ": 0 lies outside"}, {"end", "2023-12-31", ": lies before begin"},
+    const std::tuple<const char*, json, const char*> tip_7_faults[] = {
+        // the field, its value, the rest of its line
+        {"begin", nullptr, ": missing"},
+        {"begin", 0, ": 0 lies outside"},
+        {"end", "2023-12-31", ": lies before begin"},
         {"end", "2038-01-20T00:00:00Z", ": \"2038-01-20T00:00:00Z\" lies outside"},
-        {"show_seconds", 1001, ": 1001 is out of range"}, {"style", 256, ": 256 is out of range 0 to 255"},
-        {"text", Chinese(51), ": 102 bytes in CP936, at most 100"}, {"link", url_1025, ": 1025 bytes"},
-        {"title", Chinese(21), ": 42 bytes in CP936, at most 40"}, {"picture", url_1025, ": 1025 bytes"},
+        {"show_seconds", 1001, ": 1001 is out of range"},
+        {"style", 256, ": 256 is out of range 0 to 255"},
+        {"text", Chinese(51), ": 102 bytes in CP936, at most 100"},
+        {"link", url_1025, ": 1025 bytes"},
+        {"title", Chinese(21), ": 42 bytes in CP936, at most 40"},
+        {"picture", url_1025, ": 1025 bytes"},
         {"text", "ok \xF0\x9F\x98\x80", ": character U+1F600 at byte 3 has no CP936 form"},
         {"text", std::string("a\0b", 3), ": contains a NUL character"},
-        {"text", nullptr, ": a tip needs a picture or a text"}, {"buttons", json(4, Button({})[0]), ": 4 buttons, at most 3"},
+        {"text", nullptr, ": a tip needs a picture or a text"},
+        {"buttons", json(4, Button({})[0]), ": 4 buttons, at most 3"},
         {"buttons", Button({{"caption", Chinese(11)}}), "[0].caption: 22 bytes in CP936, at most 20"},
         {"buttons", Button({{"url", url_1025}}), "[0].url: 1025 bytes"},
         {"buttons", Button({{"url", nullptr}}), "[0].url: missing"},
         {"buttons", Button({{"action", "OPEN"}}), "[0].action: \"OPEN\" is neither OPENURL nor DOWNLOAD"},
-        {"show_frist", true, ": unknown field"}, {"show_first", 1, ": must be true or false"},
-        {"pids", json::array(), ": must be a non-empty list"}, {"picture", "gone.gif", ": no file "},
+        {"show_frist", true, ": unknown field"},
+        {"show_first", 1, ": must be true or false"},
+        {"pids", json::array(), ": must be a non-empty list"},
+        {"picture", "gone.gif", ": no file "},
         {"picture", "../ok.gif", ": \"../ok.gif\" is neither an http:// address nor a plain file name"},
         {"updated", "2024-05-02T00:00:00Z", ": 2024-05-02T00:00:00Z lies in the future"},
     };
-    std::vector<std::pair<std::string, std::vector<std::string>>> rows = {  // a part of each line
+    std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
+        // a part of each line
         {one({{"id", 0}}), {"tip #1: id: 0 is out of range"}},  // without a usable id: its place in the list
         {one({{"id", 4294967296ull}}), {"tip #1: id: 4294967296 is out of range"}},
         {one({{"id", "7"}}), {"tip #1: id: must be a whole number"}},
@@ -93,7 +112,8 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         {With(json::array({Tip(1), Tip(2, {{"style", -1}}), Tip(1)}), 0),
          {"catalogue: panel_interval_minutes: 0 is out of range 1 to 720", "tip 2: style: -1",
           "tip 1 (#3): id: used by an earlier tip"}},
-        {"{\"panel_interval_minutes\": 30, \"tips\": [", {"not valid JSON"}}, {"[]", {"must be a JSON object"}},
+        {"{\"panel_interval_minutes\": 30, \"tips\": [", {"not valid JSON"}},
+        {"[]", {"must be a JSON object"}},
         {"{\"panel_interval_minutes\": 30}", {"missing, or not a list"}},
         {With(json::array(), 721), {"out of range 1 to 720"}},
     };
@@ -112,19 +132,20 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
 }
 
 TEST(ServerAnswer, Selection) {
-    const auto catalogue = Load(With({
-        Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3),
-        Tip(4, {{"updated", "2024-04-20"}, {"end", "2024-04-30"}}),  // closed before now
-        Tip(5, {{"updated", "2024-01-15"}, {"begin", "2024-04-15"}}), Tip(6, {{"begin", "2024-06-01"}}),  // not yet open
-        Tip(7, {{"updated", "2024-04-25"}, {"pids", {"PRO", "TEAM"}}}),
-        Tip(8, {{"end", "2024-02-01"}, {"pids", {"PRO"}}})})).catalogue;
+    const auto catalogue = Load(With({Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3),
+                                      Tip(4, {{"updated", "2024-04-20"}, {"end", "2024-04-30"}}),  // closed before now
+                                      Tip(5, {{"updated", "2024-01-15"}, {"begin", "2024-04-15"}}),
+                                      Tip(6, {{"begin", "2024-06-01"}}),  // not yet open
+                                      Tip(7, {{"updated", "2024-04-25"}, {"pids", {"PRO", "TEAM"}}}),
+                                      Tip(8, {{"end", "2024-02-01"}, {"pids", {"PRO"}}})}))
+                               .catalogue;
     const uint32_t kFeb = At("2024-02-01"), kMar = At("2024-03-01"), kApr15 = At("2024-04-15");
     const std::tuple<tipserver::AnswerRequest, std::vector<uint32_t>, uint32_t> rows[] = {
         {{"", 0, 0}, {5, 2, 1, 3}, kApr15},  // newest first; outside its window: neither sent nor counted
         {{"", kFeb, 0}, {5, 2}, kApr15},     // changed strictly after the value
         {{"", kMar, 0}, {5}, kApr15},        // opened after the value: new
         {{"PRO", 0, 0}, {7, 5, 2, 1, 3}, At("2024-04-25")},
-        {{"pro", 0, 0}, {5, 2, 1, 3}, kApr15},  // neither the tip nor its stamp
+        {{"pro", 0, 0}, {5, 2, 1, 3}, kApr15},         // neither the tip nor its stamp
         {{"FREE", 4000000000u, 8}, {8}, 4000000000u},  // that tip whatever else; the value stays
         {{"", 7, 99}, {}, 7},
     };
@@ -138,8 +159,12 @@ TEST(ServerAnswer, Selection) {
 
 // Full answers: 100 records, or no room for one more in 262144 bytes.
 TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
-    const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {  // tips, of them with one stamp, link and picture bytes
-        {250, 1, 10}, {90, 1, 1000}, {240, 30, 10}, {240, 99, 10}, {240, 100, 10}};
+    const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {// tips, of them with one stamp, link and picture bytes
+                                                             {250, 1, 10},
+                                                             {90, 1, 1000},
+                                                             {240, 30, 10},
+                                                             {240, 99, 10},
+                                                             {240, 100, 10}};
     for (const auto& [count, same_stamp, url_bytes] : rows) {
         json tips = json::array();
         const std::string url = "http://x/" + std::string(url_bytes, 'u');

@@ -51,7 +51,9 @@ struct LogFile {
     tipserver::LogSink sink{fd};
     ~LogFile() { sink.Flush(), ::close(fd), ::close(in); }
     std::string Text() { return sink.Flush(), text += ReadAll(in); }
-    bool Has(const std::string& part) { return WaitFor([&] { return Text().find(part) != std::string::npos; }); }
+    bool Has(const std::string& part) {
+        return WaitFor([&] { return Text().find(part) != std::string::npos; });
+    }
 };
 
 struct Socket {
@@ -109,7 +111,7 @@ std::string QueryPacket(const std::string& user) {
 // A tipserver serving a copy of the sample with small caps and deadlines: a SIGHUP as soon
 // as its picture port listens (before the catalogue is loaded), then its ports from its log.
 class Serve : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::filesystem::copy(TIPSERVER_SAMPLE, log.folder.Folder());  // the pictures beside the catalogue
         sample["tips"][0].update({{"style", 12}, {"show_first", true}});
@@ -118,15 +120,20 @@ protected:
         serve = ::popen(("echo $$; exec " + kProgram + " serve --catalogue " + catalogue +
                          " --listen 127.0.0.1:0 --http-listen 127.0.0.1:" + std::to_string(http_port) +
                          " --metrics-listen 127.0.0.1:0 --query-timeout 3 --http-timeout 3 --max-connections 20"
-                         " --max-http-connections 8 2>" + log.path).c_str(), "r");
+                         " --max-http-connections 8 2>" +
+                         log.path)
+                            .c_str(),
+                        "r");
         ASSERT_EQ(std::fscanf(serve, "%d", &pid), 1);
         ASSERT_TRUE(WaitFor([&] { return Socket(http_port).connected; }));
         ::kill(pid, SIGHUP);
         ASSERT_TRUE(log.Has("catalogue reloaded (SIGHUP): 4 tips") && log.Has("listening metrics=")) << log.Text();
         std::smatch m;
-        ASSERT_TRUE(std::regex_search(log.text, m, std::regex(
-            "limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) query_connections=20 picture_connections=8"
-            "[\\s\\S]*listening tips=(127.0.0.1:(\\d+))[\\s\\S]*listening metrics=http://127.0.0.1:(\\d+)")));
+        ASSERT_TRUE(std::regex_search(
+            log.text, m,
+            std::regex(
+                "limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) query_connections=20 picture_connections=8"
+                "[\\s\\S]*listening tips=(127.0.0.1:(\\d+))[\\s\\S]*listening metrics=http://127.0.0.1:(\\d+)")));
         tips = m[1], tips_port = uint16_t(std::stoi(m[2])), metrics_port = uint16_t(std::stoi(m[3]));
     }
     void TearDown() override { Stop(); }
@@ -153,10 +160,13 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
                         "panel interval: 1 minutes\nrecords: 4 sent, 4 kept by a client's store\n"
                         "tip 1001: style 12, shown 15 s, 2024-01-01T00:00:00Z .. 2037-12-31T23:59:59Z, show first\n"
                         "  title: 欢迎 Welcome\n  text: Tips appear here now and then. 每次启动都会检查新的提示。\n"
-                        "  picture: http://127.0.0.1:" + std::to_string(http_port) + "/welcome.gif\n"
-                        "  link: http://www.example.com/tips/welcome\n"
-                        "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
-                        "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n"), 0);
+                        "  picture: http://127.0.0.1:" +
+                            std::to_string(http_port) +
+                            "/welcome.gif\n"
+                            "  link: http://www.example.com/tips/welcome\n"
+                            "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
+                            "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n"),
+              0);
     EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"answered\"}") == 1; }));
     EXPECT_EQ(Metric("tipserver_tips_sent_total") + Metric("tipserver_query_duration_seconds_count"), 5);
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
@@ -167,7 +177,7 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
         {QueryPacket("alice"), 0, "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
         {QueryPacket("junk") + std::string(4096, 'J'), 0, " junk_after_query=4096"},
         {"GET / HTTP/1.0\r\n\r\n", 1, "unreadable="},
-        {QueryPacket("eve").replace(16, 1, "X"), 1, "top_peers=127.0.0.1("},  // "XUERYNEWMESS"
+        {QueryPacket("eve").replace(16, 1, "X"), 1, "top_peers=127.0.0.1("},                 // "XUERYNEWMESS"
         {QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4), -1, "too_large="},  // announces a megabyte
         {QueryPacket("x").substr(0, 10), -2, "closed_early="},
     };
@@ -185,7 +195,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     const std::string counted = "tipserver_queries_total{outcome=\"";
     for (const auto& outcome : std::vector<std::pair<std::string, double>>{
              {"answered", 3}, {"error_answer", 2}, {"refused_framing", 1}, {"closed_early", 1}})
-        EXPECT_TRUE(WaitFor([&] { return Metric(counted + outcome.first + "\"}") == outcome.second; })) << outcome.first;
+        EXPECT_TRUE(WaitFor([&] { return Metric(counted + outcome.first + "\"}") == outcome.second; }))
+            << outcome.first;
     std::string ranges = "Range: bytes=0-0";  // many ranges: the whole picture once
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
     const std::string whole = HttpGet(http_port, "/welcome.gif", ranges + "\r\n");
@@ -206,7 +217,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(Tipserver("query " + tips, "records: 3 sent"), 0);
     EXPECT_EQ(HttpGet(http_port, "/welcome.gif").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_EQ(std::make_pair(Metric("tipserver_connections_refused_total{port=\"query\"}"),
-                             Metric("tipserver_connections_refused_total{port=\"picture\"}")), std::make_pair(1.0, 1.0));
+                             Metric("tipserver_connections_refused_total{port=\"picture\"}")),
+              std::make_pair(1.0, 1.0));
     size_t open = 0, quiet = 0;
     for (auto& s : stalled) open += s->StillOpen();
     for (auto& s : stalled) quiet += ReadAll(s->fd).empty();
@@ -222,7 +234,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     ::kill(pid, SIGHUP);
     EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_generation") == 3; }));  // the first, SIGHUP's, this
     EXPECT_EQ(Tipserver("serve --catalogue " + catalogue + " --listen " + tips + " --http-listen 127.0.0.1:0",
-                        "cannot listen on 127.0.0.1:"), 3);
+                        "cannot listen on 127.0.0.1:"),
+              3);
     EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
     std::vector<std::string> said = {" timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1",
                                      "picture_malformed=1"};
@@ -231,7 +244,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
 
     EXPECT_EQ(Tipserver("check --encoding NO-SUCH-CODEPAGE " + catalogue, "unknown encoding NO-SUCH-CODEPAGE"), 2);
     EXPECT_EQ(Tipserver("check --public-url tips.example:8080 " + catalogue, "is not http:// or https://"), 2);
-    EXPECT_EQ(Tipserver("serve --catalogue none.json --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"), 2);
+    EXPECT_EQ(Tipserver("serve --catalogue none.json --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"),
+              2);
     EXPECT_EQ(Tipserver("query 127.0.0.1:1", "cannot connect"), 3);
 }
 

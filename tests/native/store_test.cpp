@@ -27,7 +27,7 @@ std::vector<uint32_t> HistoryIds(CShowDataList& store) {
 
 // A store deleting pictures only in its own tips folder, at a fixed second.
 class StoreTest : public testing::Test {
-protected:
+  protected:
     static constexpr int32_t kNow = 1700000000;
     StoreTest() { store_.SetPictureFolder(folder_.Folder().c_str()); }
     std::string Picture(uint32_t id) {
@@ -47,12 +47,21 @@ protected:
 };
 
 TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
-    const struct { const char* what; void (*change)(TipRecord&); int result; size_t lines; } cases[] = {
-        {"three buttons", [](TipRecord& t) { t.nButtonCount = 3; }, 1, 3},   {"four buttons", [](TipRecord& t) { t.nButtonCount = 4; }, 0, 1},
-        {"show 1000 s", [](TipRecord& t) { t.nShowSeconds = 1000; }, 1, 3},  {"show 1001 s", [](TipRecord& t) { t.nShowSeconds = 1001; }, 0, 1},
-        {"version 10", [](TipRecord& t) { t.byVersion = 10; }, 0, 1},         {"version 12", [](TipRecord& t) { t.byVersion = 12; }, 0, 1},
+    const struct {
+        const char* what;
+        void (*change)(TipRecord&);
+        int result;
+        size_t lines;
+    } cases[] = {
+        {"three buttons", [](TipRecord& t) { t.nButtonCount = 3; }, 1, 3},
+        {"four buttons", [](TipRecord& t) { t.nButtonCount = 4; }, 0, 1},
+        {"show 1000 s", [](TipRecord& t) { t.nShowSeconds = 1000; }, 1, 3},
+        {"show 1001 s", [](TipRecord& t) { t.nShowSeconds = 1001; }, 0, 1},
+        {"version 10", [](TipRecord& t) { t.byVersion = 10; }, 0, 1},
+        {"version 12", [](TipRecord& t) { t.byVersion = 12; }, 0, 1},
         {"begins after it ends", [](TipRecord& t) { t.tBeginTime = t.tEndTime + 1; }, 0, 1},
-        {"begins now", [](TipRecord& t) { t.tBeginTime = kNow; }, 1, 3},      {"ends now", [](TipRecord& t) { t.tEndTime = kNow; }, 1, 3},
+        {"begins now", [](TipRecord& t) { t.tBeginTime = kNow; }, 1, 3},
+        {"ends now", [](TipRecord& t) { t.tEndTime = kNow; }, 1, 3},
         {"ended a second ago", [](TipRecord& t) { t.tEndTime = kNow - 1; }, 0, 2},
         {"begins in a second", [](TipRecord& t) { t.tBeginTime = kNow + 1; }, 0, 2},
         {"a known id", [](TipRecord& t) { t.nMessageID = 101; }, 0, 3},
@@ -64,7 +73,9 @@ TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
         LineCapture::Clear();
         EXPECT_EQ(store_.AddOneShowData(tip.release()), c.result) << c.what;
         std::vector<std::string> expected{"CShowDataList::AddOneShowData"};
-        if (c.lines == 3) expected.push_back(c.result ? "CShowDataList::AddOneShowData Add Success" : "AddOneShowData but data exist");
+        if (c.lines == 3)
+            expected.push_back(c.result ? "CShowDataList::AddOneShowData Add Success"
+                                        : "AddOneShowData but data exist");
         if (c.lines >= 2) expected.push_back("CShowDataList AddOneShowData");
         EXPECT_EQ(LineCapture::Lines(), expected) << c.what;
     }
@@ -85,9 +96,11 @@ TEST_F(StoreTest, HandingOutSkipsEndedShownAndEmptyTipsAndRemembersTheOneHandedO
     LineCapture::Clear();
     std::unique_ptr<TipRecord> tip(store_.GetOneShowData(1));
     ASSERT_TRUE(tip);
-    EXPECT_EQ(std::make_pair(tip->nMessageID, tip->szPicture[0]), std::make_pair(4u, '\0')) << "a missing picture is cleared";
-    EXPECT_EQ(LineCapture::Lines(), (std::vector<std::string>{"GetOneShowData but time out", "GetOneShowData show again",
-                                                "delete data for pic data null"}));
+    EXPECT_EQ(std::make_pair(tip->nMessageID, tip->szPicture[0]), std::make_pair(4u, '\0'))
+        << "a missing picture is cleared";
+    EXPECT_EQ(LineCapture::Lines(),
+              (std::vector<std::string>{"GetOneShowData but time out", "GetOneShowData show again",
+                                        "delete data for pic data null"}));
     EXPECT_TRUE(!Exists(ended) && Exists(shown));
     EXPECT_EQ(HistoryIds(store_), (std::vector<uint32_t>{2, 4}));
     EXPECT_EQ(store_.GetOneShowData(1), nullptr);
@@ -100,9 +113,12 @@ TEST_F(StoreTest, AZeroTimeEndsATipForGoodAndOnlyTipsThatCanBeShownWaitForPictur
     EXPECT_EQ(Add(7, 0, 0) + 2 * Add(8, 0, kNow + 100), 2);
     EXPECT_TRUE(store_.GetOneShowData(1) == nullptr && !Exists(picture));
     Add(1, kNow - 1, kNow + 1);
-    for (const auto& [id, begin, end] : std::vector<std::tuple<uint32_t, int32_t, int32_t>>{
-             {1, kNow - 1, kNow + 1}, {2, kNow + 1, kNow + 9}, {3, kNow - 9, kNow - 1}, {9, 0, 0}, {4, kNow - 1, kNow + 1},
-             {4, kNow - 1, kNow + 1}}) {
+    for (const auto& [id, begin, end] : std::vector<std::tuple<uint32_t, int32_t, int32_t>>{{1, kNow - 1, kNow + 1},
+                                                                                            {2, kNow + 1, kNow + 9},
+                                                                                            {3, kNow - 9, kNow - 1},
+                                                                                            {9, 0, 0},
+                                                                                            {4, kNow - 1, kNow + 1},
+                                                                                            {4, kNow - 1, kNow + 1}}) {
         EXPECT_EQ(store_.AddWaitPicData(MakeTip(id, begin, end).release()), 1);
     }
     EXPECT_EQ(DrainQueue(store_, true), (std::vector<uint32_t>{4, 4}));
@@ -112,7 +128,13 @@ TEST_F(StoreTest, AZeroTimeEndsATipForGoodAndOnlyTipsThatCanBeShownWaitForPictur
 TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) {
     ScratchFolder elsewhere;
     WriteBytes(elsewhere.File("precious.gif"), {1});
-    const struct { uint32_t id; int32_t end; std::string picture; int taken; bool pictureStays; } cases[] = {
+    const struct {
+        uint32_t id;
+        int32_t end;
+        std::string picture;
+        int taken;
+        bool pictureStays;
+    } cases[] = {
         {1, 0, Picture(1), 1, true},          // never expires, however old
         {2, kNow - 1, Picture(2), 0, false},  // expired
         {1, kNow + 5, Picture(3), 0, false},  // a duplicate takes its own picture
@@ -129,18 +151,32 @@ TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) 
 }
 
 TEST(PicturePath, OnlyPictureNamesDirectlyInsideTheTipsFolderAndOnlyWebAddresses) {
-    const struct { const char* folder; std::string path; bool ok; } cases[] = {
-        {"/host/tips/", "/host/tips/47.gif", true},      {"/host/tips", "/host/tips/47.gif", true},
-        {"/host/tips/", "/host/tips/..gif", true},       {"/host/tips/", "/host/tips/.gif", false},
-        {"/host/tips/", "/host/tipsy/47.gif", false},    {"/host/tips/", "/host/tips/../47.gif", false},
-        {"/host/tips/", "/host/tips/message.dat", false}, {"/host/tips/", "/host/tips/x:47.gif", false},
-        {"/host/tips/", "/host/tips/a\\..\\..\\x.gif", false}, {"/host/tips/", "/host/tips\\47.gif", false},
+    const struct {
+        const char* folder;
+        std::string path;
+        bool ok;
+    } cases[] = {
+        {"/host/tips/", "/host/tips/47.gif", true},
+        {"/host/tips", "/host/tips/47.gif", true},
+        {"/host/tips/", "/host/tips/..gif", true},
+        {"/host/tips/", "/host/tips/.gif", false},
+        {"/host/tips/", "/host/tipsy/47.gif", false},
+        {"/host/tips/", "/host/tips/../47.gif", false},
+        {"/host/tips/", "/host/tips/message.dat", false},
+        {"/host/tips/", "/host/tips/x:47.gif", false},
+        {"/host/tips/", "/host/tips/a\\..\\..\\x.gif", false},
+        {"/host/tips/", "/host/tips\\47.gif", false},
         {"/host/tips/", std::string("/host/tips/4\0/../x.gif", 22), false},  // a NUL ends nothing early
-        {"/host/Tips/", "/host/tips/47.gif", false},     {"/", "/47.gif", false},
-        {nullptr, "http://tips.test/1.gif", true},       {nullptr, "HTTPS://tips.test/1.gif", true},
-        {nullptr, "http://", false},                     {nullptr, "", false},
-        {nullptr, "ftp://tips.test/1.gif", false},       {nullptr, "file:///C:/x.gif", false},
-        {nullptr, "httpx://tips.test/", false},          {nullptr, " http://tips.test/", false},
+        {"/host/Tips/", "/host/tips/47.gif", false},
+        {"/", "/47.gif", false},
+        {nullptr, "http://tips.test/1.gif", true},
+        {nullptr, "HTTPS://tips.test/1.gif", true},
+        {nullptr, "http://", false},
+        {nullptr, "", false},
+        {nullptr, "ftp://tips.test/1.gif", false},
+        {nullptr, "file:///C:/x.gif", false},
+        {nullptr, "httpx://tips.test/", false},
+        {nullptr, " http://tips.test/", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.folder ? IsPictureInFolder(c.folder, c.path) : IsFetchableAddress(c.path), c.ok) << c.path;
@@ -151,9 +187,11 @@ constexpr uint32_t kTip = sizeof(TipRecord), kEntry = sizeof(DisplayRecord);
 
 // A data file of these records, each at the stride, the gaps filled.
 template <typename Record>
-std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t version = 11, uint32_t stride = sizeof(Record)) {
+std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t version = 11,
+                              uint32_t stride = sizeof(Record)) {
     const DataFileHeader header{version, int32_t(records.size()), stride, 0, 0};
-    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(&header), reinterpret_cast<const uint8_t*>(&header + 1));
+    std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(&header),
+                               reinterpret_cast<const uint8_t*>(&header + 1));
     for (size_t i = 0; i < records.size(); ++i) {
         bytes.resize(sizeof header + i * stride, 0xAB);
         const auto* record = reinterpret_cast<const uint8_t*>(&records[i]);
@@ -164,10 +202,17 @@ std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t versio
 
 // Odd tips were saved before their picture arrived: they wait for it again.
 TEST_F(StoreTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
-    const struct { bool tips; int32_t version, count; uint32_t stride; size_t cutTo; int handed, held, waiting; } cases[] = {
+    const struct {
+        bool tips;
+        int32_t version, count;
+        uint32_t stride;
+        size_t cutTo;
+        int handed, held, waiting;
+    } cases[] = {
         {true, 11, 99, kTip + 13, SIZE_MAX, 99, 49, 50}, {true, 11, 100, kTip, SIZE_MAX, 0, 0, 0},
         {true, 10, 1, kTip, SIZE_MAX, 0, 0, 0},          {true, 12, 1, kTip, SIZE_MAX, 0, 0, 0},
-        {true, 11, 3, kTip, 20 + kTip + 2000, 3, 0, 1},  // a cut record is zero-filled, loses its version and is refused
+        {true, 11, 3, kTip, 20 + kTip + 2000, 3, 0, 1},  // a cut record is zero-filled, loses its version and is
+                                                         // refused
         {false, 10, 1, kEntry, SIZE_MAX, 1, 1, 0},       {false, 50, 99, kEntry + 7, SIZE_MAX, 99, 99, 0},
         {false, 9, 1, kEntry, SIZE_MAX, 0, 0, 0},        {false, 51, 1, kEntry, SIZE_MAX, 0, 0, 0},
         {false, 11, 100, kEntry, SIZE_MAX, 0, 0, 0},
@@ -185,7 +230,9 @@ TEST_F(StoreTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
         CShowDataList store;
         const int handed = (c.tips ? LoadTipFile : LoadDisplayFile)(tipFile_.c_str(), &store);
         const int held = c.tips ? int(DrainQueue(store).size()) : store.GetDisplayDataCount();
-        EXPECT_EQ(std::make_tuple(handed, held, int(DrainQueue(store, true).size())), std::make_tuple(c.handed, c.held, c.waiting)) << c.count;
+        EXPECT_EQ(std::make_tuple(handed, held, int(DrainQueue(store, true).size())),
+                  std::make_tuple(c.handed, c.held, c.waiting))
+            << c.count;
     }
     EXPECT_EQ(LoadTipFile(folder_.File("missing.dat").c_str(), &store_), 0);
 }
@@ -236,9 +283,18 @@ TEST_F(StoreTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
 
     // Entries of ids first..last, then a tip handed out this run (id 0: none).
     constexpr int32_t kRising = -1;  // kNow + 100 + id
-    const struct { const char* name; std::vector<std::tuple<uint32_t, uint32_t, int32_t>> entries;
-                   uint32_t shown; int32_t shownEnd; std::vector<uint32_t> kept; } cases[] = {
-        {"a tip shown this run outranks never-expiring entries", {{1, 99, 0}}, 500, kNow + 30 * 86400, Ids(1, 98, {500})},
+    const struct {
+        const char* name;
+        std::vector<std::tuple<uint32_t, uint32_t, int32_t>> entries;
+        uint32_t shown;
+        int32_t shownEnd;
+        std::vector<uint32_t> kept;
+    } cases[] = {
+        {"a tip shown this run outranks never-expiring entries",
+         {{1, 99, 0}},
+         500,
+         kNow + 30 * 86400,
+         Ids(1, 98, {500})},
         {"a known tip's entry outranks later end times", {{2, 100, kRising}}, 1, kNow + 1, Ids(1, 1, Ids(3, 100))},
         {"end time ahead, then never-expiring", {{1, 1, 0}, {2, 100, kNow + 9}}, 0, 0, Ids(2, 100)},
         {"a record of zeros goes last", {{0, 0, 0}, {1, 99, 0}}, 0, 0, Ids(1, 99)},
@@ -248,7 +304,8 @@ TEST_F(StoreTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
         CShowDataList store, reloaded;
         for (const auto& [first, last, end] : c.entries) {
             for (uint32_t id = first; id <= last; ++id) {
-                store.AddDisplayData(new DisplayRecord{id, end == kRising ? kNow + 100 + int32_t(id) : end, id != 0, {}});
+                store.AddDisplayData(
+                    new DisplayRecord{id, end == kRising ? kNow + 100 + int32_t(id) : end, id != 0, {}});
             }
         }
         if (c.shown) store.AddOneShowData(MakeTip(c.shown, kNow - 1, c.shownEnd).release());

@@ -10,7 +10,7 @@
 #include "platform/platform.h"
 
 class LineCapture {
-public:
+  public:
     LineCapture() { Clear(), platform::SetLineSinkForTest(&Sink); }
     ~LineCapture() { platform::SetLineSinkForTest(nullptr); }
     static std::vector<std::string> Lines() {
@@ -26,7 +26,7 @@ public:
         lines_.clear();
     }
 
-private:
+  private:
     static void Sink(const char* text) {
         std::lock_guard<std::mutex> hold(mutex_);
         lines_.push_back(text);

@@ -22,13 +22,15 @@ const std::string kPage = "http://tips.test/page?id=7&x=1", kFile = "http://tips
 // exists once the call has returned; when none runs any more, each has
 // written its line.
 Lines Calls() {
-    PumpUntil([] {
-        const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry{sizeof entry};
-        for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
-            if (lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0) return false;
-        return true;
-    }, 10000);
+    PumpUntil(
+        [] {
+            const handles::Kernel snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+            PROCESSENTRY32 entry{sizeof entry};
+            for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+                if (lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0) return false;
+            return true;
+        },
+        10000);
     Lines lines;
     std::istringstream in(ReadWholeFile(HostFile("calls.log")));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -67,10 +69,18 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     for (const char* log : {"TIPRELAY_BROWSER_LOG", "TIPRELAY_AGENT_LOG"})
         SetEnvironmentVariableA(log, HostFile("calls.log").c_str());
     const POINT picture{50, 90}, text{170, 60}, button{183, 148}, close{243, 11};
-    const std::string download = "QUILLONBUTTON:DOWNLOAD:" + kFile, longUrl = "http://tips.test/" + std::string(1006, 'a');
+    const std::string download = "QUILLONBUTTON:DOWNLOAD:" + kFile,
+                      longUrl = "http://tips.test/" + std::string(1006, 'a');
     // agent: as StartRow takes it, or "no COM": the host never started COM, so the library
     // cannot reach the agent; after: the panel then (S)hown, (L)eaving or (C)losed.
-    struct Case { const char* name; POINT at; std::string link, action, url; const char* agent; char after; Lines calls; };
+    struct Case {
+        const char* name;
+        POINT at;
+        std::string link, action, url;
+        const char* agent;
+        char after;
+        Lines calls;
+    };
     const Case cases[] = {
         {"plain link on the picture", picture, kPage, "", "", "", 'L', {kPage}},
         {"plain link on the text", text, kPage, "", "", "", 'L', {kPage}},
@@ -90,7 +100,14 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         {"no address", button, kPage, "OPENURL", "", "", 'L', {}},
         {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", 'L', {}},
         {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", 'L', {}},
-        {"blanks, quotes and controls", button, kPage, "OPENURL", "http://t/a b\"c\td", "", 'L', {"http://t/a%20b%22c%09d"}},
+        {"blanks, quotes and controls",
+         button,
+         kPage,
+         "OPENURL",
+         "http://t/a b\"c\td",
+         "",
+         'L',
+         {"http://t/a%20b%22c%09d"}},
         {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", 'L', {kFile}},
         {"an address in the ANSI code page", button, kPage, "DOWNLOAD", "http://tips.test/caf\xe9.zip", "", 'L',
          AgentRun("http://tips.test/caf\xc3\xa9.zip")},
@@ -99,9 +116,12 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartRow(c.agent);
-        const bool com = c.agent != std::string("no COM") && SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        ASSERT_EQ(Show(panel_, TipContent{1, "", "C:\\no\\such\\picture.gif", "Some tip text", c.link, {"Get"}, {c.action},
-                                          {c.url}}), 1);
+        const bool com =
+            c.agent != std::string("no COM") && SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        ASSERT_EQ(
+            Show(panel_,
+                 TipContent{1, "", "C:\\no\\such\\picture.gif", "Some tip text", c.link, {"Get"}, {c.action}, {c.url}}),
+            1);
         RaisePanel(panel_);
         panel_.Text().Spare().SetAction("OPENURL", "http://stale/");
         panel_.Picture().Spare().SetAction("OPENURL", "http://stale/");

@@ -45,14 +45,16 @@ TEST_F(Exports, EachExportPopsItsArgumentsAndReturnsItsResult) {
     const char text[] = "abc";
     const int32_t good[3] = {static_cast<int32_t>(reinterpret_cast<intptr_t>(text)), 3, 0}, bad[3] = {0, -1, 0};
     const std::tuple<const char*, int32_t, const int32_t*, int32_t> calls[] = {
-        {"msg_exit", 0, good, 0}, {"set_clinettype", 3, good, 1}, {"set_username", 3, good, 1}, {"show_onetips", 1, good, 1},
-        {"SetMessageID", 1, good, 1}, {"msg_init", 1, bad, 1}, {"set_username", 3, bad, 1}, {"set_clinettype", 3, bad, 1},
-        {"show_onetips", 1, bad, 1}, {"SetMessageID", 1, good, 1}, {"msg_exit", 0, good, 1}, {"msg_exit", 0, good, 0}};
+        {"msg_exit", 0, good, 0},     {"set_clinettype", 3, good, 1}, {"set_username", 3, good, 1},
+        {"show_onetips", 1, good, 1}, {"SetMessageID", 1, good, 1},   {"msg_init", 1, bad, 1},
+        {"set_username", 3, bad, 1},  {"set_clinettype", 3, bad, 1},  {"show_onetips", 1, bad, 1},
+        {"SetMessageID", 1, good, 1}, {"msg_exit", 0, good, 1},       {"msg_exit", 0, good, 0}};
     for (const auto& [name, argCount, args, expected] : calls) {
         int32_t result = -99;
         ASSERT_NE(dll.Export(name), nullptr) << name;
         EXPECT_EQ(std::make_pair(CallMeasuringStack(dll.Export(name), argCount, args, &result), result),
-                  std::make_pair(0, expected)) << name;
+                  std::make_pair(0, expected))
+            << name;
     }
     EXPECT_TRUE(dll.Export("msg_init@4") == nullptr && dll.Export("_msg_init@4") == nullptr) << "plain names only";
 }
@@ -72,7 +74,8 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
             int count = 0;
             for (const char* name : {"slipzemtraMessPanelClass", "statzemtraMessPanelClass"})
                 for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, name, nullptr)) != nullptr;)
-                    count += !IsWindowVisible(w) && reinterpret_cast<HMODULE>(GetClassLongPtrA(w, GCLP_HMODULE)) == module;
+                    count +=
+                        !IsWindowVisible(w) && reinterpret_cast<HMODULE>(GetClassLongPtrA(w, GCLP_HMODULE)) == module;
             return count;
         };
         // The library and the host show the project's version.

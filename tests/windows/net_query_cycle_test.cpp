@@ -36,9 +36,9 @@ std::string HandOutAll(CShowDataList* store) {  // " 6 7"
 
 TEST(NetDottedAddress, FourGroupsOfDigitsOnly) {
     const std::pair<const char*, bool> cases[] = {
-        {"10.1.2.3", true}, {"999.1.1.1", true}, {"10.1.2", false},   {"10..2.3", false},    {"1.2.3.4.5", false},
-        {" 1.2.3.4", false}, {"1.2.3.4.", false}, {"", false},        {"1.2.3.4a", false},   {"localhost", false},
-        {"1.2.3.-4", false}, {nullptr, false},
+        {"10.1.2.3", true},   {"999.1.1.1", true},  {"10.1.2", false},   {"10..2.3", false},
+        {"1.2.3.4.5", false}, {" 1.2.3.4", false},  {"1.2.3.4.", false}, {"", false},
+        {"1.2.3.4a", false},  {"localhost", false}, {"1.2.3.-4", false}, {nullptr, false},
     };
     for (const auto& [host, dotted] : cases) EXPECT_EQ(IsDottedAddress(host), dotted) << (host ? host : "null");
 }
@@ -115,7 +115,8 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
 
     QueryFields q;  // its bytes: the native query tests
     ASSERT_TRUE(ReadQuery(server.Query(), &q));
-    EXPECT_EQ(q.userName + "/" + q.pid + "/" + std::to_string(q.lastTime) + "/" + std::to_string(q.messageId), "abc/pid9/77/9");
+    EXPECT_EQ(q.userName + "/" + q.pid + "/" + std::to_string(q.lastTime) + "/" + std::to_string(q.messageId),
+              "abc/pid9/77/9");
     EXPECT_EQ(ReadIni("LASTTIME", "PID") + "/" + ReadIni("NEXTPANEL", "INTERVAL"), "321/45");
     EXPECT_EQ(service.GetPanelInterval(), 30) << "the running service keeps what it read";
     EXPECT_EQ(ReadWholeFile(TipsFolder() + "-10.gif"), SampleGif());
@@ -124,13 +125,13 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
     std::vector<std::string> lines;
     for (const std::string& line : capture.Lines())
         if (line.rfind("Query", 0) == 0 || line.rfind("DataService", 0) == 0) lines.push_back(line);
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "QueryMessage begin", "Query Parameter", "DataService connect server begin",
-                         "DataService connect server success", "DataService send query data success",
-                         "DataService recv data success", "QueryMessage finish", "QueryPicture begin",
-                         "DataService picture download begin", "DataService picture download finish",
-                         "DataService picture download success", "DataService picture download begin",
-                         "DataService picture download finish", "QueryPicture finish"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"QueryMessage begin", "Query Parameter", "DataService connect server begin",
+                                        "DataService connect server success", "DataService send query data success",
+                                        "DataService recv data success", "QueryMessage finish", "QueryPicture begin",
+                                        "DataService picture download begin", "DataService picture download finish",
+                                        "DataService picture download success", "DataService picture download begin",
+                                        "DataService picture download finish", "QueryPicture finish"}));
     std::string shown;
     while (std::unique_ptr<TipRecord> tip{service.Store()->GetOneShowData(1)})
         shown += std::to_string(tip->nMessageID) + " " + FieldText(tip->szPicture) + ";";
@@ -155,10 +156,12 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         {TipsFault::kAnswer, NewTipsAnswer(0, 6, {}, 720), "6/720 asked 0, handed 6, tip file saved 6, history 2"},
         {TipsFault::kAnswer, NewTipsAnswer(0, 7, {}, 0), "7/ asked 0, handed 6, tip file saved 6, history 2"},
         {TipsFault::kAnswer, NewTipsAnswer(0, 8, {}, 721), "8/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, NewTipsAnswer(0, 0xFFFFFFFFu, {}, 0xFFFFFFFBu), "-1/ asked 0, handed 6, tip file saved 6, history 2"},
+        {TipsFault::kAnswer, NewTipsAnswer(0, 0xFFFFFFFFu, {}, 0xFFFFFFFBu),
+         "-1/ asked 0, handed 6, tip file saved 6, history 2"},
         {TipsFault::kAnswer, ErrorAnswer(7), "/ asked 0, handed 6, tip file saved 6, history 2"},
         {TipsFault::kAnswer, NewTipsAnswer(3, 9, {}, 30), "/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kOversize, tip7, "2/20 asked 0, handed 7 6, tip file saved 6 7, history 3"},  // read up to its buffer
+        {TipsFault::kOversize, tip7,
+         "2/20 asked 0, handed 7 6, tip file saved 6 7, history 3"},  // read up to its buffer
         {TipsFault::kRefuse, tip7, "/ asked none, handed 6, tip file kept, history 2"},
         {TipsFault::kCutOff, tip7, "/ asked 0, handed 6, tip file kept, history 2"},
         {TipsFault::kAnswer, tip7, "/ asked none, handed 6, tip file kept, history 2", 0, "no-such-host.invalid"},

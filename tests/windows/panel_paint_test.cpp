@@ -18,13 +18,17 @@ constexpr COLORREF kFrame = RGB(80, 157, 219), kWhite = RGB(255, 255, 255), kBlu
                    kGreen = RGB(0, 255, 0), kRed = RGB(255, 0, 0), kPaletteBlue = RGB(0, 0, 255);
 // Palette green, red, blue, white. 4 x 2, each row red, red and twice the
 // transparent index 0; 4 x 1 without transparency, each palette colour once.
-const std::string kHalfClearGif("GIF89a\x04\0\x02\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff\x21\xf9\x04\x01\0\0\0\0"
-                                ",\0\0\0\0\x04\0\x02\0\0\x02\x05\x4c\x08\x30\x21\x50\0;", 52);
-const std::string kOpaqueGif("GIF89a\x04\0\x01\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff"
-                             ",\0\0\0\0\x04\0\x01\0\0\x02\x03\x44\xa8\x15\0;", 42);
+const std::string kHalfClearGif(
+    "GIF89a\x04\0\x02\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff\x21\xf9\x04\x01\0\0\0\0"
+    ",\0\0\0\0\x04\0\x02\0\0\x02\x05\x4c\x08\x30\x21\x50\0;",
+    52);
+const std::string kOpaqueGif(
+    "GIF89a\x04\0\x01\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff"
+    ",\0\0\0\0\x04\0\x01\0\0\x02\x03\x44\xa8\x15\0;",
+    42);
 
 class PanelPaint : public PanelTest {
-protected:
+  protected:
     void SetUp() override {
         PanelTest::SetUp();
         skin_ = ShowAndCapture(TipContent{1, "", "", "   "});  // the skin alone
@@ -80,15 +84,33 @@ TEST_F(PanelPaint, TheSkinAndAPictureAtItsNaturalSizeCutToItsCellWithTransparenc
     std::string huge = kHalfClearGif;
     huge.resize(CPictureBitmap::kMaxFileBytes + 1, '\0');
     const COLORREF skin = 1;  // the skin's own colour at that point
-    const struct { std::string bytes, text; std::vector<std::pair<POINT, COLORREF>> probes; } cases[] = {
+    const struct {
+        std::string bytes, text;
+        std::vector<std::pair<POINT, COLORREF>> probes;
+    } cases[] = {
         // 120 x 140 in the 100 x 133 cell beside a text: its top-left part.
-        {JpegBytes(120, 140, RGB(200, 40, 40)), "Beside the picture",
-         {{{2, 25}, RGB(200, 40, 40)}, {{101, 157}, RGB(200, 40, 40)}, {{1, 90}, skin}, {{102, 90}, skin},
-          {{50, 24}, skin}, {{50, 158}, skin}}},
+        {JpegBytes(120, 140, RGB(200, 40, 40)),
+         "Beside the picture",
+         {{{2, 25}, RGB(200, 40, 40)},
+          {{101, 157}, RGB(200, 40, 40)},
+          {{1, 90}, skin},
+          {{102, 90}, skin},
+          {{50, 24}, skin},
+          {{50, 158}, skin}}},
         {kHalfClearGif, "", {{{3, 26}, kRed}, {{4, 25}, kBlack}, {{5, 26}, kBlack}, {{6, 25}, skin}, {{2, 27}, skin}}},
-        {kOpaqueGif, "", {{{2, 25}, kGreen}, {{3, 25}, kRed}, {{4, 25}, kPaletteBlue}, {{5, 25}, kWhite}, {{2, 26}, skin}}},
-        {"", "", {{{2, 25}, skin}, {{0, 0}, kFrame}, {{259, 159}, kFrame}, {{130, 1}, RGB(213, 237, 252)},  // the skin's
-                  {{130, 23}, kFrame}, {{130, 24}, kWhite}, {{10, 100}, RGB(195, 229, 251)}, {{244, 11}, kWhite}}},
+        {kOpaqueGif,
+         "",
+         {{{2, 25}, kGreen}, {{3, 25}, kRed}, {{4, 25}, kPaletteBlue}, {{5, 25}, kWhite}, {{2, 26}, skin}}},
+        {"",
+         "",
+         {{{2, 25}, skin},
+          {{0, 0}, kFrame},
+          {{259, 159}, kFrame},
+          {{130, 1}, RGB(213, 237, 252)},  // the skin's
+          {{130, 23}, kFrame},
+          {{130, 24}, kWhite},
+          {{10, 100}, RGB(195, 229, 251)},
+          {{244, 11}, kWhite}}},
         {"this is not a picture at all", "", {{{2, 25}, skin}}},
         {kHalfClearGif.substr(0, 20), "", {{{3, 26}, skin}}},
         {huge, "", {{{3, 26}, skin}}},

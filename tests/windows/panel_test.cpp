@@ -25,12 +25,19 @@ RECT ButtonAt(int x) { return x ? RECT{x, 139, x + 30, 157} : RECT{}; }  // 0: n
 // the buttons 30 x 18 and 6 apart, centred, up to the first captioned one
 // without a command (that once let an earlier tip's buttons stay laid out).
 TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
-    const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135}, besideAlone{117, 25, 237, 215},
-        full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215};
+    const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135},
+        besideAlone{117, 25, 237, 215}, full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215};
     // buttons: a letter each, O captioned with a command, - without one, blank: no caption; cuts: the
     // elements the painter cuts, named in lines a preview reads.
-    struct Case { uint8_t style; const char *picture, *text; std::string buttons; int32_t shown;
-                  RECT pictureRect, textRect; int buttonXs[3]; const char *title, *cuts; };
+    struct Case {
+        uint8_t style;
+        const char *picture, *text;
+        std::string buttons;
+        int32_t shown;
+        RECT pictureRect, textRect;
+        int buttonXs[3];
+        const char *title, *cuts;
+    };
     // 24 bold Ws fit the box, yet not when measured in the regular font.
     const std::string longTitle(127, 'W'), longText(1000, 'w'), boldTitle(24, 'W');
     const Case cases[] = {
@@ -57,7 +64,8 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
         {0, "", "Some text", "", 1, {}, fullAlone, {}, boldTitle.c_str(), ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" + c.buttons);
+        SCOPED_TRACE(std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" +
+                     c.buttons);
         TipContent content{1, c.title ? c.title : "Weekly tip", c.picture, c.text, "", {}, {}, {}, c.style};
         for (size_t k = 0; k < c.buttons.size(); ++k) {
             const char letter = c.buttons[k];
@@ -90,7 +98,14 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
 // or left up, a second tip queued, the clock moved on, another poll tick:
 // is the second shown? A static panel beside it takes only from its own queue.
 TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHasPassed) {
-    const struct { bool ready; int32_t interval; const char* first; bool close; int32_t after; bool shown; } cases[] = {
+    const struct {
+        bool ready;
+        int32_t interval;
+        const char* first;
+        bool close;
+        int32_t after;
+        bool shown;
+    } cases[] = {
         {false, 2, "First tip", true, 120, false},
         {true, 0, "First tip", true, 30 * 60 - 1, false},  // 0 means 30 minutes
         {true, 0, "First tip", true, 30 * 60, true},
@@ -115,8 +130,8 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         Queue(2, "Second tip");
         g_clock += c.after;
         for (HWND w : {panel.Window(), stat.Window()}) SendMessageA(w, WM_TIMER, TIMER_POLL, 0);
-        EXPECT_EQ(std::make_tuple(std::string(panel.Text().Text()) == "Second tip", IsWindowVisible(panel.Window()) != 0,
-                                  IsWindowVisible(stat.Window()) != 0),
+        EXPECT_EQ(std::make_tuple(std::string(panel.Text().Text()) == "Second tip",
+                                  IsWindowVisible(panel.Window()) != 0, IsWindowVisible(stat.Window()) != 0),
                   std::make_tuple(c.shown, c.shown || !c.close, false));
     }
 }
@@ -127,8 +142,8 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     // One window, made smaller afterwards: unmapping a full-screen window
     // costs seconds under a display without a window manager.
     const handles::Window owned(CreateWindowExA(0, "STATIC", "full screen", WS_POPUP | WS_VISIBLE, 0, 0,
-                                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                                nullptr, nullptr, nullptr, nullptr));
+                                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                                nullptr, nullptr, nullptr));
     SetForegroundWindow(owned.get());
     PumpMessages(50);
     panel_.TryShowTip();
@@ -168,9 +183,11 @@ TEST(PanelElements, HitTestingTakesBothEdgesAndAPressAndReleaseOverItClickOnce) 
 
 TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField) {
     const std::string longText(3000, 'x'), breakAtTheEnd = std::string(1022, 'y') + "[]";
-    const struct { std::string in, out; } cases[] = {
-        {"one[]two", "one\r\ntwo"}, {"[[]]", "[\r\n]"}, {"a[]b[]c", "a\r\nb\r\nc"}, {"[ ] [x] ][", "[ ] [x] ]["},
-        {longText, longText.substr(0, 1023)}, {breakAtTheEnd, std::string(1022, 'y')}};
+    const struct {
+        std::string in, out;
+    } cases[] = {{"one[]two", "one\r\ntwo"},           {"[[]]", "[\r\n]"},
+                 {"a[]b[]c", "a\r\nb\r\nc"},           {"[ ] [x] ][", "[ ] [x] ]["},
+                 {longText, longText.substr(0, 1023)}, {breakAtTheEnd, std::string(1022, 'y')}};
     CTextDrawer text;
     for (const auto& c : cases) {
         text.SetText(c.in.c_str(), longText.c_str());
@@ -179,8 +196,8 @@ TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField
     text.SetTitle(longText.c_str());
     CButtonDrawer button;
     button.SetTexts(longText.c_str(), longText.c_str(), longText.c_str());
-    EXPECT_EQ(std::to_string(strlen(text.Link())) + " " + std::to_string(strlen(text.Title())) + " " + button.Caption() +
-                  " " + button.Command() + " " + std::to_string(strlen(button.Url())),
+    EXPECT_EQ(std::to_string(strlen(text.Link())) + " " + std::to_string(strlen(text.Title())) + " " +
+                  button.Caption() + " " + button.Command() + " " + std::to_string(strlen(button.Url())),
               "1023 127 " + std::string(19, 'x') + " " + std::string(19, 'x') + " 1023");
     text.SetTitle("A [] title");
     EXPECT_STREQ(text.Title(), "A [] title");
@@ -202,7 +219,8 @@ TEST_F(PanelWindow, RisesInElevenTicksToTheCornerStaysFiftyTicksASecondUnlessHov
         const HWND w = panel->Window();
         LOGBRUSH brush{};
         GetObjectA(reinterpret_cast<HBRUSH>(GetClassLongPtrA(w, GCLP_HBRBACKGROUND)), sizeof brush, &brush);
-        EXPECT_EQ(GetWindowLongPtrA(w, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW), WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
+        EXPECT_EQ(GetWindowLongPtrA(w, GWL_EXSTYLE) & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
+                  WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
         EXPECT_EQ(GetWindowLongPtrA(w, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_VISIBLE), WS_POPUP);
         EXPECT_EQ(brush.lbColor, RGB(199, 210, 229));
         ASSERT_EQ(Show(*panel, kTip, stay < 0 ? -stay : stay), 1);

@@ -21,7 +21,10 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
     // "SECTION/KEY" and value; then "port host last-time interval message-ID", " owns" when it owns the data files
     const std::pair<std::vector<std::pair<std::string, std::string>>, std::string> cases[] = {
         {{}, "5200 " + host + " 0 30 0 owns"},
-        {{{"TCPSERVER/PORT", "6100"}, {"TCPSERVER/HOST", longHost}, {"LASTTIME/PID", "-321"}, {"NEXTPANEL/INTERVAL", "0"}},
+        {{{"TCPSERVER/PORT", "6100"},
+          {"TCPSERVER/HOST", longHost},
+          {"LASTTIME/PID", "-321"},
+          {"NEXTPANEL/INTERVAL", "0"}},
          "6100 " + longHost.substr(0, 99) + " -321 0 0 owns"},  // the panel, not the service, reads interval 0 as 30
         {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, "5200 " + host + " 0 45 7"},
         {{{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, "0 " + host + " 0 30 0 owns"},
@@ -29,7 +32,8 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
     };
     for (const auto& [ini, expected] : cases) {
         SetUp();
-        for (const auto& [key, value] : ini) WriteIni(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), value);
+        for (const auto& [key, value] : ini)
+            WriteIni(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), value);
         CDataService service;
         ASSERT_EQ(service.Start(), 1);
         WriteIni("NEXTPANEL", "INTERVAL", "12");
@@ -52,7 +56,8 @@ TEST(ServiceIdentity, EachValueTakesExactlyItsCountAndLogsUpToANul) {
     EXPECT_EQ(service.CopyIdentity().userName + "/" + service.CopyIdentity().pid, "ab/pid9");
     service.SetIdentity("a\0b", 3, nullptr, 0);
     EXPECT_EQ(service.CopyIdentity().userName, std::string("a\0b", 3));
-    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"Set UserName:", "ab", "Set PID:", "pid9", "Set UserName:", "a"}));
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::string>{"Set UserName:", "ab", "Set PID:", "pid9", "Set UserName:", "a"}));
 }
 
 TEST(HostPathsTest, RefusesWhatWouldNotFitOrHasNoFolder) {

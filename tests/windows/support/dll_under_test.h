@@ -10,7 +10,7 @@
 #include "tiprelay.h"
 
 class DllUnderTest {
-public:
+  public:
     // Loads tiprelay.dll from the test program's folder, or `path`.
     explicit DllUnderTest(const std::string& path = std::string());
 
@@ -26,7 +26,7 @@ public:
         return reinterpret_cast<decltype(&::set_clinettype)>(Export("set_clinettype"))(s.c_str(), n, 0);
     }
 
-private:
+  private:
     handles::Module module_;
 };
 

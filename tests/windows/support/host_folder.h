@@ -23,7 +23,7 @@ std::string ReadIni(const std::string& section, const std::string& key);
 
 // Removes message.ini and tips\ before and after each test.
 class HostFolderTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override { SetUp(); }
 };

@@ -50,7 +50,8 @@ void SendAll(SOCKET client, const std::string& bytes) { send(client, bytes.data(
 
 // Sleeps `ms`, or less once `stopping` turns true.
 void PauseUnlessStopping(unsigned ms, const std::atomic<bool>& stopping) {
-    for (const DWORD start = GetTickCount(); !stopping && GetTickCount() - start < ms;) Sleep(ms < kPollMs ? ms : kPollMs);
+    for (const DWORD start = GetTickCount(); !stopping && GetTickCount() - start < ms;)
+        Sleep(ms < kPollMs ? ms : kPollMs);
 }
 
 }  // namespace
@@ -76,14 +77,15 @@ ScriptedServer::~ScriptedServer() {
     WSACleanup();
 }
 
-LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer) : fault_(fault), answer_(std::move(answer)) {
+LoopbackTipsServer::LoopbackTipsServer(TipsFault fault, std::string answer)
+    : fault_(fault), answer_(std::move(answer)) {
     if (fault_ == TipsFault::kRefuse) return;
     server_ = std::make_unique<ScriptedServer>([this](SOCKET client, const std::atomic<bool>& stopping) {
         // One whole packet by its rest length, or what came before the peer stopped.
         const std::string query = ReadUntil(client, stopping, [](const std::string& bytes) {
             const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 8;
-            return bytes.size() >= 12 && bytes.size() >= 12 + ((size_t(p[0]) << 24) | (size_t(p[1]) << 16) |
-                                                              (size_t(p[2]) << 8) | p[3]);
+            return bytes.size() >= 12 &&
+                   bytes.size() >= 12 + ((size_t(p[0]) << 24) | (size_t(p[1]) << 16) | (size_t(p[2]) << 8) | p[3]);
         });
         {
             std::lock_guard<std::mutex> hold(mutex_);

@@ -16,7 +16,7 @@
 #include <vector>
 
 class ScriptedServer {
-public:
+  public:
     // `stopping` turns true when the server is being destroyed: a script
     // that hangs must watch it.
     using Script = std::function<void(SOCKET client, const std::atomic<bool>& stopping)>;
@@ -25,7 +25,7 @@ public:
     uint16_t Port() const { return port_; }
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
-private:
+  private:
     Script script_;
     SOCKET listener_ = INVALID_SOCKET;
     uint16_t port_ = 0;
@@ -34,24 +34,24 @@ private:
 };
 
 enum class TipsFault {
-    kAnswer,       // writes the answer, closes
-    kSegments,     // writes the answer in three pieces 60 ms apart, closes
-    kRefuse,       // nothing listens on the port (1)
-    kHang,         // reads the query, then neither answers nor closes
-    kOversize,     // writes the answer padded to 300000 bytes
-    kCutOff,       // writes the first half of the answer, closes
+    kAnswer,    // writes the answer, closes
+    kSegments,  // writes the answer in three pieces 60 ms apart, closes
+    kRefuse,    // nothing listens on the port (1)
+    kHang,      // reads the query, then neither answers nor closes
+    kOversize,  // writes the answer padded to 300000 bytes
+    kCutOff,    // writes the first half of the answer, closes
 };
 
 // A tips server: reads each query whole, keeps it, then does what its fault says.
 class LoopbackTipsServer {
-public:
+  public:
     explicit LoopbackTipsServer(TipsFault fault, std::string answer = std::string());
     uint16_t Port() const { return server_ ? server_->Port() : 1; }
     // Writes [TCPSERVER] HOST=127.0.0.1 and PORT into the test's message.ini.
     void PointSettingsHere() const;
     std::string Query() const;  // the first query's whole packet; empty until one came
 
-private:
+  private:
     TipsFault fault_;
     std::string answer_;
     mutable std::mutex mutex_;
@@ -71,13 +71,13 @@ struct HttpAnswer {
 
 // A picture server: one request per connection; paths without an answer get a 404.
 class LoopbackHttpServer {
-public:
+  public:
     LoopbackHttpServer();
     void Set(const std::string& path, const HttpAnswer& answer);
     std::string Url(const std::string& path) const { return server_->Url(path); }
     std::vector<std::string> Requests() const;  // the head of each, in order
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::map<std::string, HttpAnswer> answers_;
     std::vector<std::string> requests_;

@@ -66,7 +66,7 @@ inline RECT WindowRect(HWND window) {
 // the panels' corner, so that the system's own hover tracking keeps out.
 inline int32_t g_clock = 0;
 class PanelTest : public HostFolderTest {
-protected:
+  protected:
     void SetUp() override {
         HostFolderTest::SetUp();
         CreateDirectoryA(TipsFolder().c_str(), nullptr);

@@ -36,10 +36,11 @@ int CountThreadsStartedIn(HMODULE module) {
         if (!thread) continue;
         void* start = nullptr;
         HMODULE owner = nullptr;
-        count += query(thread.get(), kThreadStartAddress, &start, sizeof start, nullptr) == 0 &&
-                 GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                    static_cast<LPCSTR>(start), &owner) &&
-                 owner == module;
+        count +=
+            query(thread.get(), kThreadStartAddress, &start, sizeof start, nullptr) == 0 &&
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               static_cast<LPCSTR>(start), &owner) &&
+            owner == module;
     }
     return count;
 }

@@ -12,7 +12,8 @@ std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
     for (size_t i = 0; i < pixels.size(); i += 3) {
         const int x = static_cast<int>(i / 3) % width, y = static_cast<int>(i / 3) / width;
         const int grain = static_cast<int>(((static_cast<unsigned>(x) * 2654435761u) ^ (y * 40503u)) >> 27);
-        const COLORREF c = ramp ? RGB(50 + x * 170 / width + grain, 30 + y * 160 / height + grain, 150 + grain) : colour;
+        const COLORREF c =
+            ramp ? RGB(50 + x * 170 / width + grain, 30 + y * 160 / height + grain, 150 + grain) : colour;
         pixels[i] = GetBValue(c);
         pixels[i + 1] = GetGValue(c);
         pixels[i + 2] = GetRValue(c);
@@ -33,9 +34,9 @@ std::string JpegBytes(int width, int height, COLORREF colour, bool ramp) {
             SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
             SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, encoder.put())) &&
             SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
-            SUCCEEDED(encoder->CreateNewFrame(frame.put(), options.put())) && SUCCEEDED(frame->Initialize(options.get())) &&
-            SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetResolution(96.0, 96.0)) &&
-            SUCCEEDED(frame->SetPixelFormat(&format)) &&
+            SUCCEEDED(encoder->CreateNewFrame(frame.put(), options.put())) &&
+            SUCCEEDED(frame->Initialize(options.get())) && SUCCEEDED(frame->SetSize(width, height)) &&
+            SUCCEEDED(frame->SetResolution(96.0, 96.0)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
             SUCCEEDED(frame->WritePixels(height, width * 3, static_cast<UINT>(pixels.size()), pixels.data())) &&
             SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit()) &&
             SUCCEEDED(GetHGlobalFromStream(stream.get(), &block)) && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
