@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build clang libclang-rt-14-dev binutils python3
+  cmake ninja-build ccache clang libclang-rt-14-dev binutils python3
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 xvfb x11-utils
   googletest
