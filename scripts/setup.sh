@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build ccache clang libclang-rt-14-dev binutils python3
-  g++-mingw-w64-i686 mingw-w64-tools
-  wine wine32:i386 xvfb x11-utils
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+  llvm lld  # llvm-dlltool and lld-link: the MSVC import libraries and their link test
+  wine wine32:i386 wine64 xvfb x11-utils
   googletest
   libboost-dev nlohmann-json3-dev
   nginx libnginx-mod-stream

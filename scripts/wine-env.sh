@@ -1,10 +1,16 @@
 # Sourced by the scripts that run Windows programs: gives this run its own
 # Wine prefix and, when there is no display, its own Xvfb.
-#   tr_wine_begin   prefix + display ready (exports WINEPREFIX, DISPLAY)
-#   tr_wine_end     stops what tr_wine_begin started
+#   tr_wine_begin [win32|win64]  prefix + display ready (exports WINEPREFIX,
+#                                WINEARCH, DISPLAY); the prefix is win32
+#                                unless told or TIPRELAY_WINEARCH says so
+#   tr_wine_end                  stops what tr_wine_begin started
 # Set TIPRELAY_WINEPREFIX to reuse a prefix across runs (it is kept).
 
 tr_wine_begin() {
+  # A new prefix is 64-bit when Wine's 64-bit half is installed; the 32-bit
+  # library is tested in a 32-bit prefix, as before, and the x64 one in a
+  # 64-bit prefix.
+  export WINEARCH="${1:-${TIPRELAY_WINEARCH:-win32}}"
   export WINEDEBUG="${WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
   if [ -n "${TIPRELAY_WINEPREFIX:-}" ]; then
@@ -55,7 +61,7 @@ tr_wine_end() {
 tr_wine_join() {
   TR_WINE_JOINED_OWN=0
   if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    tr_wine_begin
+    tr_wine_begin "${WINEARCH:-}"
     TR_WINE_JOINED_OWN=1
   fi
 }
