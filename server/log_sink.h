@@ -31,7 +31,6 @@ public:
     void Flush();
 
     uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
-    size_t QueueBytes() const { return queue_bytes_; }
 
 private:
     void Run();

@@ -27,7 +27,6 @@ public:
 
     CDataService& Service() { return m_service; }
     CSlipMessPanel& SlidingPanel() { return m_slidingPanel; }
-    CStatMessPanel& StaticPanel() { return m_staticPanel; }
 
 private:
     CDataService m_service;

@@ -34,7 +34,6 @@ public:
     void Draw(HDC dc);
 
     int32_t ButtonCount() const { return m_nButtonCount; }
-    CButtonDrawer& CloseButton() { return m_close; }
     CButtonDrawer& Button(int index) { return m_buttons[index]; }
     // True when `button` is one of this bar's own buttons.
     bool Owns(const CButtonDrawer* button) const;

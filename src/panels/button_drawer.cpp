@@ -12,13 +12,13 @@ CButtonDrawer::CButtonDrawer() : m_borderPen(CreatePen(PS_INSIDEFRAME, 1, kButto
 }
 
 void CButtonDrawer::SetTexts(const char* caption, const char* command, const char* url) {
-    CopyCut(m_szCaption, caption);
+    SetFieldText(m_szCaption, TextOrEmpty(caption));
     SetAction(command, url);
 }
 
 void CButtonDrawer::SetAction(const char* command, const char* url) {
-    CopyCut(m_szCommand, command);
-    CopyCut(m_szURL, url);
+    SetFieldText(m_szCommand, TextOrEmpty(command));
+    SetFieldText(m_szURL, TextOrEmpty(url));
 }
 
 void CButtonDrawer::OnClick() {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "protocol/tip_record.h"
+
 class CDrawer {
 public:
     CDrawer();
@@ -32,7 +34,6 @@ public:
     void SetOwnerWindow(HWND window) { m_owner = window; }
 
     bool IsShown() const { return m_bShown != 0; }
-    bool IsPressed() const { return m_bPressed != 0; }
     RECT Bounds() const { return RECT{m_x, m_y, m_x + m_width, m_y + m_height}; }
 
 protected:
@@ -51,13 +52,5 @@ protected:
     HWND m_owner = nullptr;
 };
 
-// Copies a NUL-terminated text into a fixed field, cut to the field less
-// one byte; a null text clears the field.
-template <size_t N>
-void CopyCut(char (&field)[N], const char* text) {
-    size_t n = 0;
-    if (text != nullptr)
-        while (n < N - 1 && text[n] != '\0') ++n;
-    for (size_t i = 0; i < n; ++i) field[i] = text[i];
-    for (size_t i = n; i < N; ++i) field[i] = '\0';
-}
+// The element setters take texts that may be null: a null text clears the field.
+inline const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }

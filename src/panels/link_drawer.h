@@ -20,7 +20,7 @@ public:
     CButtonDrawer& Spare() { return m_spare; }
 
 protected:
-    void SetLink(const char* link) { CopyCut(m_szLink, link); }
+    void SetLink(const char* link) { SetFieldText(m_szLink, TextOrEmpty(link)); }
 
 private:
     char m_szLink[1024];

@@ -6,7 +6,7 @@
 CPictureDrawer::CPictureDrawer() { SetPicture(nullptr, nullptr); }
 
 void CPictureDrawer::SetPicture(const char* path, const char* link) {
-    CopyCut(m_szPicture, path);
+    SetFieldText(m_szPicture, TextOrEmpty(path));
     SetLink(link);
 }
 

@@ -36,7 +36,7 @@ CTextDrawer::CTextDrawer() {
     SetText(nullptr, nullptr);
 }
 
-void CTextDrawer::SetTitle(const char* title) { CopyCut(m_szTitle, title); }
+void CTextDrawer::SetTitle(const char* title) { SetFieldText(m_szTitle, TextOrEmpty(title)); }
 
 void CTextDrawer::SetText(const char* text, const char* link) {
     size_t out = 0;

@@ -23,13 +23,6 @@ bool ByteReader::ReadU32(uint32_t& out) {
     return true;
 }
 
-bool ByteReader::ReadI32(int32_t& out) {
-    uint32_t v = 0;
-    if (!ReadU32(v)) return false;
-    out = static_cast<int32_t>(v);
-    return true;
-}
-
 bool ByteReader::ReadBytes(void* out, uint64_t len) {
     if (!CanRead(len)) return false;
     if (len != 0) std::memcpy(out, m_data + m_pos, static_cast<size_t>(len));
@@ -79,11 +72,4 @@ bool ByteWriter::PutText(const void* data, size_t len) {
         return false;
     }
     return PutU32(static_cast<uint32_t>(len)) && PutBytes(data, len);
-}
-
-bool ByteWriter::PatchU32(size_t pos, uint32_t v) {
-    if (!m_ok || pos > m_size || m_size - pos < 4) return false;
-    uint8_t* base = m_grow != nullptr ? m_grow->data() + m_start : m_fixed;
-    StoreBigEndian32(base + pos, v);
-    return true;
 }

@@ -32,7 +32,6 @@ public:
 
     bool ReadU8(uint8_t& out);
     bool ReadU32(uint32_t& out);
-    bool ReadI32(int32_t& out);
     bool ReadBytes(void* out, uint64_t len);
 
 private:
@@ -57,8 +56,6 @@ public:
     bool PutBytes(const void* data, size_t len);
     // A 32-bit length and then the bytes, as texts travel on the wire.
     bool PutText(const void* data, size_t len);
-    // Overwrites a word already written, at a position counted from the start.
-    bool PatchU32(size_t pos, uint32_t v);
 
 private:
     uint8_t* Reserve(size_t len);

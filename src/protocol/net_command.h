@@ -29,7 +29,6 @@ public:
 
     uint32_t GetSequence() const { return m_nSequence; }
     uint32_t GetVersion() const { return m_nVersion; }
-    const std::string& GetName() const { return m_strName; }
 
 protected:
     explicit CNetCommand(const char* name);

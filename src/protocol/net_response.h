@@ -17,7 +17,6 @@ public:
 
     // -1 until a body is decoded, 0 for success.
     int32_t GetResultCode() const { return m_nResult; }
-    void SetResultCode(int32_t code) { m_nResult = code; }
 
 protected:
     int32_t m_nResult = -1;

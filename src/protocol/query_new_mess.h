@@ -25,8 +25,6 @@ public:
     // A new CRespNewMess on the process-wide store; the caller owns it.
     CNetCommand* CreateResponse() override;
 
-    const std::string& GetUserName() const { return m_strUserName; }
-    const std::string& GetPid() const { return m_strPid; }
     uint32_t GetReserved() const { return m_nReserved; }
     uint32_t GetLastTime() const { return m_nLastTime; }
     uint32_t GetMessageID() const { return m_nMessageID; }

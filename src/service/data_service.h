@@ -32,7 +32,6 @@ public:
     QueryIdentity CopyIdentity() const;
 
     int32_t GetPanelInterval() const { return m_settings.panelInterval; }
-    const HostPaths& Paths() const { return m_paths; }
     const ServiceSettings& Settings() const { return m_settings; }
     CShowDataList* Store() const { return m_store.get(); }
     // True when this start loaded the data files (no message ID was set when

@@ -47,7 +47,6 @@ public:
     // step; false when it had to be left to finish a store step on its own
     // (it then touches nothing more, and lets go of the store at its end).
     bool Stop();
-    bool Running() const { return static_cast<bool>(m_thread); }
 
 private:
     std::shared_ptr<WorkerJob> m_job;

@@ -75,7 +75,7 @@ private:
     void FreeAll();
 
     TipQueue m_slideQueue;
-    TipQueue m_staticQueue;
+    TipQueue m_staticQueue;  // nothing fills it yet: the static panel polls it empty
     TipQueue m_pictureQueue;
     // A null value: the tip with this id has left the slide queue.
     std::map<uint32_t, TipRecord*> m_knownTips;
