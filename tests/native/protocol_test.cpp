@@ -13,17 +13,46 @@ using namespace wire;
 
 constexpr int32_t kNow = 1500000000;
 
-// Decodes a packet; the last line it logged, after "threw " when it threw.
-std::string Decode(CRespNewMess& response, const std::vector<uint8_t>& packet) {
+// What decoding one packet leaves: how it ended, the response's fields and
+// how many tips reached the store.
+struct Outcome {
+    bool threw = false;
+    std::string line;  // the last one logged
+    int32_t result = 0;
+    uint32_t last = 0;  // the server's last time
+    uint32_t interval = 0;
+    int tips = 0;
+    int changes = 0;  // "struct change" lines: records longer than this decoder reads
+    uint32_t version = 10;
+    uint32_t seq = 1;
+    bool operator==(const Outcome&) const = default;
+    friend void PrintTo(const Outcome& o, std::ostream* os) {
+        *os << "{threw " << o.threw << ", line \"" << o.line << "\", result " << o.result << ", last " << o.last
+            << ", interval " << o.interval << ", tips " << o.tips << ", changes " << o.changes << ", version "
+            << o.version << ", seq " << o.seq << "}";
+    }
+};
+
+// Decodes a packet into `store` (none: nothing is counted there).
+Outcome Decode(const std::vector<uint8_t>& packet, CShowDataList* store = nullptr) {
     LineCapture::Clear();
-    std::string threw;
+    CRespNewMess response(store);
+    Outcome o;
     try {
         response.Decode(packet.data(), uint32_t(packet.size()));
     } catch (const std::runtime_error& e) {
-        threw = e.what() == std::string("error") ? "threw " : "threw another error ";
+        o.threw = true;
+        if (e.what() != std::string("error")) o.line = "another error: ";
     }
     const auto lines = LineCapture::Lines();
-    return threw + (lines.empty() ? "" : lines.back());
+    o.line += lines.empty() ? "" : lines.back();
+    o.changes = int(std::count(lines.begin(), lines.end(), "struct change !!!!!!!!!!!!!!!!"));
+    o.result = response.GetResultCode();
+    o.last = response.GetLastTime();
+    o.interval = response.GetPanelInterval();
+    o.version = response.GetVersion();
+    o.seq = response.GetSequence();
+    return o;
 }
 
 // Tip `id` as a server sends it: id % 4 buttons (none, as a count of -1,
@@ -32,91 +61,96 @@ std::string Decode(CRespNewMess& response, const std::vector<uint8_t>& packet) {
 std::unique_ptr<TipRecord> SentTip(uint32_t id) {
     auto tip = MakeTip(id, kNow - 1, kNow + 100, "");
     auto fill = [&](auto& field, int c) { std::memset(field, c, id > 4 ? sizeof field : id + 2); };
-    fill(tip->szText, 't'), fill(tip->szLinkURL, 'l'), fill(tip->szTitle, 'h');
+    fill(tip->szText, 't');
+    fill(tip->szLinkURL, 'l');
+    fill(tip->szTitle, 'h');
     if (id % 2) fill(tip->szPicture, 'p');
     tip->bPicReady = id % 2 ? 0 : 1;  // the decoder's flag: no picture to wait for
     tip->nButtonCount = id % 8 == 0 ? -1 : int32_t(id % 4);
     for (int k = 0; k < tip->nButtonCount; ++k) {
-        fill(tip->aButtons[k].szCaption, 'A' + k), fill(tip->aButtons[k].szAction, 'a'),
-            fill(tip->aButtons[k].szURL, 'u');
+        fill(tip->aButtons[k].szCaption, 'A' + k);
+        fill(tip->aButtons[k].szAction, 'a');
+        fill(tip->aButtons[k].szURL, 'u');
     }
-    tip->byStyle = uint8_t(id * 37), tip->nShowSeconds = -int32_t(id), tip->byShowFirst = uint8_t(id % 3);
+    tip->byStyle = uint8_t(id * 37);
+    tip->nShowSeconds = -int32_t(id);
+    tip->byShowFirst = uint8_t(id % 3);
     return tip;
 }
 
-// A body of tips 1..present announced as `count`: last time 9, interval 44.
+// A body of tips 1..present announced as `count`: last time 0, interval 44.
 std::vector<uint8_t> Many(uint32_t present, int32_t count) {
-    auto body = Words({0, 9, uint32_t(count)});
+    auto body = Words({0, 0, uint32_t(count)});
     ByteWriter w(body);
     for (uint32_t id = 1; id <= present; ++id) AppendTipRecordWire(w, *SentTip(id));
     w.PutU32(44);
     return body;
 }
 
+std::vector<uint8_t> Resp(const std::vector<uint8_t>& body) { return Packet("RESPNEWMESS", body); }
+std::vector<uint8_t> Tips(uint32_t present, int32_t count) { return Resp(Many(present, count)); }
+
 const uint32_t kFirstRecord = uint32_t(Many(1, 1).size() - 16);  // its length word included
 
-// The first record's length word set, `extra` bytes (a newer server's) after it.
-std::vector<uint8_t> Patched(std::vector<uint8_t> body, uint32_t length, size_t extra = 0) {
+// Tips() with the first record's length word set, `extra` bytes (a newer server's) after that record.
+std::vector<uint8_t> FirstLength(uint32_t present, int32_t count, uint32_t length, size_t extra = 0) {
+    auto body = Many(present, count);
     StoreBigEndian32(body.data() + 12, length);
     body.insert(body.begin() + 12 + kFirstRecord, extra, 0xFF);
-    return body;
+    return Resp(body);
 }
+
+const auto kNoRecords = Words({0, 5, 0, 30});  // last time 5, interval 30
+
+// The response without records, one header word changed.
+std::vector<uint8_t> HeaderWord(size_t at, uint32_t value) {
+    auto bytes = Resp(kNoRecords);
+    StoreBigEndian32(bytes.data() + at, value);
+    return bytes;
+}
+
+const Outcome kUnread{.result = -1};
+const std::string kNone = "nMessageCount == 0", kAdded = "CShowDataList AddOneShowData";
 
 TEST(RespNewMess, PacketOutcomes) {
     FixedClock clock(kNow);
     LineCapture capture;
-    const auto resp = [](const std::vector<uint8_t>& body) { return Packet("RESPNEWMESS", body); };
-    const auto none = Words({0, 5, 0, 30});
-    const auto word = [&](size_t at, uint32_t value) {
-        auto bytes = resp(none);
-        return StoreBigEndian32(bytes.data() + at, value), bytes;
-    };
-    // The last line, result code, last time, interval, tips received, "struct change" lines, version, sequence.
-    using Outcome = std::tuple<std::string, int32_t, uint32_t, uint32_t, int, int, uint32_t, uint32_t>;
-    const Outcome unread{"", -1, 0, 0, 0, 0, 10, 1};
     const struct {
-        const char* what;
+        const char* why;
         std::vector<uint8_t> packet;
-        Outcome outcome;
+        Outcome expected;
     } cases[] = {
-        {"no records", word(4, 77), {"nMessageCount == 0", 0, 5, 30, 0, 0, 10, 77}},
-        {"wrong rest length is not looked at", word(8, 999999), {"nMessageCount == 0", 0, 5, 30, 0, 0, 10, 1}},
-        {"version 9", word(0, 9), {"", -1, 0, 0, 0, 0, 9, 0}},
-        {"version 11", word(0, 11), {"", -1, 0, 0, 0, 0, 11, 0}},
-        {"first four letters of the name", Packet("RESP", none), unread},
-        {"name with one more letter", Packet("RESPNEWMESSX", none), unread},
-        {"other name of the same length", Packet("RESPNEWMESZ", none), unread},
-        {"status 3, garbage after", resp({0, 0, 0, 3, 0xDE, 0xAD}), {"error2", 3, 0, 0, 0, 0, 10, 1}},
-        {"error packet", Packet("RESPERROR", Words({7})), {"error2", 7, 0, 0, 0, 0, 10, 1}},
-        {"error packet with code 0", Packet("RESPERROR", Words({0})), {"threw error3", 0, 0, 0, 0, 0, 10, 1}},
-        {"huge record length", resp(Patched(Many(1, 1), 0xFFFFFFF0)), {"threw error35", 0, 9, 0, 1, 1, 10, 1}},
-        {"over 100 reads 20", resp(Many(20, 101)), {"CShowDataList AddOneShowData", 0, 9, 44, 20, 0, 10, 1}},
-        {"100 reads 100", resp(Many(100, 100)), {"CShowDataList AddOneShowData", 0, 9, 44, 100, 0, 10, 1}},
-        {"negative count reads none", resp(Many(0, -1)), {"", 0, 9, 44, 0, 0, 10, 1}},
-        {"longer record, tail skipped",
-         resp(Patched(Many(2, 2), kFirstRecord + 8, 8)),
-         {"CShowDataList AddOneShowData", 0, 9, 44, 2, 1, 10, 1}},
-        {"zero record length", resp(Patched(Many(1, 2), 0)), {"Recv one Data ,AddWaitPicData", 0, 9, 0, 2, 2, 10, 1}},
+        {"no records", HeaderWord(4, 77), {.line = kNone, .last = 5, .interval = 30, .seq = 77}},
+        {"the rest length is not looked at", HeaderWord(8, 999999), {.line = kNone, .last = 5, .interval = 30}},
+        {"version 9", HeaderWord(0, 9), {.result = -1, .version = 9, .seq = 0}},
+        {"version 11", HeaderWord(0, 11), {.result = -1, .version = 11, .seq = 0}},
+        {"the first four letters of the name", Packet("RESP", kNoRecords), kUnread},
+        {"a name with one more letter", Packet("RESPNEWMESSX", kNoRecords), kUnread},
+        {"another name of the same length", Packet("RESPNEWMESZ", kNoRecords), kUnread},
+        {"status 3, garbage after", Resp({0, 0, 0, 3, 0xDE, 0xAD}), {.line = "error2", .result = 3}},
+        {"an error packet", Packet("RESPERROR", Words({7})), {.line = "error2", .result = 7}},
+        {"an error packet with code 0", Packet("RESPERROR", Words({0})), {.threw = true, .line = "error3"}},
+        {"huge length", FirstLength(1, 1, 0xFFFFFFF0), {.threw = true, .line = "error35", .tips = 1, .changes = 1}},
+        {"over 100 announced reads 20", Tips(20, 101), {.line = kAdded, .interval = 44, .tips = 20}},
+        {"100 announced reads 100", Tips(100, 100), {.line = kAdded, .interval = 44, .tips = 100}},
+        {"a negative count reads none", Tips(0, -1), {.interval = 44}},
+        // A newer server's longer record: its tail is skipped.
+        {"longer", FirstLength(2, 2, kFirstRecord + 8, 8), {.line = kAdded, .interval = 44, .tips = 2, .changes = 1}},
+        // A zero length makes the record be read again, and then its length word as the interval.
+        {"zero length", FirstLength(1, 2, 0), {.line = "Recv one Data ,AddWaitPicData", .tips = 2, .changes = 2}},
     };
     for (const auto& c : cases) {
         CShowDataList store;
         SetSequenceCounterForTest(uint32_t(-1));  // the response's own number: 0
-        CRespNewMess response(&store);
-        const std::string line = Decode(response, c.packet);
-        const auto logged = LineCapture::Lines();
-        const int changes = int(std::count(logged.begin(), logged.end(), "struct change !!!!!!!!!!!!!!!!"));
-        int received = 0;
+        Outcome got = Decode(c.packet, &store);
         for (const bool waiting : {true, false}) {
-            while (std::unique_ptr<TipRecord> got{waiting ? store.GetWaitPicData() : store.GetOneShowData(1)}) {
-                ++received;
-                EXPECT_EQ(got->nMessageID % 2 == 1, waiting) << c.what << " " << got->nMessageID;
-                EXPECT_EQ(std::memcmp(got.get(), SentTip(got->nMessageID).get(), sizeof *got), 0) << got->nMessageID;
+            while (std::unique_ptr<TipRecord> tip{waiting ? store.GetWaitPicData() : store.GetOneShowData(1)}) {
+                ++got.tips;
+                EXPECT_EQ(tip->nMessageID % 2 == 1, waiting) << c.why << ": tip " << tip->nMessageID;
+                EXPECT_EQ(std::memcmp(tip.get(), SentTip(tip->nMessageID).get(), sizeof *tip), 0) << tip->nMessageID;
             }
         }
-        EXPECT_EQ(Outcome(line, response.GetResultCode(), response.GetLastTime(), response.GetPanelInterval(), received,
-                          changes, response.GetVersion(), response.GetSequence()),
-                  c.outcome)
-            << c.what;
+        EXPECT_EQ(got, c.expected) << c.why;
     }
 }
 
@@ -129,12 +163,16 @@ std::vector<uint8_t> OneRecord(const std::string& field = "", size_t length = 0)
         const std::string t = field == name ? std::string(length, 'q') : "x";
         w.PutText(t.data(), t.size());
     };
-    w.PutU32(0), w.PutU32(7), w.PutU8(0);
+    for (uint32_t word : {0, 7}) w.PutU32(word);  // the record length (set below), the id
+    w.PutU8(0);                                   // the style
     for (int32_t word : {10, kNow - 1, kNow + 100}) w.PutI32(word);
     for (const char* name : {"picture", "text", "link"}) text(name);
     w.PutI32(field == "buttons" ? int32_t(length) : 3);
-    for (int k = 0; k < 3; ++k) text("caption"), text("action"), text("url");
-    w.PutU8(0), text("title");
+    for (int k = 0; k < 3; ++k) {
+        for (const char* name : {"caption", "action", "url"}) text(name);
+    }
+    w.PutU8(0);  // shown first
+    text("title");
     StoreBigEndian32(body.data() + 12, uint32_t(body.size() - 12));
     w.PutU32(30);
     return body;
@@ -143,45 +181,69 @@ std::vector<uint8_t> OneRecord(const std::string& field = "", size_t length = 0)
 // The longest of each: the full fields of the tips in PacketOutcomes.
 TEST(RespNewMess, ATextLongerThanItsFieldIsRefused) {
     LineCapture capture;
-    CRespNewMess response(nullptr);
-    for (const auto& [field, longest, refusal] :
-         std::vector<std::tuple<std::string, size_t, std::string>>{{"picture", 1024, "13"},
-                                                                   {"text", 100, "16"},
-                                                                   {"link", 1024, "19"},
-                                                                   {"caption", 20, "24"},
-                                                                   {"action", 20, "27"},
-                                                                   {"url", 1024, "30"},
-                                                                   {"title", 40, "34"},
-                                                                   {"buttons", 3, "21"}}) {
-        EXPECT_EQ(Decode(response, Packet("RESPNEWMESS", OneRecord(field, longest + 1))), "threw error" + refusal)
-            << field;
+    const struct {
+        std::string field;
+        size_t longest;
+        std::string refusal;
+    } cases[] = {
+        {.field = "picture", .longest = 1024, .refusal = "error13"},
+        {.field = "text", .longest = 100, .refusal = "error16"},
+        {.field = "link", .longest = 1024, .refusal = "error19"},
+        {.field = "caption", .longest = 20, .refusal = "error24"},
+        {.field = "action", .longest = 20, .refusal = "error27"},
+        {.field = "url", .longest = 1024, .refusal = "error30"},
+        {.field = "title", .longest = 40, .refusal = "error34"},
+        {.field = "buttons", .longest = 3, .refusal = "error21"},
+    };
+    for (const auto& c : cases) {
+        const Outcome got = Decode(Resp(OneRecord(c.field, c.longest + 1)));
+        EXPECT_TRUE(got.threw) << c.field;
+        EXPECT_EQ(got.line, c.refusal) << c.field;
     }
+}
+
+// The body of OneRecord() field by field: each field's width and the line a cut inside it logs.
+std::vector<std::pair<size_t, std::string>> FieldsAndCutLines() {
+    std::vector<std::pair<size_t, std::string>> fields;
+    const auto word = [&](int line) { fields.push_back({4, "error" + std::to_string(line)}); };
+    const auto byte = [&](int line) { fields.push_back({1, "error" + std::to_string(line)}); };
+    const auto text = [&](int line) {  // "x": its length, then its byte
+        word(line);
+        byte(line + 1);
+    };
+    for (int line : {1, 3, 4, 5, 6}) word(line);  // status, last time, count, record length, id
+    byte(7);                                      // style
+    for (int line : {8, 9, 11}) word(line);       // show seconds, begin, end
+    for (int line : {11, 14, 17}) text(line);     // picture, text, link
+    word(20);                                     // button count
+    for (int k = 0; k < 3; ++k) {
+        for (int line : {22, 25, 28}) text(line);  // caption, action, url
+    }
+    byte(31);  // shown first
+    text(32);  // title
+    word(35);  // interval
+    return fields;
 }
 
 TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
     LineCapture capture;
-    std::vector<std::pair<size_t, std::string>> layout;
-    auto add = [&](size_t width, int line) { layout.push_back({width, "threw error" + std::to_string(line)}); };
-    auto text = [&](int line) { add(4, line), add(1, line + 1); };
-    add(4, 1), add(4, 3), add(4, 4), add(4, 5), add(4, 6), add(1, 7), add(4, 8), add(4, 9), add(4, 11);
-    text(11), text(14), text(17), add(4, 20);
-    for (int k = 0; k < 3; ++k) text(22), text(25), text(28);
-    add(1, 31), text(32), add(4, 35);
     const auto body = OneRecord();
-    CRespNewMess response(nullptr);
-    size_t field = 0, fieldEnd = layout[0].first;
-    for (size_t cut = 0; cut < body.size(); ++cut) {
-        while (fieldEnd <= cut) fieldEnd += layout[++field].first;
-        EXPECT_EQ(Decode(response, Packet("RESPNEWMESS", {body.begin(), body.begin() + cut})), layout[field].second)
-            << "cut at " << cut;
+    size_t cut = 0;
+    for (const auto& [width, line] : FieldsAndCutLines()) {
+        for (const size_t fieldEnd = cut + width; cut < fieldEnd; ++cut) {
+            const Outcome got = Decode(Resp({body.begin(), body.begin() + cut}));
+            EXPECT_TRUE(got.threw) << "cut at " << cut;
+            EXPECT_EQ(got.line, line) << "cut at " << cut;
+        }
     }
-    EXPECT_EQ(fieldEnd, body.size());
+    EXPECT_EQ(cut, body.size());
 }
 
 TEST(TipRecord, FieldsStayInsideTheRecord) {
     auto tip = SentTip(2);
     SetFieldText(tip->szTitle, std::string(60, 'y'));
-    EXPECT_EQ(FieldText(tip->szTitle) + char(tip->byVersion), std::string(39, 'y') + char(kTipRecordVersion));
+    EXPECT_EQ(FieldText(tip->szTitle), std::string(39, 'y'));
+    EXPECT_EQ(tip->byVersion, kTipRecordVersion) << "the byte after the title";
     SetFieldText(tip->szTitle, "short");
     EXPECT_EQ(std::string(tip->szTitle, sizeof tip->szTitle), "short" + std::string(35, '\0'));
     std::vector<uint8_t> bytes;
@@ -190,22 +252,30 @@ TEST(TipRecord, FieldsStayInsideTheRecord) {
     EXPECT_FALSE(AppendTipRecordWire(out, *tip));
 }
 
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
 // A user name with a NUL travels whole; its log line stops at the NUL.
 TEST(QueryNewMess, PacketBytesAndTheirReading) {
     LineCapture lines;
-    struct Case {
+    const struct {
         std::string user, pid;
-        uint32_t lastTime, messageId, sequence;
-        std::vector<uint8_t> body;
-    };
-    const Case cases[] = {
-        {"abc", "", 0, 7, 1u << 30, {0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
-        {"", "E", 0x01020304, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
-        {std::string("a\0b", 3), "", 0, 0, 1, {0, 0, 0, 3, 'a', 0, 'b', 0, 0, 0, 0, 0,
-                                               0, 0, 0, 0, 0,   0, 0,   0, 0, 0, 0}},
+        uint32_t lastTime = 0, messageId = 0, sequence = 0;
+        std::vector<uint8_t> body;  // user name, pid (each its length, then its bytes), reserved, last time, id
+    } cases[] = {
+        {.user = "abc",
+         .messageId = 7,
+         .sequence = 1u << 30,
+         .body = Cat({Words({3}), {'a', 'b', 'c'}, Words({0, 0, 0, 7})})},
+        // Every word big-endian, byte by byte.
+        {.pid = "E", .lastTime = 0x01020304, .body = {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
+        {.user = std::string("a\0b", 3), .sequence = 1, .body = Cat({Words({3}), {'a', 0, 'b'}, Words({0, 0, 0, 0})})},
     };
     SetSequenceCounterForTest((1u << 30) - 1);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CQueryNewMess query;
         query.SetLastTime(c.lastTime, 99);
         lines.Clear();
@@ -219,11 +289,14 @@ TEST(QueryNewMess, PacketBytesAndTheirReading) {
         EXPECT_EQ(packet, std::vector<uint8_t>(packet.size(), 0xCC));
         length = uint32_t(packet.size());
         query.Encode(packet.data(), length);
-        EXPECT_EQ(std::make_pair(packet, length), std::make_pair(expected, uint32_t(expected.size()))) << c.user;
+        EXPECT_EQ(length, expected.size());
+        EXPECT_EQ(packet, expected) << c.user;
         QueryFields fields;
         ASSERT_TRUE(ParseQueryBody(c.body.data(), c.body.size(), &fields));
-        EXPECT_EQ(std::tie(fields.userName, fields.pid, fields.lastTime, fields.messageId),
-                  std::tie(c.user, c.pid, c.lastTime, c.messageId));
+        EXPECT_EQ(fields.userName, c.user);
+        EXPECT_EQ(fields.pid, c.pid);
+        EXPECT_EQ(fields.lastTime, c.lastTime);
+        EXPECT_EQ(fields.messageId, c.messageId);
         for (size_t cut = 0; cut < c.body.size(); ++cut) {
             EXPECT_FALSE(ParseQueryBody(c.body.data(), cut, &fields)) << cut;
             EXPECT_EQ(fields.messageId, c.messageId);  // untouched
