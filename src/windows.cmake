@@ -7,6 +7,8 @@ file(GLOB TR_WIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/platform/*_win.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/protocol/*_win.cpp)
 list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/api/(exports|terminate_handler)\\.cpp$")
+# The window-free slide is in the core already.
+list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/panels/panel_slide\\.cpp$")
 
 # tr_win holds everything but the export edge, so the Windows tests can
 # link the same code that the DLL is made of.

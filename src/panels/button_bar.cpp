@@ -5,8 +5,9 @@ CButtonBar::CButtonBar() {
     m_close.SetRect(235, 3, 18, 18);
 }
 
-void CButtonBar::SetFonts(HFONT normal, HFONT normalHot, HFONT bold, int32_t charWidth, int32_t charHeight) {
-    ForEach([&](CButtonDrawer& b) { b.SetFonts(normal, normalHot, bold, charWidth, charHeight); });
+void CButtonBar::SetFonts(HFONT normal, HFONT normalHot, HFONT /*bold*/, int32_t charWidth, int32_t charHeight) {
+    // Captions are drawn in the normal font only: the buttons get no bold one.
+    ForEach([&](CButtonDrawer& b) { b.SetFonts(normal, normalHot, nullptr, charWidth, charHeight); });
 }
 
 void CButtonBar::SetOwnerWindow(HWND window) {

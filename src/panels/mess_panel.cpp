@@ -23,7 +23,7 @@ constexpr UINT kMoveFlags = SWP_NOSIZE | SWP_NOACTIVATE;
 
 }  // namespace
 
-CMessPanel::CMessPanel(bool sliding) : m_bSliding(sliding ? 1 : 0) {}
+CMessPanel::CMessPanel(bool sliding) : m_slide(sliding), m_bSliding(sliding ? 1 : 0) {}
 
 CMessPanel::~CMessPanel() {
     // A window left behind would route its messages to a dead object.
@@ -90,9 +90,7 @@ int32_t CMessPanel::Create() {
     m_skin.Acquire();
     m_arrow = LoadCursor(nullptr, IDC_ARROW);
     m_hand = LoadCursor(nullptr, IDC_HAND);
-    m_picture.SetFonts(m_normalFont.get(), m_normalHotFont.get(), m_boldFont.get(), 6, 12);
-    m_text.SetFonts(m_normalFont.get(), m_normalHotFont.get(), m_boldFont.get(), 6, 12);
-    m_buttons.SetFonts(m_normalFont.get(), m_normalHotFont.get(), nullptr, 6, 12);
+    ForEachElement([this](auto& e) { e.SetFonts(m_normalFont.get(), m_normalHotFont.get(), m_boldFont.get(), 6, 12); });
 
     if (!RegisterWindowClass()) return 0;
     m_hWnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, ClassName(), kWindowName, WS_POPUP, 0, 0,
@@ -100,9 +98,7 @@ int32_t CMessPanel::Create() {
     if (!m_hWnd) return 0;
     SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
-    m_buttons.SetOwnerWindow(m_hWnd);
-    m_picture.SetOwnerWindow(m_hWnd);
-    m_text.SetOwnerWindow(m_hWnd);
+    ForEachElement([this](auto& e) { e.SetOwnerWindow(m_hWnd); });
     m_store = CShowDataList::GetInstance();
     SetTimer(m_hWnd, TIMER_POLL, kPollPeriodMs, nullptr);
     return 1;
@@ -132,7 +128,7 @@ void CMessPanel::Destroy() {
     m_normalFont.reset();
     m_normalHotFont.reset();
     m_boldFont.reset();
-    m_nState = PANEL_HIDDEN;
+    m_slide.Stop();
 }
 
 LRESULT CALLBACK CMessPanel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -177,7 +173,8 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             KillTimer(m_hWnd, TIMER_ANIMATE);
         return false;
     case WM_SETCURSOR: {
-        const bool hot = m_picture.IsHot() || m_text.IsHot() || m_buttons.IsHot();
+        bool hot = false;
+        ForEachElement([&hot](auto& e) { hot = hot || e.IsHot(); });
         SetCursor(hot ? m_hand : m_arrow);
         result = 1;
         return true;
@@ -199,24 +196,19 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return false;
     }
     case WM_LBUTTONDOWN:
-        m_picture.Press();
-        m_text.Press();
-        m_buttons.Press();
+        ForEachElement([](auto& e) { e.Press(); });
         RenderNow();
         return false;
     case WM_LBUTTONUP:
-        m_picture.Release();
-        m_text.Release();
-        m_buttons.Release();
+        ForEachElement([](auto& e) { e.Release(); });
         RenderNow();
         return false;
     case WM_MOUSEHOVER:
-        m_bPointerOutside = 0;
-        if (m_nState != PANEL_LEAVING) m_nState = PANEL_SLIDING_IN;
+        m_slide.Hover();
         platform::DebugLine("WM_MOUSEHOVER");
         return false;
     case WM_MOUSELEAVE:
-        m_bPointerOutside = 1;
+        m_slide.PointerLeft();
         platform::DebugLine("WM_MOUSELEAVE");
         // Nothing is under the pointer any more: drop the hover colour.
         OnMouseMove(INT_MIN, INT_MIN);
@@ -232,10 +224,14 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 void CMessPanel::OnMouseMove(int32_t x, int32_t y) {
     // The buttons lie on top: a wide picture's cell reaches under them, and
     // a press on a button must press nothing beneath it.
-    bool changed = m_buttons.HitTest(x, y);
-    if (m_buttons.IsHot()) x = y = INT_MIN;
-    changed = m_picture.HitTest(x, y) || changed;
-    changed = m_text.HitTest(x, y) || changed;
+    bool changed = false;
+    bool covered = false;
+    ForEachElement(
+        [&](auto& e) {
+            changed = e.HitTest(covered ? INT_MIN : x, covered ? INT_MIN : y) || changed;
+            covered = covered || e.IsHot();
+        },
+        true);
     // The text's hover colour shows at once rather than at the next paint.
     if (changed && m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -246,7 +242,7 @@ void CMessPanel::OnPanelAction(WPARAM command, LPARAM element) {
         return;
     }
     if (command == kPanelActionLeave) {
-        m_nState = PANEL_LEAVING;
+        m_slide.SendAway();
         return;
     }
     // Any window can post this message: run only a button of our own.
@@ -268,50 +264,16 @@ void CMessPanel::StartSlide() {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     RECT window{};
     GetWindowRect(m_hWnd, &window);
-    m_nLeftX = work.right - (window.right - window.left);
-    m_nShownY = work.bottom - (window.bottom - window.top);
-    m_nHiddenY = m_nCurrentY = work.bottom;
-    SetWindowPos(m_hWnd, HWND_TOP, m_nLeftX, work.bottom, 0, 0, kMoveFlags);
+    m_slide.Start(work.right - (window.right - window.left), work.bottom - (window.bottom - window.top), work.bottom);
+    SetWindowPos(m_hWnd, HWND_TOP, m_slide.LeftX(), m_slide.CurrentTop(), 0, 0, kMoveFlags);
     SetTimer(m_hWnd, TIMER_ANIMATE, kAnimatePeriodMs, nullptr);
-    m_nState = PANEL_SLIDING_IN;
-}
-
-void CMessPanel::MoveTo(int32_t top) {
-    m_nCurrentY = top;
-    SetWindowPos(m_hWnd, HWND_TOP, m_nLeftX, m_nCurrentY, 0, 0, kMoveFlags);
 }
 
 void CMessPanel::AnimationTick() {
-    switch (m_nState) {
-    case PANEL_SLIDING_IN:
-        if (m_nCurrentY > m_nShownY) {
-            const int32_t top = m_nCurrentY - kRisePerTick;
-            MoveTo(top < m_nShownY ? m_nShownY : top);
-        }
-        if (m_nCurrentY <= m_nShownY && m_bSliding && m_bPointerOutside) {
-            m_nStayTicks = 0;
-            m_nState = PANEL_SHOWN;
-        }
-        break;
-    case PANEL_SHOWN: {
-        // 50 ticks of 20 ms to the second; no stay means no limit.
-        const int64_t limit = int64_t{m_nStaySeconds} * 1000 / kAnimatePeriodMs;
-        if (m_nStaySeconds <= 0) m_nStayTicks = 0;
-        ++m_nStayTicks;
-        if (m_nStaySeconds > 0 && m_nStayTicks > limit) m_nState = PANEL_SLIDING_OUT;
-        break;
-    }
-    case PANEL_SLIDING_OUT:
-    case PANEL_LEAVING:
-        MoveTo(m_nCurrentY + kSinkPerTick);
-        if (m_nCurrentY > m_nHiddenY) {
-            m_nState = PANEL_HIDDEN;
-            ShowWindow(m_hWnd, SW_HIDE);
-        }
-        break;
-    default:
-        break;
-    }
+    const CPanelSlide::Step step = m_slide.Tick();
+    if (step == CPanelSlide::Step::kNone) return;
+    SetWindowPos(m_hWnd, HWND_TOP, m_slide.LeftX(), m_slide.CurrentTop(), 0, 0, kMoveFlags);
+    if (step == CPanelSlide::Step::kMoveAndHide) ShowWindow(m_hWnd, SW_HIDE);
 }
 
 void CMessPanel::RenderNow() {
@@ -343,8 +305,6 @@ void CMessPanel::Render(HDC target) {
         handles::Brush fill(CreateSolidBrush(kPanelBackground));
         if (fill) FillRect(memory.get(), &client, fill.get());
     }
-    m_picture.Draw(memory.get());
-    m_text.Draw(memory.get());
-    m_buttons.Draw(memory.get());
+    ForEachElement([&memory](auto& e) { e.Draw(memory.get()); });
     BitBlt(target, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
 }

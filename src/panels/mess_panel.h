@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "panels/button_bar.h"
+#include "panels/panel_slide.h"
 #include "panels/picture_drawer.h"
 #include "panels/shared_skin.h"
 #include "panels/text_drawer.h"
@@ -17,22 +18,11 @@
 class CShowDataList;
 struct TipRecord;
 
-enum PanelState : int32_t {
-    PANEL_HIDDEN = 0,
-    PANEL_SLIDING_IN = 1,
-    PANEL_SHOWN = 2,
-    PANEL_SLIDING_OUT = 3,
-    PANEL_LEAVING = 4,
-};
-
 constexpr UINT_PTR TIMER_ANIMATE = 1;
 constexpr UINT_PTR TIMER_POLL = 2;
-constexpr UINT kAnimatePeriodMs = 20;
 constexpr UINT kPollPeriodMs = 10000;
 constexpr int kPanelWidth = 260;
 constexpr int kPanelHeight = 160;
-constexpr int kRisePerTick = 15;
-constexpr int kSinkPerTick = 10;
 constexpr COLORREF kPanelBackground = RGB(199, 210, 229);
 
 class CMessPanel {
@@ -60,13 +50,8 @@ public:
     int32_t ShowTip(const TipRecord& tip, int32_t staySeconds);
 
     HWND Window() const { return m_hWnd; }
-    int32_t State() const { return m_nState; }
-    int32_t StayCounter() const { return m_nStayTicks; }
-    int32_t CurrentTop() const { return m_nCurrentY; }
-    int32_t ShownTop() const { return m_nShownY; }
-    int32_t HiddenTop() const { return m_nHiddenY; }
-    int32_t LeftX() const { return m_nLeftX; }
-    bool PointerOutside() const { return m_bPointerOutside != 0; }
+    int32_t State() const { return m_slide.State(); }
+    const CPanelSlide& Slide() const { return m_slide; }
     CButtonBar& Buttons() { return m_buttons; }
     CPictureDrawer& Picture() { return m_picture; }
     CTextDrawer& Text() { return m_text; }
@@ -97,7 +82,19 @@ private:
     void LogCutTexts();
     void StartSlide();
     void AnimationTick();
-    void MoveTo(int32_t top);
+    // The elements in paint order, or topmost first for hit testing.
+    template <typename Fn>
+    void ForEachElement(Fn fn, bool topmostFirst = false) {
+        if (topmostFirst) {
+            fn(m_buttons);
+            fn(m_text);
+            fn(m_picture);
+            return;
+        }
+        fn(m_picture);
+        fn(m_text);
+        fn(m_buttons);
+    }
     void RenderNow();
     void OnMouseMove(int32_t x, int32_t y);
     void OnPanelAction(WPARAM command, LPARAM element);
@@ -112,14 +109,7 @@ private:
     CButtonBar m_buttons;
     CPictureDrawer m_picture;
     CTextDrawer m_text;
-    int32_t m_nLeftX = 0;
-    int32_t m_nShownY = 0;
-    int32_t m_nHiddenY = 0;
-    int32_t m_nCurrentY = 0;
-    int32_t m_nState = PANEL_HIDDEN;
-    int32_t m_nStayTicks = 0;
-    int32_t m_nStaySeconds = 0;
+    CPanelSlide m_slide;
     int32_t m_bSliding = 0;
-    int32_t m_bPointerOutside = 1;
     bool m_classRegistered = false;
 };

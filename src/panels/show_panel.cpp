@@ -16,6 +16,21 @@ const char* OrEmpty(const char* s) { return s ? s : ""; }
 bool HidesPicture(uint8_t style) { return style >= 11 && style <= 20; }
 bool HidesTextAndButtons(uint8_t style) { return style >= 21 && style <= 30; }
 
+// Where a tip's parts go, in panel client pixels. Elements begin just below
+// the skin's title band.
+constexpr int32_t kElementTop = 25;
+constexpr int32_t kPictureLeft = 2;
+// Beside a picture the text and the buttons keep to the right column.
+constexpr int32_t kColumnLeftBesidePicture = 117;
+constexpr int32_t kColumnWidthBesidePicture = 120;
+constexpr int32_t kColumnLeftAlone = 20;
+constexpr int32_t kColumnWidthAlone = 220;
+// Without buttons below it, the text's hot area reaches past the panel's bottom.
+constexpr int32_t kTextHeightAboveButtons = 110;
+constexpr int32_t kTextHeightAlone = 190;
+constexpr int32_t kButtonAreaTop = 133;
+constexpr int32_t kButtonAreaHeight = 80;
+
 }  // namespace
 
 int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char* text, const char* link,
@@ -23,7 +38,7 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
                               const char* caption2, const char* action2, const char* url2,
                               const char* caption3, const char* action3, const char* url3,
                               int32_t staySeconds) {
-    m_nStaySeconds = staySeconds;
+    m_slide.SetStaySeconds(staySeconds);
     const bool hasPicture = Length(picture) >= 4;
     const bool hasText = Length(text) >= 3;
     const bool hasButtons = Length(caption1) >= 3;
@@ -36,18 +51,17 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
     m_picture.Reset();
     m_text.SetTitle(title);
     if (hasPicture) {
-        m_picture.SetRect(2, 25, hasText ? CPictureDrawer::kNarrowWidth : CPictureDrawer::kWideWidth,
+        m_picture.SetRect(kPictureLeft, kElementTop, hasText ? CPictureDrawer::kNarrowWidth : CPictureDrawer::kWideWidth,
                           CPictureDrawer::kCellHeight);
         m_picture.SetWide(!hasText);
         m_picture.SetPicture(picture, link);
     }
 
-    // Beside a picture the text and the buttons keep to the right column.
-    const int32_t columnX = hasPicture ? 117 : 20;
-    const int32_t columnWidth = hasPicture ? 120 : 220;
+    const int32_t columnX = hasPicture ? kColumnLeftBesidePicture : kColumnLeftAlone;
+    const int32_t columnWidth = hasPicture ? kColumnWidthBesidePicture : kColumnWidthAlone;
     m_text.Reset();
     if (hasText) {
-        m_text.SetRect(columnX, 25, columnWidth, hasButtons ? 110 : 190);
+        m_text.SetRect(columnX, kElementTop, columnWidth, hasButtons ? kTextHeightAboveButtons : kTextHeightAlone);
         m_text.SetText(text, link);
     }
 
@@ -57,7 +71,7 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
         const char* const actions[] = {OrEmpty(action1), OrEmpty(action2), OrEmpty(action3)};
         const char* const urls[] = {OrEmpty(url1), OrEmpty(url2), OrEmpty(url3)};
         m_buttons.SetButtons(captions, actions, urls);
-        m_buttons.LayoutButtons(columnX, 133, columnWidth, 80);
+        m_buttons.LayoutButtons(columnX, kButtonAreaTop, columnWidth, kButtonAreaHeight);
     }
 
     LogCutTexts();

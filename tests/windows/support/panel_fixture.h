@@ -53,7 +53,7 @@ inline void Tick(CMessPanel& panel, int count = 1) {
 }
 inline int RaisePanel(CMessPanel& panel) {
     int ticks = 0;
-    for (; ticks < 100 && panel.CurrentTop() > panel.ShownTop(); ++ticks) Tick(panel);
+    for (; ticks < 100 && panel.Slide().CurrentTop() > panel.Slide().ShownTop(); ++ticks) Tick(panel);
     return ticks;
 }
 inline RECT WindowRect(HWND window) {
