@@ -46,62 +46,76 @@ class StoreTest : public testing::Test {
     const std::string tipFile_ = folder_.File("message.dat"), historyFile_ = folder_.File("messdisplay.dat");
 };
 
+// What an add returns and logs.
+struct AddResult {
+    int result;
+    std::vector<std::string> lines;
+    bool operator==(const AddResult&) const = default;
+    friend void PrintTo(const AddResult& r, std::ostream* os) {
+        *os << "{result " << r.result << ", lines " << testing::PrintToString(r.lines) << "}";
+    }
+};
+
 TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
+    const std::string head = "CShowDataList::AddOneShowData", tail = "CShowDataList AddOneShowData";
+    const AddResult added{1, {head, "CShowDataList::AddOneShowData Add Success", tail}}, refused{0, {head}};
+    const AddResult outsideItsWindow{0, {head, tail}}, known{0, {head, "AddOneShowData but data exist", tail}};
     const struct {
         const char* what;
         void (*change)(TipRecord&);
-        int result;
-        size_t lines;
+        const AddResult& expected;
     } cases[] = {
-        {"three buttons", [](TipRecord& t) { t.nButtonCount = 3; }, 1, 3},
-        {"four buttons", [](TipRecord& t) { t.nButtonCount = 4; }, 0, 1},
-        {"show 1000 s", [](TipRecord& t) { t.nShowSeconds = 1000; }, 1, 3},
-        {"show 1001 s", [](TipRecord& t) { t.nShowSeconds = 1001; }, 0, 1},
-        {"version 10", [](TipRecord& t) { t.byVersion = 10; }, 0, 1},
-        {"version 12", [](TipRecord& t) { t.byVersion = 12; }, 0, 1},
-        {"begins after it ends", [](TipRecord& t) { t.tBeginTime = t.tEndTime + 1; }, 0, 1},
-        {"begins now", [](TipRecord& t) { t.tBeginTime = kNow; }, 1, 3},
-        {"ends now", [](TipRecord& t) { t.tEndTime = kNow; }, 1, 3},
-        {"ended a second ago", [](TipRecord& t) { t.tEndTime = kNow - 1; }, 0, 2},
-        {"begins in a second", [](TipRecord& t) { t.tBeginTime = kNow + 1; }, 0, 2},
-        {"a known id", [](TipRecord& t) { t.nMessageID = 101; }, 0, 3},
+        {"three buttons", [](TipRecord& t) { t.nButtonCount = 3; }, added},
+        {"four buttons", [](TipRecord& t) { t.nButtonCount = 4; }, refused},
+        {"show 1000 s", [](TipRecord& t) { t.nShowSeconds = 1000; }, added},
+        {"show 1001 s", [](TipRecord& t) { t.nShowSeconds = 1001; }, refused},
+        {"version 10", [](TipRecord& t) { t.byVersion = 10; }, refused},
+        {"version 12", [](TipRecord& t) { t.byVersion = 12; }, refused},
+        {"begins after it ends", [](TipRecord& t) { t.tBeginTime = t.tEndTime + 1; }, refused},
+        {"begins now", [](TipRecord& t) { t.tBeginTime = kNow; }, added},
+        {"ends now", [](TipRecord& t) { t.tEndTime = kNow; }, added},
+        {"ended a second ago", [](TipRecord& t) { t.tEndTime = kNow - 1; }, outsideItsWindow},
+        {"begins in a second", [](TipRecord& t) { t.tBeginTime = kNow + 1; }, outsideItsWindow},
+        {"the id of the first row", [](TipRecord& t) { t.nMessageID = 101; }, known},
     };
     uint32_t id = 100;
     for (const auto& c : cases) {
         auto tip = MakeTip(++id, kNow - 10, kNow + 10, c.what);
         c.change(*tip);
         LineCapture::Clear();
-        EXPECT_EQ(store_.AddOneShowData(tip.release()), c.result) << c.what;
-        std::vector<std::string> expected{"CShowDataList::AddOneShowData"};
-        if (c.lines == 3)
-            expected.push_back(c.result ? "CShowDataList::AddOneShowData Add Success"
-                                        : "AddOneShowData but data exist");
-        if (c.lines >= 2) expected.push_back("CShowDataList AddOneShowData");
-        EXPECT_EQ(LineCapture::Lines(), expected) << c.what;
+        const int result = store_.AddOneShowData(tip.release());
+        EXPECT_EQ((AddResult{result, LineCapture::Lines()}), c.expected) << c.what;
     }
     std::unique_ptr<TipRecord> first(store_.GetOneShowData(1));
     EXPECT_EQ(FieldText(first->szText), "three buttons") << "a known id keeps the first tip";
     EXPECT_EQ(DrainQueue(store_).size(), 3u);
     EXPECT_EQ(Add(101, kNow - 1, kNow + 1), 0) << "a handed-out id is still known";
+}
+
+TEST_F(StoreTest, AnEndedTipLeavesItsPictureAlone) {
     const std::string picture = Picture(9);
-    EXPECT_TRUE(Add(9, kNow - 9, kNow - 1, picture) == 0 && Exists(picture)) << "an ended tip leaves its picture alone";
+    EXPECT_EQ(Add(9, kNow - 9, kNow - 1, picture), 0);
+    EXPECT_TRUE(Exists(picture));
 }
 
 TEST_F(StoreTest, HandingOutSkipsEndedShownAndEmptyTipsAndRemembersTheOneHandedOut) {
     const std::string ended = Picture(1), shown = Picture(2);
-    Add(1, kNow - 10, kNow + 5, ended), Add(2, kNow - 10, kNow + 10, shown), Add(3, kNow - 10, kNow + 10, "", "");
+    Add(1, kNow - 10, kNow + 5, ended);
+    Add(2, kNow - 10, kNow + 10, shown);
+    Add(3, kNow - 10, kNow + 10, "", "");
     Add(4, kNow - 10, kNow + 10, folder_.File("5.gif"), "");  // its picture never arrived on disk
     store_.AddDisplayData(new DisplayRecord{2, 0, 1, "x"});
     clock_.Set(kNow + 6);  // only the first tip's window has closed
     LineCapture::Clear();
     std::unique_ptr<TipRecord> tip(store_.GetOneShowData(1));
     ASSERT_TRUE(tip);
-    EXPECT_EQ(std::make_pair(tip->nMessageID, tip->szPicture[0]), std::make_pair(4u, '\0'))
-        << "a missing picture is cleared";
+    EXPECT_EQ(tip->nMessageID, 4u);
+    EXPECT_EQ(FieldText(tip->szPicture), "") << "a missing picture is cleared";
     EXPECT_EQ(LineCapture::Lines(),
               (std::vector<std::string>{"GetOneShowData but time out", "GetOneShowData show again",
                                         "delete data for pic data null"}));
-    EXPECT_TRUE(!Exists(ended) && Exists(shown));
+    EXPECT_FALSE(Exists(ended));
+    EXPECT_TRUE(Exists(shown));
     EXPECT_EQ(HistoryIds(store_), (std::vector<uint32_t>{2, 4}));
     EXPECT_EQ(store_.GetOneShowData(1), nullptr);
 }
@@ -110,17 +124,16 @@ TEST_F(StoreTest, HandingOutSkipsEndedShownAndEmptyTipsAndRemembersTheOneHandedO
 TEST_F(StoreTest, AZeroTimeEndsATipForGoodAndOnlyTipsThatCanBeShownWaitForPictures) {
     const std::string picture = Picture(7);
     ASSERT_EQ(Add(7, kNow - 10, kNow + 10, picture), 1);
-    EXPECT_EQ(Add(7, 0, 0) + 2 * Add(8, 0, kNow + 100), 2);
-    EXPECT_TRUE(store_.GetOneShowData(1) == nullptr && !Exists(picture));
+    EXPECT_EQ(Add(7, 0, 0), 0);
+    EXPECT_EQ(Add(8, 0, kNow + 100), 1);
+    EXPECT_EQ(store_.GetOneShowData(1), nullptr);
+    EXPECT_FALSE(Exists(picture));
     Add(1, kNow - 1, kNow + 1);
-    for (const auto& [id, begin, end] : std::vector<std::tuple<uint32_t, int32_t, int32_t>>{{1, kNow - 1, kNow + 1},
-                                                                                            {2, kNow + 1, kNow + 9},
-                                                                                            {3, kNow - 9, kNow - 1},
-                                                                                            {9, 0, 0},
-                                                                                            {4, kNow - 1, kNow + 1},
-                                                                                            {4, kNow - 1, kNow + 1}}) {
-        EXPECT_EQ(store_.AddWaitPicData(MakeTip(id, begin, end).release()), 1);
-    }
+    EXPECT_EQ(store_.AddWaitPicData(MakeTip(1, kNow - 1, kNow + 1).release()), 1) << "queued to show already";
+    EXPECT_EQ(store_.AddWaitPicData(MakeTip(2, kNow + 1, kNow + 9).release()), 1) << "not begun";
+    EXPECT_EQ(store_.AddWaitPicData(MakeTip(3, kNow - 9, kNow - 1).release()), 1) << "ended";
+    EXPECT_EQ(store_.AddWaitPicData(MakeTip(9, 0, 0).release()), 1) << "a zero time";
+    for (int twice = 0; twice < 2; ++twice) store_.AddWaitPicData(MakeTip(4, kNow - 1, kNow + 1).release());
     EXPECT_EQ(DrainQueue(store_, true), (std::vector<uint32_t>{4, 4}));
     EXPECT_EQ(HistoryIds(store_), (std::vector<uint32_t>{7, 8}));
 }
@@ -135,11 +148,11 @@ TEST_F(StoreTest, HistoryEntriesExpireAndOnlyPicturesInTheTipsFolderAreDeleted) 
         int taken;
         bool pictureStays;
     } cases[] = {
-        {1, 0, Picture(1), 1, true},          // never expires, however old
-        {2, kNow - 1, Picture(2), 0, false},  // expired
-        {1, kNow + 5, Picture(3), 0, false},  // a duplicate takes its own picture
-        {4, kNow, "", 1, true},               // ends now: still remembered
-        {50, kNow - 1, elsewhere.File("precious.gif"), 0, true},
+        {.id = 1, .end = 0, .picture = Picture(1), .taken = 1, .pictureStays = true},  // never expires, however old
+        {.id = 2, .end = kNow - 1, .picture = Picture(2), .taken = 0, .pictureStays = false},
+        {.id = 1, .end = kNow + 5, .picture = Picture(3), .taken = 0, .pictureStays = false},  // a duplicate: its own
+        {.id = 4, .end = kNow, .picture = "", .taken = 1, .pictureStays = true},               // ends now: remembered
+        {.id = 50, .end = kNow - 1, .picture = elsewhere.File("precious.gif"), .taken = 0, .pictureStays = true},
     };
     for (const auto& c : cases) {
         auto entry = std::make_unique<DisplayRecord>(DisplayRecord{c.id, c.end, 1, {}});
@@ -200,45 +213,62 @@ std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t versio
     return bytes;
 }
 
+// What loading a file gives: the count it returns, the tips queued to show
+// or the history entries, and the tips waiting for their picture.
+struct Loaded {
+    int handed = 0, held = 0, waiting = 0;
+    bool operator==(const Loaded&) const = default;
+    friend void PrintTo(const Loaded& l, std::ostream* os) {
+        *os << "{handed " << l.handed << ", held " << l.held << ", waiting " << l.waiting << "}";
+    }
+};
+
 // Odd tips were saved before their picture arrived: they wait for it again.
 TEST_F(StoreTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
     const struct {
-        bool tips;
+        bool tips;  // else history entries
         int32_t version, count;
         uint32_t stride;
-        size_t cutTo;
-        int handed, held, waiting;
+        size_t cutTo = SIZE_MAX;
+        int handed = 0, held = 0, waiting = 0;
     } cases[] = {
-        {true, 11, 99, kTip + 13, SIZE_MAX, 99, 49, 50}, {true, 11, 100, kTip, SIZE_MAX, 0, 0, 0},
-        {true, 10, 1, kTip, SIZE_MAX, 0, 0, 0},          {true, 12, 1, kTip, SIZE_MAX, 0, 0, 0},
-        {true, 11, 3, kTip, 20 + kTip + 2000, 3, 0, 1},  // a cut record is zero-filled, loses its version and is
-                                                         // refused
-        {false, 10, 1, kEntry, SIZE_MAX, 1, 1, 0},       {false, 50, 99, kEntry + 7, SIZE_MAX, 99, 99, 0},
-        {false, 9, 1, kEntry, SIZE_MAX, 0, 0, 0},        {false, 51, 1, kEntry, SIZE_MAX, 0, 0, 0},
-        {false, 11, 100, kEntry, SIZE_MAX, 0, 0, 0},
+        {.tips = true, .version = 11, .count = 99, .stride = kTip + 13, .handed = 99, .held = 49, .waiting = 50},
+        {.tips = true, .version = 11, .count = 100, .stride = kTip},
+        {.tips = true, .version = 10, .count = 1, .stride = kTip},
+        {.tips = true, .version = 12, .count = 1, .stride = kTip},
+        // The cut record is zero-filled, so it loses its version and is refused.
+        {.tips = true, .version = 11, .count = 3, .stride = kTip, .cutTo = 20 + kTip + 2000, .handed = 3, .waiting = 1},
+        {.tips = false, .version = 10, .count = 1, .stride = kEntry, .handed = 1, .held = 1},
+        {.tips = false, .version = 50, .count = 99, .stride = kEntry + 7, .handed = 99, .held = 99},
+        {.tips = false, .version = 9, .count = 1, .stride = kEntry},
+        {.tips = false, .version = 51, .count = 1, .stride = kEntry},
+        {.tips = false, .version = 11, .count = 100, .stride = kEntry},
     };
     for (const auto& c : cases) {
         std::vector<TipRecord> tips;
         std::vector<DisplayRecord> entries;
         for (uint32_t id = 1; id <= uint32_t(c.count); ++id) {
-            tips.push_back(*MakeTip(id, kNow - 100, kNow + 100)), entries.push_back({id, 0, 1, {}});
+            tips.push_back(*MakeTip(id, kNow - 100, kNow + 100));
             tips.back().bPicReady = id % 2 == 0;
+            entries.push_back({id, 0, 1, {}});
         }
         auto bytes = c.tips ? DataFile(tips, c.version, c.stride) : DataFile(entries, c.version, c.stride);
         bytes.resize(std::min(c.cutTo, bytes.size()));
         WriteBytes(tipFile_, bytes);
         CShowDataList store;
-        const int handed = (c.tips ? LoadTipFile : LoadDisplayFile)(tipFile_.c_str(), &store);
-        const int held = c.tips ? int(DrainQueue(store).size()) : store.GetDisplayDataCount();
-        EXPECT_EQ(std::make_tuple(handed, held, int(DrainQueue(store, true).size())),
-                  std::make_tuple(c.handed, c.held, c.waiting))
-            << c.count;
+        Loaded got;
+        got.handed = (c.tips ? LoadTipFile : LoadDisplayFile)(tipFile_.c_str(), &store);
+        got.held = c.tips ? int(DrainQueue(store).size()) : store.GetDisplayDataCount();
+        got.waiting = int(DrainQueue(store, true).size());
+        EXPECT_EQ(got, (Loaded{c.handed, c.held, c.waiting}))
+            << "version " << c.version << ", " << c.count << (c.tips ? " tips" : " entries");
     }
     EXPECT_EQ(LoadTipFile(folder_.File("missing.dat").c_str(), &store_), 0);
 }
 
 TEST_F(StoreTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
-    WriteBytes(tipFile_, {1}), WriteBytes(historyFile_, {1});
+    WriteBytes(tipFile_, {1});
+    WriteBytes(historyFile_, {1});
     EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
     EXPECT_FALSE(Exists(tipFile_) || Exists(historyFile_)) << "nothing to save removes the files";
     store_.AddOneShowData(MakeTip(1, kNow - 1, kNow + 1).release());
@@ -281,38 +311,39 @@ TEST_F(StoreTest, AFullFileKeepsWhatCanStillBeShownOrStillHoldsATipBack) {
     for (uint32_t id = 101; id <= 150; ++id) order.insert(order.begin(), id);
     EXPECT_EQ(DrainQueue(reloaded), order);
 
-    // Entries of ids first..last, then a tip handed out this run (id 0: none).
-    constexpr int32_t kRising = -1;  // kNow + 100 + id
+    // History entries of ids first..last, then a tip handed out this run (id 0: none).
+    struct Entries {
+        uint32_t first, last;
+        int32_t end;  // kRising: kNow + 100 + id
+    };
+    constexpr int32_t kRising = -1, kMonth = 30 * 86400;
     const struct {
-        const char* name;
-        std::vector<std::tuple<uint32_t, uint32_t, int32_t>> entries;
-        uint32_t shown;
-        int32_t shownEnd;
+        const char* why;
+        std::vector<Entries> entries;
+        uint32_t shown = 0;
+        int32_t until = 0;  // its end time
         std::vector<uint32_t> kept;
     } cases[] = {
-        {"a tip shown this run outranks never-expiring entries",
-         {{1, 99, 0}},
-         500,
-         kNow + 30 * 86400,
-         Ids(1, 98, {500})},
-        {"a known tip's entry outranks later end times", {{2, 100, kRising}}, 1, kNow + 1, Ids(1, 1, Ids(3, 100))},
-        {"end time ahead, then never-expiring", {{1, 1, 0}, {2, 100, kNow + 9}}, 0, 0, Ids(2, 100)},
-        {"a record of zeros goes last", {{0, 0, 0}, {1, 99, 0}}, 0, 0, Ids(1, 99)},
+        // A tip shown this run outranks never-expiring entries; a known tip's entry outranks later end times.
+        {.why = "shown now", .entries = {{1, 99, 0}}, .shown = 500, .until = kNow + kMonth, .kept = Ids(1, 98, {500})},
+        {.why = "known", .entries = {{2, 100, kRising}}, .shown = 1, .until = kNow + 1, .kept = Ids(1, 1, Ids(3, 100))},
+        {.why = "end time ahead, then never-expiring", .entries = {{1, 1, 0}, {2, 100, kNow + 9}}, .kept = Ids(2, 100)},
+        {.why = "a record of zeros goes last", .entries = {{0, 0, 0}, {1, 99, 0}}, .kept = Ids(1, 99)},
     };
     clock_.Set(kNow);
     for (const auto& c : cases) {
         CShowDataList store, reloaded;
-        for (const auto& [first, last, end] : c.entries) {
-            for (uint32_t id = first; id <= last; ++id) {
+        for (const Entries& e : c.entries) {
+            for (uint32_t id = e.first; id <= e.last; ++id) {
                 store.AddDisplayData(
-                    new DisplayRecord{id, end == kRising ? kNow + 100 + int32_t(id) : end, id != 0, {}});
+                    new DisplayRecord{id, e.end == kRising ? kNow + 100 + int32_t(id) : e.end, id != 0, {}});
             }
         }
-        if (c.shown) store.AddOneShowData(MakeTip(c.shown, kNow - 1, c.shownEnd).release());
+        if (c.shown) store.AddOneShowData(MakeTip(c.shown, kNow - 1, c.until).release());
         delete store.GetOneShowData(1);
-        ASSERT_TRUE(SaveDisplayFile(historyFile_.c_str(), &store)) << c.name;
+        ASSERT_TRUE(SaveDisplayFile(historyFile_.c_str(), &store)) << c.why;
         LoadDisplayFile(historyFile_.c_str(), &reloaded);
-        EXPECT_EQ(HistoryIds(reloaded), c.kept) << c.name;
+        EXPECT_EQ(HistoryIds(reloaded), c.kept) << c.why;
     }
 }
 
