@@ -46,6 +46,10 @@ bool FileExists(const char* path);
 // Opens a file shared for reading and writing by others ("rb", "wb").
 std::FILE* OpenShared(const char* path, const char* mode);
 
+// Creates a file for writing, shared like OpenShared; null when a file of
+// that name already exists or none can be made.
+std::FILE* CreateNewShared(const char* path);
+
 // Replaces `target` by `source` in one step (same folder); false on failure,
 // in which case `target` is untouched.
 bool ReplaceFileWith(const char* source, const char* target);

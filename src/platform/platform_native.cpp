@@ -39,6 +39,8 @@ bool FileExists(const char* path) {
 
 std::FILE* OpenShared(const char* path, const char* mode) { return std::fopen(path, mode); }
 
+std::FILE* CreateNewShared(const char* path) { return std::fopen(path, "wbx"); }
+
 bool ReplaceFileWith(const char* source, const char* target) {
     return std::rename(source, target) == 0;
 }

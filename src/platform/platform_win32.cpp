@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <share.h>
 
@@ -43,6 +45,22 @@ bool FileExists(const char* path) {
 
 std::FILE* OpenShared(const char* path, const char* mode) {
     return _fsopen(path, mode, _SH_DENYNO);
+}
+
+std::FILE* CreateNewShared(const char* path) {
+    if (path == nullptr || path[0] == '\0') return nullptr;
+    const HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    // From here the descriptor, then the stream, owns the handle.
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(descriptor, "wb");
+    if (stream == nullptr) _close(descriptor);
+    return stream;
 }
 
 bool ReplaceFileWith(const char* source, const char* target) {

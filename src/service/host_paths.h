@@ -14,6 +14,7 @@ struct HostPaths {
 };
 
 // Builds the four paths from the full path of the host executable. Refuses
-// (false, paths left empty) a path without a backslash, and a folder so
-// long that the longest of the four would not fit its 260-byte buffer.
+// (false, paths left empty) a path without a backslash, and, logged, a
+// folder so long that some file the library writes there (the temporary
+// files of the saves, the pictures) would not fit a 260-byte path.
 bool BuildHostPaths(const char* executablePath, HostPaths* paths);

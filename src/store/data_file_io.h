@@ -39,9 +39,14 @@ inline uint64_t RecordOffset(const DataFileHeader& header, int32_t i) {
     return sizeof(DataFileHeader) + uint64_t(uint32_t(i)) * header.nRecordSize;
 }
 
-// Writes header and records to a temporary file beside path, then puts it in
-// path's place in one step, so a failed or interrupted save leaves the old
-// file whole. True when path now holds the new contents.
+// How much longer than the data file's own path the name of its temporary
+// file is: a dot, eight hex digits and ".tmp".
+constexpr size_t kTempNameExtra = 13;
+
+// Writes header and records to a temporary file beside path, named uniquely
+// so that two writers never share one, then puts it in path's place in one
+// step, so a failed or interrupted save leaves the old file whole. True
+// when path now holds the new contents.
 bool ReplaceDataFile(const char* path, const DataFileHeader& header, const void* records, size_t bytes);
 
 // Reads each record that the header announces, into a fresh zero-filled
@@ -92,4 +97,3 @@ bool SaveStoredRecords(const char* path, Count count, Copy copy, Keep keep, bool
         return false;
     }
 }
-

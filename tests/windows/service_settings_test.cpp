@@ -64,13 +64,15 @@ TEST(HostPathsTest, RefusesWhatWouldNotFitOrHasNoFolder) {
     HostPaths paths;
     EXPECT_FALSE(BuildHostPaths("tiphost.exe", &paths));
     EXPECT_EQ(paths.tipsFolder[0], '\0');
-    // The longest path is <folder>\tips\messdisplay.dat: 21 bytes more.
-    const std::string tail = "\\tips\\messdisplay.dat";
-    const std::string fits = "C:\\" + std::string(kPathBufferSize - 1 - tail.size() - 3, 'f');
+    // The longest path written is the history's temporary file:
+    // <folder>\tips\messdisplay.dat.01234567.tmp, 34 bytes more.
+    const std::string fits = "C:\\" + std::string(kPathBufferSize - 1 - 34 - 3, 'f');
     EXPECT_TRUE(BuildHostPaths((fits + "\\host.exe").c_str(), &paths));
-    EXPECT_EQ(std::string(paths.historyFile), fits + tail);
+    EXPECT_EQ(std::string(paths.historyFile), fits + "\\tips\\messdisplay.dat");
+    LineCapture capture;
     EXPECT_FALSE(BuildHostPaths((fits + "g\\host.exe").c_str(), &paths));
     EXPECT_EQ(paths.historyFile[0], '\0');
+    EXPECT_EQ(capture.Lines().at(0), "DataService host folder too long for its files:");
 }
 
 }  // namespace
