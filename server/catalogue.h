@@ -26,6 +26,8 @@ struct ServedTip {
     std::vector<std::string> pids;
     // The record exactly as it travels in an answer.
     std::vector<uint8_t> wire;
+    // 1-based place in the file, so that messages follow the file's order.
+    size_t position = 0;
     // For summaries: the picture address as sent, and the UTF-8 title/text.
     std::string picture_url;
     std::string title;
@@ -40,6 +42,9 @@ struct ServedTip {
 struct ServedPicture {
     std::string content_type;
     std::string bytes;
+    // Its size in pixels, read from its header; 0 when the header says none.
+    int width = 0;
+    int height = 0;
 };
 
 struct Catalogue {
@@ -58,6 +63,7 @@ struct CatalogueProblem {
     std::string tip;  // "tip 12", "tip #3" (by position when the id is unusable), or empty
     std::string field;
     std::string message;
+    size_t position = 0;  // the tip's place in the file; 0 for the catalogue as a whole
 
     std::string ToString() const;
 };
@@ -72,11 +78,21 @@ struct CatalogueOptions {
 
 struct CatalogueLoad {
     std::shared_ptr<const Catalogue> catalogue;  // null when there is any problem
-    std::vector<CatalogueProblem> problems;
+    std::vector<CatalogueProblem> problems;      // in file order
+    // What clients will show other than the catalogue says (a cut text, a
+    // button that never shows); the catalogue still loads.
+    std::vector<CatalogueProblem> warnings;
     // A file could not be read (rather than said something wrong): worth
     // trying again without a change.
     bool read_failed = false;
+    // Refused for a reason that time may lift (an `updated` in the future):
+    // worth trying again without a change.
+    bool may_pass_later = false;
 };
+
+// A catalogue string for a message: control bytes, quotes and backslashes
+// as \xNN, so that no catalogue text can break or forge a line.
+std::string EscapeCatalogueText(const std::string& text);
 
 // Parses and checks catalogue JSON; pictures named by file are read from
 // `picture_dir`.

@@ -1,15 +1,21 @@
 // The second loading step: converts each tip's texts into the clients' code
 // page, checks them against the record's fields, reads the pictures and
 // encodes every tip into the bytes it travels as.
+#include <strings.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "answer_budget.h"
 #include "catalogue.h"
 #include "catalogue_document.h"
+#include "panel_fit.h"
 #include "picture_file.h"
 #include "protocol/byte_order.h"
 #include "protocol/tip_record.h"
@@ -20,44 +26,77 @@
 namespace tipserver {
 namespace {
 
+// Addresses a click hands to the browser, and to the host's download agent.
+bool HasScheme(const std::string& address, std::initializer_list<const char*> schemes) {
+    for (const char* scheme : schemes) {
+        const size_t n = std::strlen(scheme);
+        if (address.size() > n && strncasecmp(address.c_str(), scheme, n) == 0) return true;
+    }
+    return false;
+}
+constexpr char kLinkCommand[] = "QUILLONBUTTON:";
+constexpr char kLinkDownload[] = "QUILLONBUTTON:DOWNLOAD:";
+
+std::string Quoted(const std::string& text) {
+    return "\"" + EscapeCatalogueText(text.size() > 60 ? text.substr(0, 57) + "..." : text) + "\"";
+}
+
 class TipBuilder {
-public:
+  public:
     TipBuilder(const CatalogueOptions& options, const std::string& picture_dir, Catalogue& catalogue,
-               std::vector<CatalogueProblem>& problems)
-        : options_(options), picture_dir_(picture_dir), encoder_(options.encoding), catalogue_(catalogue),
-          problems_(problems) {}
+               CatalogueLoad& load)
+        : options_(options),
+          picture_dir_(picture_dir),
+          encoder_(options.encoding),
+          catalogue_(catalogue),
+          load_(load) {}
 
     bool EncodingKnown() const { return encoder_.IsValid(); }
-    bool ReadFailed() const { return read_failed_; }
 
-    // Builds one tip; false when any of its fields was refused.
+    // Builds one tip, and finds every problem of it even when the document
+    // already refused a field; false when any field was refused.
     bool Build(const CatalogueEntry& entry, ServedTip& tip) {
         entry_ = &entry;
-        ok_ = true;
+        ok_ = entry.usable;
+        convert_failed_ = false;
         auto record = NewTipRecord();
-        record->nMessageID = *entry.id;
+        record->nMessageID = entry.id.value_or(0);
         record->byStyle = entry.style;
         record->nShowSeconds = entry.show_seconds;
-        record->tBeginTime = *entry.begin;
-        record->tEndTime = *entry.end;
+        record->tBeginTime = entry.begin.value_or(0);
+        record->tEndTime = entry.end.value_or(0);
         record->byShowFirst = entry.show_first ? 1 : 0;
         record->byVersion = kTipRecordVersion;
 
-        tip.picture_url = PictureAddress(entry.picture);
+        PanelTip panel;
+        panel.style = entry.style;
+        tip.picture_url = PictureAddress(entry.picture, panel);
+        panel.picture = !tip.picture_url.empty();
         Put(record->szPicture, tip.picture_url, "picture");
-        Put(record->szText, Convert(entry.text, "text"), "text");
+        Put(record->szText, Convert(entry.text, "text", &panel.text), "text");
+        CheckLink(entry.link);
         Put(record->szLinkURL, Convert(entry.link, "link"), "link");
-        Put(record->szTitle, Convert(entry.title, "title"), "title");
+        Put(record->szTitle, Convert(entry.title, "title", &panel.title), "title");
         record->nButtonCount = static_cast<int32_t>(entry.buttons.size());
-        for (size_t i = 0; i < entry.buttons.size(); ++i) BuildButton(entry.buttons[i], i, record->aButtons[i]);
-        // Clients drop a tip that has neither, without a word.
-        if (entry.picture.empty() && entry.text.empty()) Fail("text", "a tip needs a picture or a text");
-        if (entry.updated && *entry.updated > options_.now)
+        panel.captions.resize(entry.buttons.size());
+        for (size_t i = 0; i < entry.buttons.size(); ++i)
+            BuildButton(entry.buttons[i], i, record->aButtons[i], panel.captions[i]);
+        if (entry.updated && *entry.updated > options_.now) {
             Fail("updated", FormatIsoTime(*entry.updated) + " lies in the future");
+            load_.may_pass_later = true;
+        }
         for (const std::string& pid : entry.pids) tip.pids.push_back(Convert(pid, "pids"));
+        if (convert_failed_) return false;  // only a tip whose texts all converted is measured
+        for (const PanelFinding& finding : FitTipInPanel(panel, encoder_.Name())) {
+            if (finding.refused)
+                Fail(finding.field, finding.message);
+            else
+                load_.warnings.push_back({entry.Name(), finding.field, finding.message, entry.position});
+        }
         if (!ok_) return false;
 
         tip.id = *entry.id;
+        tip.position = entry.position;
         tip.begin = *entry.begin;
         tip.end = *entry.end;
         tip.stamp = std::max(entry.updated.value_or(*entry.begin), *entry.begin);
@@ -70,15 +109,35 @@ public:
         return ok_;
     }
 
-private:
+  private:
     void Fail(const std::string& field, const std::string& message) {
-        problems_.push_back({entry_->Name(), field, message});
+        load_.problems.push_back({entry_->Name(), field, message, entry_->position});
         ok_ = false;
     }
 
-    std::string Convert(const std::string& utf8, const std::string& field) {
+    // Converts into the code page; with `glyphs`, also says how wide each
+    // character is there, for the panel's measures.
+    std::string Convert(const std::string& utf8, const std::string& field, PanelText* glyphs = nullptr) {
         std::string out, error;
-        if (!encoder_.Convert(utf8, out, error)) Fail(field, error);
+        if (!encoder_.Convert(utf8, out, error)) {
+            Fail(field, error);
+            convert_failed_ = true;
+            return out;
+        }
+        if (glyphs == nullptr) return out;
+        for (size_t i = 0; i < utf8.size();) {
+            const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+            if (lead < 0x80) {
+                glyphs->push_back({1, static_cast<char>(lead)});
+                ++i;
+                continue;
+            }
+            const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            std::string one;
+            encoder_.Convert(utf8.substr(i, length), one, error);
+            glyphs->push_back({static_cast<uint8_t>(std::max<size_t>(one.size(), 1)), 0});
+            i += length;
+        }
         return out;
     }
 
@@ -87,41 +146,70 @@ private:
     template <size_t N>
     void Put(char (&field)[N], const std::string& bytes, const std::string& name) {
         if (bytes.size() > N) {
-            Fail(name, std::to_string(bytes.size()) + " bytes in " + encoder_.Name() + ", at most " +
-                           std::to_string(N));
+            Fail(name,
+                 std::to_string(bytes.size()) + " bytes in " + encoder_.Name() + ", at most " + std::to_string(N));
             return;
         }
         std::memset(field, 0, N);
         if (!bytes.empty()) std::memcpy(field, bytes.data(), bytes.size());
     }
 
-    std::string PictureAddress(const std::string& picture) {
+    std::string PictureAddress(const std::string& picture, PanelTip& panel) {
         if (picture.empty()) return {};
         if (IsPictureAddress(picture)) return Convert(picture, "picture");
-        if (catalogue_.pictures.count(picture) == 0) {
+        auto it = catalogue_.pictures.find(picture);
+        if (it == catalogue_.pictures.end()) {
             ServedPicture served;
             std::string error;
             const PictureLoad result = LoadPictureFile(picture_dir_, picture, served, error);
             if (result != PictureLoad::kLoaded) {
-                read_failed_ = read_failed_ || result == PictureLoad::kUnreadable;
+                load_.read_failed = load_.read_failed || result == PictureLoad::kUnreadable;
                 Fail("picture", error);
                 return {};
             }
-            catalogue_.pictures.emplace(picture, std::move(served));
+            it = catalogue_.pictures.emplace(picture, std::move(served)).first;
         }
+        panel.picture_width = it->second.width;
+        panel.picture_height = it->second.height;
         std::string url = PictureUrl(options_.public_url, picture);
         // Clients fetch pictures over http:// and https:// only.
-        if (!IsPictureAddress(url)) Fail("picture", "address " + url + " is not http:// or https:// (check the public URL)");
+        if (!IsPictureAddress(url))
+            Fail("picture", "address " + Quoted(url) + " is not http:// or https:// (check the public URL)");
         return url;
     }
 
-    void BuildButton(const CatalogueButtonEntry& button, size_t i, TipButton& out) {
+    // A click on the picture or the text opens the link in the browser, or
+    // hands a "QUILLONBUTTON:DOWNLOAD:" address to the download agent.
+    void CheckLink(const std::string& link) {
+        if (link.empty()) return;
+        if (link.rfind(kLinkDownload, 0) == 0) {
+            CheckAddress("link", link.substr(sizeof kLinkDownload - 1), "DOWNLOAD");
+        } else if (link.rfind(kLinkCommand, 0) == 0) {
+            Fail("link", Quoted(link) + ": clients run no " + kLinkCommand + " command but DOWNLOAD");
+        } else {
+            CheckAddress("link", link, "OPENURL");
+        }
+    }
+
+    void CheckAddress(const std::string& field, const std::string& url, const std::string& action) {
+        if (action == "OPENURL" && !HasScheme(url, {"http://", "https://"}))
+            Fail(field, Quoted(url) + " is not an http:// or https:// address: clients cannot open it in the browser");
+        if (action == "DOWNLOAD" && !HasScheme(url, {"http://", "https://", "ftp://"}))
+            Fail(field, Quoted(url) +
+                            " is not an http://, https:// or ftp:// address: the download agent cannot "
+                            "fetch it");
+    }
+
+    void BuildButton(const CatalogueButtonEntry& button, size_t i, TipButton& out, PanelText& caption) {
         const std::string name = "buttons[" + std::to_string(i) + "]";
         // Clients run only these two; any other button would do nothing.
         if (button.action != "OPENURL" && button.action != "DOWNLOAD")
-            Fail(name + ".action", "\"" + button.action + "\" is neither OPENURL nor DOWNLOAD");
-        if (button.url.empty()) Fail(name + ".url", "missing");
-        Put(out.szCaption, Convert(button.caption, name + ".caption"), name + ".caption");
+            Fail(name + ".action", Quoted(button.action) + " is neither OPENURL nor DOWNLOAD");
+        if (button.url.empty())
+            Fail(name + ".url", "missing");
+        else
+            CheckAddress(name + ".url", button.url, button.action);
+        Put(out.szCaption, Convert(button.caption, name + ".caption", &caption), name + ".caption");
         Put(out.szAction, button.action, name + ".action");
         Put(out.szURL, Convert(button.url, name + ".url"), name + ".url");
     }
@@ -130,10 +218,10 @@ private:
     const std::string& picture_dir_;
     TextEncoder encoder_;
     Catalogue& catalogue_;
-    bool read_failed_ = false;
-    std::vector<CatalogueProblem>& problems_;
+    CatalogueLoad& load_;
     const CatalogueEntry* entry_ = nullptr;
     bool ok_ = true;
+    bool convert_failed_ = false;
 };
 
 bool ServedBefore(const ServedTip& a, const ServedTip& b) {
@@ -156,15 +244,51 @@ void CheckStampGroups(const std::vector<ServedTip>& tips, std::vector<CatalogueP
             problems.push_back({"tip " + std::to_string(tips[first].id), "updated",
                                 std::to_string(count) + " tips (" + std::to_string(bytes) +
                                     " bytes) share the updated time " + FormatIsoTime(tips[first].stamp) +
-                                    " and cannot fit one answer of " + std::to_string(budget.max_tips) +
-                                    " tips and " + std::to_string(budget.max_bytes) +
-                                    " bytes; give some of them a later updated time"});
+                                    " and cannot fit one answer of " + std::to_string(budget.max_tips) + " tips and " +
+                                    std::to_string(budget.max_bytes) + " bytes; give some of them a later updated time",
+                                tips[first].position});
         }
         first = last;
     }
 }
 
+// Clients match their edition byte for byte: an edition that differs from
+// another of the catalogue only in letter case is most likely a slip.
+void CheckEditionCase(const CatalogueDocument& document, std::vector<CatalogueProblem>& warnings) {
+    std::map<std::string, std::pair<std::string, std::string>> first_spelling;  // folded: spelling, tip
+    for (const CatalogueEntry& entry : document.entries) {
+        for (const std::string& pid : entry.pids) {
+            std::string folded = pid;
+            for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const auto [it, added] = first_spelling.emplace(folded, std::make_pair(pid, entry.Name()));
+            if (!added && it->second.first != pid)
+                warnings.push_back({entry.Name(), "pids",
+                                    Quoted(pid) + " differs from " + Quoted(it->second.first) + " (" +
+                                        it->second.second +
+                                        ") only in letter case; clients' editions match byte for byte",
+                                    entry.position});
+        }
+    }
+}
+
+bool ByPosition(const CatalogueProblem& a, const CatalogueProblem& b) { return a.position < b.position; }
+
 }  // namespace
+
+std::string EscapeCatalogueText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '"' || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 std::string CatalogueProblem::ToString() const {
     std::string line = tip.empty() ? "catalogue" : tip;
@@ -186,20 +310,22 @@ CatalogueLoad ParseCatalogue(const std::string& json_text, const std::string& pi
     CatalogueLoad load;
     CatalogueDocument document = ReadCatalogueDocument(json_text, load.problems);
     auto catalogue = std::make_shared<Catalogue>();
-    TipBuilder builder(options, picture_dir, *catalogue, load.problems);
+    TipBuilder builder(options, picture_dir, *catalogue, load);
     if (!builder.EncodingKnown()) {
         load.problems.push_back({"", "", "unknown encoding " + options.encoding});
         return load;
     }
     catalogue->panel_interval_minutes = document.panel_interval_minutes.value_or(0);
     for (const CatalogueEntry& entry : document.entries) {
-        if (!entry.usable) continue;
+        if (!entry.readable) continue;
         ServedTip tip;
         if (builder.Build(entry, tip)) catalogue->tips.push_back(std::move(tip));
     }
     std::sort(catalogue->tips.begin(), catalogue->tips.end(), ServedBefore);
     CheckStampGroups(catalogue->tips, load.problems);
-    load.read_failed = builder.ReadFailed();
+    CheckEditionCase(document, load.warnings);
+    std::stable_sort(load.problems.begin(), load.problems.end(), ByPosition);
+    std::stable_sort(load.warnings.begin(), load.warnings.end(), ByPosition);
     if (!load.problems.empty()) return load;
     for (size_t i = 0; i < catalogue->tips.size(); ++i) catalogue->index_by_id[catalogue->tips[i].id] = i;
     load.catalogue = std::move(catalogue);

@@ -30,12 +30,12 @@ std::string Describe(const json& value) {
 
 // Reads the fields of one JSON object, reporting against one tip.
 class FieldReader {
-public:
+  public:
     FieldReader(const json& object, CatalogueEntry& entry, std::vector<CatalogueProblem>& problems)
         : object_(object), entry_(entry), problems_(problems) {}
 
     void Fail(const std::string& field, const std::string& message) {
-        problems_.push_back({entry_.Name(), field, message});
+        problems_.push_back({entry_.Name(), field, message, entry_.position});
         entry_.usable = false;
     }
 
@@ -57,8 +57,8 @@ public:
         // Unsigned values above the signed range arrive as unsigned.
         const bool is_unsigned = value->is_number_unsigned();
         const uint64_t u = is_unsigned ? value->get<uint64_t>() : 0;
-        const int64_t v = is_unsigned ? (u > static_cast<uint64_t>(max) ? max : static_cast<int64_t>(u))
-                                      : value->get<int64_t>();
+        const int64_t v =
+            is_unsigned ? (u > static_cast<uint64_t>(max) ? max : static_cast<int64_t>(u)) : value->get<int64_t>();
         if ((is_unsigned && u > static_cast<uint64_t>(max)) || v < min || v > max) {
             Fail(key, Describe(*value) + " is out of range " + std::to_string(min) + " to " + std::to_string(max));
             return std::nullopt;
@@ -94,8 +94,8 @@ public:
             seconds = ParseIsoTime(value->get<std::string>());
         }
         if (!seconds) {
-            Fail(key, Describe(*value) +
-                          " is not a time: use ISO 8601 with a zone (2024-05-01T08:00:00Z) or epoch seconds");
+            Fail(key,
+                 Describe(*value) + " is not a time: use ISO 8601 with a zone (2024-05-01T08:00:00Z) or epoch seconds");
             return std::nullopt;
         }
         // Clients hold times as signed 32-bit seconds, and 0 marks a tip of
@@ -109,11 +109,12 @@ public:
 
     void UnknownKeys(const std::set<std::string>& known, const std::string& prefix) {
         for (auto it = object_.begin(); it != object_.end(); ++it) {
-            if (known.count(it.key()) == 0 && !IsComment(it.key())) Fail(prefix + it.key(), "unknown field");
+            if (known.count(it.key()) == 0 && !IsComment(it.key()))
+                Fail(prefix + EscapeCatalogueText(it.key()), "unknown field");
         }
     }
 
-private:
+  private:
     const json& object_;
     CatalogueEntry& entry_;
     std::vector<CatalogueProblem>& problems_;
@@ -167,8 +168,8 @@ CatalogueEntry ReadEntry(const json& item, size_t position, std::vector<Catalogu
     CatalogueEntry entry;
     entry.position = position;
     if (!item.is_object()) {
-        problems.push_back({entry.Name(), "", "must be an object"});
-        entry.usable = false;
+        problems.push_back({entry.Name(), "", "must be an object", position});
+        entry.usable = entry.readable = false;
         return entry;
     }
     FieldReader tip(item, entry, problems);
@@ -238,7 +239,8 @@ CatalogueDocument ReadCatalogueDocument(const std::string& json_text, std::vecto
     for (size_t i = 0; i < tips->size(); ++i) {
         CatalogueEntry entry = ReadEntry((*tips)[i], i + 1, problems);
         if (entry.id && !seen.insert(*entry.id).second) {
-            problems.push_back({entry.Name() + " (#" + std::to_string(i + 1) + ")", "id", "used by an earlier tip"});
+            problems.push_back(
+                {entry.Name() + " (#" + std::to_string(i + 1) + ")", "id", "used by an earlier tip", i + 1});
             entry.usable = false;
         }
         document.entries.push_back(std::move(entry));

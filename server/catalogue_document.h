@@ -18,8 +18,9 @@ struct CatalogueButtonEntry {
 };
 
 struct CatalogueEntry {
-    size_t position = 0;  // 1-based place in the "tips" list
-    bool usable = true;   // false once a field of it was refused
+    size_t position = 0;   // 1-based place in the "tips" list
+    bool usable = true;    // false once a field of it was refused
+    bool readable = true;  // false when it is not even an object
     std::optional<uint32_t> id;
     uint8_t style = 0;
     int32_t show_seconds = 10;

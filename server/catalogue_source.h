@@ -2,7 +2,11 @@
 // (SIGHUP) or when the catalogue file or one of its pictures has changed and
 // then stayed unchanged for one look. A catalogue with any problem is not
 // taken; the one before keeps serving and the log says why. A file that
-// could not be read (out of descriptors, say) is tried again at each look.
+// could not be read (out of descriptors, say), or that was refused for a
+// reason time may lift (an `updated` a little in the future), is tried again
+// at each look. Each load logs what changed and warns of new or changed tips
+// that clients will not show as written or that clients which have asked
+// will never get.
 #pragma once
 
 #include <atomic>
@@ -17,7 +21,7 @@
 namespace tipserver {
 
 class CatalogueSource {
-public:
+  public:
     CatalogueSource(std::string path, CatalogueOptions options, LogSink& log);
 
     // The base address of the pictures; set before the first load.
@@ -39,13 +43,18 @@ public:
     // For the metrics; safe from any thread.
     uint64_t Generation() const { return generation_.load(std::memory_order_relaxed); }
     uint64_t ReloadFailures() const { return reload_failures_.load(std::memory_order_relaxed); }
+    // The file on disk was refused at its last load (the previous catalogue serves).
+    bool Refused() const { return refused_.load(std::memory_order_relaxed); }
+    // New or changed tips of the last reload that clients which had asked will never get.
+    uint64_t UnreachableTips() const { return unreachable_.load(std::memory_order_relaxed); }
     double LoadSeconds() const { return load_seconds_.load(std::memory_order_relaxed); }
     int64_t LoadedAt() const { return loaded_at_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::string Fingerprint() const;
     CatalogueLoad Load();
     void Take(std::shared_ptr<const Catalogue> catalogue);
+    void LogWarnings(const std::vector<CatalogueProblem>& warnings);
 
     const std::string path_;
     CatalogueOptions options_;
@@ -54,9 +63,12 @@ private:
     std::string loaded_fingerprint_;
     std::string seen_fingerprint_;
     bool retry_ = false;
+    bool last_read_failed_ = false;
     std::string last_refusal_;
     std::atomic<uint64_t> generation_{0};
     std::atomic<uint64_t> reload_failures_{0};
+    std::atomic<bool> refused_{false};
+    std::atomic<uint64_t> unreachable_{0};
     std::atomic<double> load_seconds_{0};
     std::atomic<int64_t> loaded_at_{0};
 };

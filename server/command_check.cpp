@@ -4,7 +4,9 @@
 #include <ctime>
 
 #include "catalogue.h"
+#include "catalogue_changes.h"
 #include "command_line.h"
+#include "log_sink.h"
 #include "time_value.h"
 
 namespace tipserver {
@@ -18,30 +20,34 @@ std::string Shorten(const std::string& text, size_t max) {
 }
 
 std::string Summary(const ServedTip& tip, int64_t now) {
-    std::string line = "tip " + std::to_string(tip.id) + ": " + FormatIsoTime(tip.begin) + " .. " +
-                       FormatIsoTime(tip.end);
+    std::string line =
+        "tip " + std::to_string(tip.id) + ": " + FormatIsoTime(tip.begin) + " .. " + FormatIsoTime(tip.end);
     if (now > tip.end) line += " (expired)";
     if (now < tip.begin) line += " (not yet valid)";
+    line += ", stamp " + FormatIsoTime(tip.stamp);
     line += ", " + std::to_string(tip.wire.size()) + " bytes";
-    if (!tip.picture_url.empty()) line += ", picture " + tip.picture_url;
+    if (!tip.picture_url.empty()) line += ", picture " + EscapeCatalogueText(tip.picture_url);
     if (tip.button_count != 0)
         line += ", " + std::to_string(tip.button_count) + (tip.button_count == 1 ? " button" : " buttons");
     if (tip.show_first) line += ", show first";
     if (!tip.pids.empty()) {
         line += ", for";
-        for (const std::string& pid : tip.pids) line += " " + pid;
+        for (const std::string& pid : tip.pids) line += " \"" + EscapeForLog(pid) + "\"";
     }
-    if (!tip.title.empty()) line += ", \"" + Shorten(tip.title, 40) + "\"";
-    if (!tip.text.empty()) line += ", \"" + Shorten(tip.text, 60) + "\"";
+    if (!tip.title.empty()) line += ", \"" + EscapeCatalogueText(Shorten(tip.title, 40)) + "\"";
+    if (!tip.text.empty()) line += ", \"" + EscapeCatalogueText(Shorten(tip.text, 60)) + "\"";
     return line;
 }
+
+std::string Count(size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
 
 }  // namespace
 
 int RunCheck(int argc, char** argv) {
     CommandLine args;
     std::string error;
-    if (!ParseCommandLine(argc, argv, 2, {"encoding", "public-url"}, args, error) || args.positional.size() != 1) {
+    if (!ParseCommandLine(argc, argv, 2, {"encoding", "public-url", "against"}, args, error) ||
+        args.positional.size() != 1) {
         std::fprintf(stderr, "tipserver check: %s\n", error.empty() ? "give one catalogue file" : error.c_str());
         return 1;
     }
@@ -50,15 +56,30 @@ int RunCheck(int argc, char** argv) {
     options.public_url = args.Get("public-url", options.public_url);
     options.now = static_cast<int64_t>(std::time(nullptr));
     const CatalogueLoad load = LoadCatalogueFile(args.positional[0], options);
+    for (const CatalogueProblem& problem : load.problems) std::printf("%s\n", problem.ToString().c_str());
     if (!load.catalogue) {
-        for (const CatalogueProblem& problem : load.problems) std::printf("%s\n", problem.ToString().c_str());
-        std::printf("catalogue refused: %zu problems\n", load.problems.size());
+        std::printf("catalogue refused: %s\n", Count(load.problems.size(), "problem").c_str());
         return 2;
     }
     for (const ServedTip& tip : load.catalogue->tips) std::printf("%s\n", Summary(tip, options.now).c_str());
-    std::printf("catalogue OK: %zu tips, %zu pictures, panel interval %u minutes, encoding %s\n",
-                load.catalogue->tips.size(), load.catalogue->pictures.size(),
-                load.catalogue->panel_interval_minutes, options.encoding.c_str());
+    std::vector<CatalogueProblem> warnings = load.warnings;
+    if (args.Has("against")) {
+        // The catalogue in service: what clients may already hold.
+        const CatalogueLoad current = LoadCatalogueFile(args.Get("against", ""), options);
+        if (!current.catalogue) {
+            std::printf("cannot compare: %s is refused (%s)\n", args.Get("against", "").c_str(),
+                        Count(current.problems.size(), "problem").c_str());
+            return 2;
+        }
+        const CatalogueChanges changes = CompareCatalogues(*current.catalogue, *load.catalogue, options.now);
+        std::printf("against %s: %s\n", args.Get("against", "").c_str(), changes.Summary().c_str());
+        warnings.insert(warnings.end(), changes.unreachable.begin(), changes.unreachable.end());
+    }
+    for (const CatalogueProblem& warning : warnings) std::printf("warning: %s\n", warning.ToString().c_str());
+    std::printf("catalogue OK: %s, %s, panel interval %u minutes, encoding %s%s\n",
+                Count(load.catalogue->tips.size(), "tip").c_str(),
+                Count(load.catalogue->pictures.size(), "picture").c_str(), load.catalogue->panel_interval_minutes,
+                options.encoding.c_str(), warnings.empty() ? "" : (", " + Count(warnings.size(), "warning")).c_str());
     return 0;
 }
 

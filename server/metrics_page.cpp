@@ -6,7 +6,7 @@ namespace tipserver {
 namespace {
 
 class Page {
-public:
+  public:
     void Head(const char* name, const char* type, const char* help) {
         text_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
     }
@@ -21,7 +21,7 @@ public:
     }
     std::string& Text() { return text_; }
 
-private:
+  private:
     std::string text_;
 };
 
@@ -33,9 +33,9 @@ std::string RenderMetrics(const MetricsSources& sources) {
     Page page;
     page.Head("tipserver_queries_total", "counter", "Query connections ended, by outcome.");
     for (size_t i = 0; i < kQueryOutcomes; ++i)
-        page.Value(std::string("tipserver_queries_total{outcome=\"") + QueryOutcomeName(static_cast<QueryOutcome>(i)) +
-                       "\"}",
-                   static_cast<double>(query.outcomes[i]));
+        page.Value(
+            std::string("tipserver_queries_total{outcome=\"") + QueryOutcomeName(static_cast<QueryOutcome>(i)) + "\"}",
+            static_cast<double>(query.outcomes[i]));
     page.One("tipserver_tips_sent_total", "counter", "Tip records sent in answers.",
              static_cast<double>(query.tips_sent));
     page.One("tipserver_answer_bytes_sent_total", "counter", "Bytes of answers sent on the query port.",
@@ -78,6 +78,12 @@ std::string RenderMetrics(const MetricsSources& sources) {
              sources.catalogue.LoadSeconds());
     page.One("tipserver_catalogue_reload_failures_total", "counter", "Catalogue reloads refused.",
              static_cast<double>(sources.catalogue.ReloadFailures()));
+    page.One("tipserver_catalogue_refused", "gauge",
+             "1 while the catalogue file on disk is refused and the previous one serves.",
+             sources.catalogue.Refused() ? 1.0 : 0.0);
+    page.One("tipserver_catalogue_unreachable_tips", "gauge",
+             "New or changed tips of the last reload that clients which had asked will never get.",
+             static_cast<double>(sources.catalogue.UnreachableTips()));
     page.One("tipserver_log_lines_dropped_total", "counter", "Log lines dropped because the log queue was full.",
              static_cast<double>(sources.log.Dropped()));
     page.One("process_start_time_seconds", "gauge", "Start time of the process since unix epoch in seconds.",

@@ -28,6 +28,38 @@ const char* SniffContentType(const std::string& bytes) {
     return nullptr;
 }
 
+unsigned Byte(const std::string& bytes, size_t at) {
+    return at < bytes.size() ? static_cast<unsigned char>(bytes[at]) : 0;
+}
+
+// The picture's size in pixels from its header, or 0 x 0 when it says none.
+void ReadSize(const std::string& bytes, const std::string& type, ServedPicture& out) {
+    if (type == "image/gif") {
+        out.width = static_cast<int>(Byte(bytes, 6) | Byte(bytes, 7) << 8);
+        out.height = static_cast<int>(Byte(bytes, 8) | Byte(bytes, 9) << 8);
+    } else if (type == "image/bmp" && bytes.size() >= 26) {
+        const auto le32 = [&](size_t at) {
+            return static_cast<int32_t>(Byte(bytes, at) | Byte(bytes, at + 1) << 8 | Byte(bytes, at + 2) << 16 |
+                                        static_cast<uint32_t>(Byte(bytes, at + 3)) << 24);
+        };
+        const int64_t height = le32(22);  // negative for a top-down picture
+        out.width = le32(18);
+        out.height = static_cast<int>(height < 0 ? -height : height);
+    } else if (type == "image/jpeg") {
+        // The frame header (SOF0 to SOF15 but DHT, JPG and DAC) holds height, then width.
+        for (size_t at = 2; at + 9 < bytes.size() && Byte(bytes, at) == 0xFF;) {
+            const unsigned marker = Byte(bytes, at + 1);
+            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+                out.height = static_cast<int>(Byte(bytes, at + 5) << 8 | Byte(bytes, at + 6));
+                out.width = static_cast<int>(Byte(bytes, at + 7) << 8 | Byte(bytes, at + 8));
+                return;
+            }
+            at += 2 + (Byte(bytes, at + 2) << 8 | Byte(bytes, at + 3));
+        }
+    }
+    if (out.width < 0 || out.height < 0) out.width = out.height = 0;
+}
+
 }  // namespace
 
 bool IsPictureAddress(const std::string& picture) {
@@ -36,12 +68,14 @@ bool IsPictureAddress(const std::string& picture) {
 
 PictureLoad LoadPictureFile(const std::string& dir, const std::string& name, ServedPicture& out, std::string& error) {
     if (!IsPlainFileName(name)) {
-        error = "\"" + name + "\" is neither an http:// address nor a plain file name in the catalogue's folder";
+        error = "\"" + EscapeCatalogueText(name) +
+                "\" is neither an http:// address nor a plain file name in the catalogue's folder";
         return PictureLoad::kRefused;
     }
-    const std::string path = dir + "/" + name;
+    const std::string path = dir + "/" + EscapeCatalogueText(name);
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::string file = dir + "/" + name;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "no file " + path;
         return PictureLoad::kRefused;
     }
@@ -49,7 +83,7 @@ PictureLoad LoadPictureFile(const std::string& dir, const std::string& name, Ser
         error = path + " is " + std::to_string(st.st_size) + " bytes, at most " + std::to_string(kMaxPictureBytes);
         return PictureLoad::kRefused;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     std::ostringstream bytes;
     errno = 0;
     if (in) bytes << in.rdbuf();
@@ -64,6 +98,7 @@ PictureLoad LoadPictureFile(const std::string& dir, const std::string& name, Ser
         return PictureLoad::kRefused;
     }
     out.content_type = type;
+    ReadSize(out.bytes, out.content_type, out);
     return PictureLoad::kLoaded;
 }
 

@@ -6,6 +6,7 @@
 
 #include "answer.h"
 #include "catalogue.h"
+#include "catalogue_changes.h"
 #include "core_test_support.h"
 #include "time_value.h"
 
@@ -101,6 +102,15 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         {"picture", "gone.gif", ": no file "},
         {"picture", "../ok.gif", ": \"../ok.gif\" is neither an http:// address nor a plain file name"},
         {"updated", "2024-05-02T00:00:00Z", ": 2024-05-02T00:00:00Z lies in the future"},
+        {"text", "OK", ": clients show nothing of this tip: its text is 2 bytes in CP936"},
+        {"text", "好", ": clients show nothing of this tip: its text is 2 bytes in CP936"},
+        {"style", 25, ": clients show nothing of this tip: style 25 shows the picture alone, and it has none"},
+        {"link", "javascript:alert(1)", ": \"javascript:alert(1)\" is not an http:// or https:// address"},
+        {"link", "QUILLONBUTTON:RUN:x", ": \"QUILLONBUTTON:RUN:x\": clients run no QUILLONBUTTON: command but"},
+        {"link", "QUILLONBUTTON:DOWNLOAD:x.zip", ": \"x.zip\" is not an http://, https:// or ftp:// address"},
+        {"buttons", Button({{"url", "ftp://x/a"}}), "[0].url: \"ftp://x/a\" is not an http:// or https://"},
+        {"buttons", Button({{"action", "DOWNLOAD"}, {"url", "x/a.zip"}}), "[0].url: \"x/a.zip\" is not an http://"},
+        {"picture", "new\nline.gif", ": no file "},  // escaped below: no line can be forged
     };
     std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
         // a part of each line
@@ -114,6 +124,12 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
           "tip 1 (#3): id: used by an earlier tip"}},
         {"{\"panel_interval_minutes\": 30, \"tips\": [", {"not valid JSON"}},
         {"[]", {"must be a JSON object"}},
+        {one({{"style", 12}, {"text", nullptr}, {"picture", "new offer.gif"}}),
+         {"tip 7: style: clients show nothing of this tip: style 12 hides the picture"}},
+        {one({{"x\ny", 1}, {"id", "7"}, {"text", Chinese(51)}}),  // every problem of a tip at once, in file order
+         {"tip #1: id: must be a whole number", "tip #1: x\\x0Ay: unknown field", "tip #1: text: 102 bytes"}},
+        {one({{"picture", "new\nline.gif"}}), {"new\\x0Aline.gif"}},
+        {With({Tip(1, {{"text", Chinese(51)}}), Tip(2, {{"style", -1}})}), {"tip 1: text: 102", "tip 2: style: -1"}},
         {"{\"panel_interval_minutes\": 30}", {"missing, or not a list"}},
         {With(json::array(), 721), {"out of range 1 to 720"}},
     };
@@ -127,8 +143,70 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         std::string lines;
         for (const auto& p : load.problems) lines += p.ToString() + "\n";
         EXPECT_TRUE(!load.catalogue && load.problems.size() == problems.size()) << lines;
-        for (const auto& part : problems) EXPECT_NE(lines.find(part), std::string::npos) << part << " in " << lines;
+        size_t at = 0;  // in this order
+        for (const auto& part : problems)
+            EXPECT_NE(at = lines.find(part, at), std::string::npos) << part << " in " << lines;
     }
+}
+
+// What the panel cuts or never shows: a warning naming the tip and the element; the catalogue still loads.
+TEST(ServerCatalogue, WarnsOfWhatThePanelCutsOrNeverShows) {
+    coretest::ScratchFolder folder;
+    coretest::WriteBytes(folder.File("big.gif"),
+                         {'G', 'I', 'F', '8', '9', 'a', 1, 1, 133, 0, 0, 0, 0, ';'});  // 257 x 133
+    coretest::WriteBytes(folder.File("cell.gif"), {'G', 'I', 'F', '8', '9', 'a', 100, 0, 133, 0, 0, 0, 0, ';'});
+    const std::string lines_8 = "a[]a[]a[]a[]a[]a[]a[]a", word_20(20, 'w');
+    const std::pair<json, std::string> rows[] = {
+        // tip 7's fields; the warning, empty for none
+        {{{"buttons", Button({{"caption", "Download"}})}}, "tip 7: buttons[0].caption: 48 pixels wide"},
+        {{{"buttons", Button({{"caption", "&Check"}})}}, ""},  // the ampersand underlines and takes no room
+        {{{"buttons", Button({{"caption", "好"}})}}, "tip 7: buttons[0].caption: 2 bytes in CP936: buttons show only"},
+        {{{"text", "ab"}, {"picture", "cell.gif"}}, "tip 7: text: 2 bytes in CP936: a text shows from 3 bytes"},
+        {{{"text", nullptr}, {"title", "Hi"}, {"picture", "cell.gif"}}, "tip 7: title: never shows"},
+        {{{"text", lines_8}}, ""},  // 8 lines and the gap: 102 of 110 pixels
+        {{{"text", lines_8 + "[]a"}}, "tip 7: text: 0 title lines and 9 text lines of 220 pixels take 114 pixels"},
+        {{{"text", lines_8}, {"title", "T"}}, "tip 7: text: 1 title line and 8 text lines"},
+        {{{"text", word_20 + " " + word_20}, {"picture", "cell.gif"}}, ""},  // 120 of 123 pixels a line
+        {{{"text", word_20 + "w"}, {"picture", "cell.gif"}}, "tip 7: text: a word of 126 pixels is wider than"},
+        {{{"text", Chinese(10) + "中"}, {"title", Chinese(11)}, {"picture", "cell.gif"}}, ""},  // breaks between
+        {{{"text", nullptr}, {"picture", "big.gif"}}, "tip 7: picture: 257 x 133 pixels, larger than its cell of 256"},
+        {{{"picture", "big.gif"}}, "tip 7: picture: 257 x 133 pixels, larger than its cell of 100 x 133 beside"},
+        {{{"style", 25}, {"picture", "cell.gif"}, {"text", nullptr}, {"buttons", Button({})}},
+         "tip 7: style: style 25"},
+        {{{"pids", {"pro"}}}, "tip 7: pids: \"pro\" differs from \"PRO\" (tip 2) only in letter case"},
+    };
+    for (const auto& [change, warning] : rows) {
+        const auto load = Load(With({Tip(2, {{"pids", {"PRO"}}}), Merged(Tip(7), change)}), folder.Folder());
+        std::string said;
+        for (const auto& w : load.warnings) said += w.ToString() + "\n";
+        EXPECT_TRUE(load.catalogue &&
+                    (warning.empty() ? said.empty() : said.rfind(warning, 0) == 0 && load.warnings.size() == 1))
+            << change << "\n"
+            << said;
+    }
+}
+
+// New or changed tips whose stamp is not after the newest one clients may hold are named, with what to do.
+TEST(ServerCatalogue, ComparedWithTheCatalogueInServiceNamesTipsOldClientsWillNeverGet) {
+    const auto current =
+        Load(With({Tip(1, {{"updated", "2024-03-01"}}), Tip(2), Tip(3), Tip(9, {{"begin", "2024-06-01"}})}))
+            .catalogue;  // tip 9 has not come yet: its stamp is not one clients hold
+    const auto next = Load(With({Tip(1, {{"updated", "2024-03-01"}}), Tip(2, {{"text", "a changed tip"}}),
+                                 Tip(4, {{"updated", "2024-03-02"}}), Tip(5, {{"end", "2024-04-01"}}),  // expired
+                                 Tip(6, {{"updated", "2024-03-01"}}), Tip(9, {{"begin", "2024-06-01"}})}))
+                          .catalogue;
+    const auto changes = tipserver::CompareCatalogues(*current, *next, kNow);
+    std::vector<std::string> named;
+    for (const auto& p : changes.unreachable) named.push_back(p.ToString());
+    EXPECT_EQ(changes.Summary(), "3 added, 1 changed, 1 removed");
+    EXPECT_EQ(named,
+              (std::vector<std::string>{
+                  "tip 2: updated: changed, but its stamp 2024-01-01T00:00:00Z is not after 2024-03-01T00:00:00Z, "
+                  "the newest stamp clients may hold: only clients that have not asked since get it; give it "
+                  "\"updated\": \"2024-05-01T00:00:00Z\"",
+                  "tip 6: updated: new, but its stamp 2024-03-01T00:00:00Z is not after 2024-03-01T00:00:00Z, "
+                  "the newest stamp clients may hold: only clients that have not asked since get it; give it "
+                  "\"updated\": \"2024-05-01T00:00:00Z\""}));
 }
 
 TEST(ServerAnswer, Selection) {

@@ -228,7 +228,7 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     std::ofstream(catalogue, std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
     ::kill(pid, SIGHUP);
     EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_reload_failures_total") == 1; }));
-    EXPECT_EQ(Tipserver("check " + catalogue, "catalogue refused: 1 problems"), 2);
+    EXPECT_EQ(Tipserver("check " + catalogue, "catalogue refused: 1 problem\n"), 2);
     sample["tips"].erase(0);
     std::ofstream(catalogue, std::ios::trunc) << sample;
     ::kill(pid, SIGHUP);
@@ -238,10 +238,17 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
               3);
     EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
     std::vector<std::string> said = {" timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1",
-                                     "picture_malformed=1"};
+                                     "picture_malformed=1",
+                                     "(SIGHUP): 3 tips, 1 pictures; 0 added, 0 changed, 1 removed"};
     for (const auto& row : rows) said.push_back(std::get<2>(row));
     for (const auto& part : said) EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
 
+    sample["tips"].push_back({{"id", 7}, {"begin", "2024-02-01"}, {"end", "2030-01-01"}, {"text", "since February"}});
+    std::ofstream(log.folder.File("next.json")) << sample;  // a tip added in March, valid since February
+    EXPECT_EQ(Tipserver("check " + log.folder.File("next.json") + " --against " + catalogue,
+                        "1 added, 0 changed, 0 removed\nwarning: tip 7: updated: new, but its stamp "
+                        "2024-02-01T00:00:00Z is not after 2024-03-01T00:00:00Z"),
+              0);
     EXPECT_EQ(Tipserver("check --encoding NO-SUCH-CODEPAGE " + catalogue, "unknown encoding NO-SUCH-CODEPAGE"), 2);
     EXPECT_EQ(Tipserver("check --public-url tips.example:8080 " + catalogue, "is not http:// or https://"), 2);
     EXPECT_EQ(Tipserver("serve --catalogue none.json --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"),
@@ -284,6 +291,17 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     source.Poll();  // tried again at the next look
     EXPECT_TRUE(source.Current()->tips.size() == 3 && source.ReloadFailures() == 2);
     EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 3 tips"));
+
+    // A refusal that time lifts (an `updated` ahead, as a fast clock writes it) is tried again until it loads.
+    sample["tips"][0]["updated"] = std::time(nullptr) + 2;
+    std::ofstream(path, std::ios::trunc) << sample;
+    source.Reload("SIGHUP");
+    EXPECT_TRUE(source.Refused() && log.Has("refused, 1 problems; trying again at the next look"));
+    EXPECT_TRUE(WaitFor([&] {
+        source.Poll();
+        return !source.Refused();
+    }));
+    EXPECT_TRUE(log.Has("catalogue reloaded (retry): 3 tips, 2 pictures; 0 added, 1 changed, 0 removed"));
 }
 
 TEST(ServerLog, FullQueueDropsAndCountsInsteadOfBlocking) {
