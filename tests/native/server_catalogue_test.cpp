@@ -68,16 +68,21 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
             .dump();
     };
     const auto loaded = Load(one(json::object()), folder.Folder()).catalogue;
-    ASSERT_TRUE(loaded && loaded->tips.size() == 5 && loaded->pictures.size() == 1);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->tips.size(), 5u);
+    ASSERT_EQ(loaded->pictures.size(), 1u);
     for (uint32_t id : {3, 4, 5, 7}) EXPECT_EQ(loaded->FindById(id)->begin, kNow) << id;
-    EXPECT_EQ(std::tie(loaded->FindById(5)->end, loaded->pictures.at("new offer.gif").content_type,
-                       loaded->FindById(2)->picture_url),
-              std::make_tuple(2147483647, "image/gif", "http://tips.example:8080/new%20offer.gif"));
+    EXPECT_EQ(loaded->FindById(5)->end, 2147483647);
+    EXPECT_EQ(loaded->pictures.at("new offer.gif").content_type, "image/gif");
+    EXPECT_EQ(loaded->FindById(2)->picture_url, "http://tips.example:8080/new%20offer.gif");
 
     json same_stamp = json::array();
     for (uint32_t id = 1; id <= 101; ++id) same_stamp.push_back(Tip(id));
-    const std::tuple<const char*, json, const char*> tip_7_faults[] = {
-        // the field, its value, the rest of its line
+    const struct {
+        const char* field;
+        json value;
+        const char* says;  // the rest of the problem's line
+    } tip_7_faults[] = {
         {"begin", nullptr, ": missing"},
         {"begin", 0, ": 0 lies outside"},
         {"end", "2023-12-31", ": lies before begin"},
@@ -112,8 +117,11 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         {"buttons", Button({{"action", "DOWNLOAD"}, {"url", "x/a.zip"}}), "[0].url: \"x/a.zip\" is not an http://"},
         {"picture", "new\nline.gif", ": no file "},  // escaped below: no line can be forged
     };
-    std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
-        // a part of each line
+    struct Refusal {
+        std::string catalogue;
+        std::vector<std::string> problems;  // a part of each line
+    };
+    std::vector<Refusal> rows = {
         {one({{"id", 0}}), {"tip #1: id: 0 is out of range"}},  // without a usable id: its place in the list
         {one({{"id", 4294967296ull}}), {"tip #1: id: 4294967296 is out of range"}},
         {one({{"id", "7"}}), {"tip #1: id: must be a whole number"}},
@@ -136,15 +144,16 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
     for (const std::string time : {"2024-02-30", "2023-02-29T00:00:00Z", "2024-05-01T24:00:00Z", "2024-05-01T00:00:00",
                                    "2024-05-01T00:00:00Zjunk", "2024-5-1", ""})
         rows.push_back({one({{"begin", time}}), {"tip 7: begin: \"" + time + "\" is not a time"}});
-    for (const auto& [field, value, rest] : tip_7_faults)
-        rows.push_back({one({{field, value}}), {std::string("tip 7: ") + field + rest}});
-    for (const auto& [text, problems] : rows) {
-        const auto load = Load(text, folder.Folder(), true);
+    for (const auto& f : tip_7_faults)
+        rows.push_back({one({{f.field, f.value}}), {std::string("tip 7: ") + f.field + f.says}});
+    for (const auto& row : rows) {
+        const auto load = Load(row.catalogue, folder.Folder(), true);
         std::string lines;
         for (const auto& p : load.problems) lines += p.ToString() + "\n";
-        EXPECT_TRUE(!load.catalogue && load.problems.size() == problems.size()) << lines;
+        EXPECT_FALSE(load.catalogue) << lines;
+        EXPECT_EQ(load.problems.size(), row.problems.size()) << lines;
         size_t at = 0;  // in this order
-        for (const auto& part : problems)
+        for (const auto& part : row.problems)
             EXPECT_NE(at = lines.find(part, at), std::string::npos) << part << " in " << lines;
     }
 }
@@ -218,51 +227,71 @@ TEST(ServerAnswer, Selection) {
                                       Tip(8, {{"end", "2024-02-01"}, {"pids", {"PRO"}}})}))
                                .catalogue;
     const uint32_t kFeb = At("2024-02-01"), kMar = At("2024-03-01"), kApr15 = At("2024-04-15");
-    const std::tuple<tipserver::AnswerRequest, std::vector<uint32_t>, uint32_t> rows[] = {
-        {{"", 0, 0}, {5, 2, 1, 3}, kApr15},  // newest first; outside its window: neither sent nor counted
-        {{"", kFeb, 0}, {5, 2}, kApr15},     // changed strictly after the value
-        {{"", kMar, 0}, {5}, kApr15},        // opened after the value: new
-        {{"PRO", 0, 0}, {7, 5, 2, 1, 3}, At("2024-04-25")},
-        {{"pro", 0, 0}, {5, 2, 1, 3}, kApr15},         // neither the tip nor its stamp
-        {{"FREE", 4000000000u, 8}, {8}, 4000000000u},  // that tip whatever else; the value stays
-        {{"", 7, 99}, {}, 7},
+    const struct {
+        tipserver::AnswerRequest request;  // pid, last time, message id
+        std::vector<uint32_t> sent;
+        uint32_t lastTime;  // handed back
+    } rows[] = {
+        // Newest first; a tip outside its window is neither sent nor counted.
+        {.request = {"", 0, 0}, .sent = {5, 2, 1, 3}, .lastTime = kApr15},
+        {.request = {"", kFeb, 0}, .sent = {5, 2}, .lastTime = kApr15},  // changed strictly after the value
+        {.request = {"", kMar, 0}, .sent = {5}, .lastTime = kApr15},     // opened after the value: new
+        {.request = {"PRO", 0, 0}, .sent = {7, 5, 2, 1, 3}, .lastTime = At("2024-04-25")},
+        {.request = {"pro", 0, 0}, .sent = {5, 2, 1, 3}, .lastTime = kApr15},  // neither the tip nor its stamp
+        // The tip the message id names, whatever else; the value stays.
+        {.request = {"FREE", 4000000000u, 8}, .sent = {8}, .lastTime = 4000000000u},
+        {.request = {"", 7, 99}, .sent = {}, .lastTime = 7},
     };
-    for (const auto& [request, ids, handed_back] : rows) {
-        const auto plan = tipserver::PlanAnswer(*catalogue, request, kNow);
+    for (const auto& row : rows) {
+        const auto plan = tipserver::PlanAnswer(*catalogue, row.request, kNow);
         std::vector<uint32_t> sent;
         for (const auto* tip : plan.tips) sent.push_back(tip->id);
-        EXPECT_EQ(std::make_pair(sent, plan.last_time), std::make_pair(ids, handed_back)) << request.last_time;
+        EXPECT_EQ(sent, row.sent) << row.request.pid << " " << row.request.last_time;
+        EXPECT_EQ(plan.last_time, row.lastTime) << row.request.pid << " " << row.request.last_time;
     }
 }
 
 // Full answers: 100 records, or no room for one more in 262144 bytes.
 TEST(ServerAnswer, BudgetsCutAnswersAndEveryTipArrives) {
-    const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {// tips, of them with one stamp, link and picture bytes
-                                                             {250, 1, 10},
-                                                             {90, 1, 1000},
-                                                             {240, 30, 10},
-                                                             {240, 99, 10},
-                                                             {240, 100, 10}};
-    for (const auto& [count, same_stamp, url_bytes] : rows) {
+    const struct {
+        uint32_t tips, sameStamp;  // of them, how many share one stamp
+        uint32_t urlBytes;         // of each link, picture and button address
+        int buttons = 0;
+        int answers;
+    } rows[] = {
+        {.tips = 250, .sameStamp = 1, .urlBytes = 10, .answers = 3},
+        {.tips = 90, .sameStamp = 1, .urlBytes = 1000, .answers = 1},
+        {.tips = 150, .sameStamp = 1, .urlBytes = 1000, .buttons = 3, .answers = 3},  // cut by bytes, not by count
+        {.tips = 240, .sameStamp = 30, .urlBytes = 10, .answers = 3},
+        {.tips = 240, .sameStamp = 99, .urlBytes = 10, .answers = 3},
+        {.tips = 240, .sameStamp = 100, .urlBytes = 10, .answers = 3},
+    };
+    for (const auto& row : rows) {
         json tips = json::array();
-        const std::string url = "http://x/" + std::string(url_bytes, 'u');
-        for (uint32_t id = 1; id <= count; ++id)
-            tips.push_back(Tip(id, {{"updated", kNow - id / same_stamp}, {"picture", url}, {"link", url}}));
+        const std::string url = "http://x/" + std::string(row.urlBytes, 'u');
+        for (uint32_t id = 1; id <= row.tips; ++id)
+            tips.push_back(Tip(id, {{"updated", kNow - id / row.sameStamp},
+                                    {"picture", url},
+                                    {"link", url},
+                                    {"buttons", json(row.buttons, Button({{"url", url}})[0])}}));
         const auto catalogue = Load(With(tips)).catalogue;
         std::set<uint32_t> received;
         int answers = 0;
-        for (tipserver::AnswerPlan plan; answers++ < 20;) {
-            if ((plan = tipserver::PlanAnswer(*catalogue, {"", plan.last_time, 0}, kNow)).tips.empty()) break;
+        for (tipserver::AnswerPlan plan; answers < 20; ++answers) {
+            plan = tipserver::PlanAnswer(*catalogue, {"", plan.last_time, 0}, kNow);
+            if (plan.tips.empty()) break;
             std::vector<uint8_t> packet;
             tipserver::EncodeAnswer(*catalogue, plan, 1, packet);
-            EXPECT_TRUE(plan.tips.size() <= 100 && packet.size() <= 262144);
+            EXPECT_LE(plan.tips.size(), 100u);
+            EXPECT_LE(packet.size(), 262144u);
             if (plan.left_out > 0) {
                 EXPECT_TRUE(plan.tips.size() == 100 || packet.size() + plan.tips[0]->wire.size() > 262144);
                 EXPECT_EQ(plan.last_time, catalogue->FindById(plan.first_left_out)->stamp - 1);  // next brings it
             }
             for (const auto* tip : plan.tips) received.insert(tip->id);
         }
-        EXPECT_TRUE(received.size() == count && (count != 250 || answers == 4)) << count << " " << same_stamp;
+        EXPECT_EQ(received.size(), row.tips) << row.tips << " tips, " << row.sameStamp << " a stamp";
+        EXPECT_EQ(answers, row.answers) << row.tips << " tips, " << row.sameStamp << " a stamp";
     }
 }
 
