@@ -1,8 +1,13 @@
 # tr_version_resource(<out-var> <file name> <description> <VFT_DLL|VFT_APP>)
-# makes a VERSIONINFO resource carrying the project version.
+# makes a VERSIONINFO resource carrying the project version; the description
+# names the architecture, so that a host's packager tells the two DLLs apart.
 function(tr_version_resource out_var file_name description file_type)
   set(TR_FILE_NAME ${file_name})
-  set(TR_FILE_DESCRIPTION ${description})
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TR_FILE_DESCRIPTION "${description} (x64)")
+  else()
+    set(TR_FILE_DESCRIPTION "${description} (x86)")
+  endif()
   set(TR_FILE_TYPE ${file_type})
   set(out ${CMAKE_BINARY_DIR}/version/${file_name}.rc)
   configure_file(${PROJECT_SOURCE_DIR}/src/api/version.rc.in ${out} @ONLY)

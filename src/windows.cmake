@@ -36,23 +36,35 @@ foreach(target tr_core tr_win tiprelay)
   target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-Os>)
 endforeach()
 
-# Import libraries: __stdcall callers link against the decorated names,
-# which dlltool -k maps to the DLL's plain export names. The linker's own
-# import library has only the plain names, so the target's is replaced and
-# a host in this build links `tiprelay` as a host developer links the SDK.
-set(TR_IMPORT_DEF ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def)
+# Import libraries. On i686, __stdcall callers link against the decorated
+# names, which dlltool -k maps to the DLL's plain export names; x86-64 has
+# one calling convention and no decoration, so its import libraries come
+# from the DLL's own .def. The linker's own import library has only the
+# plain names, so the target's is replaced and a host in this build links
+# `tiprelay` as a host developer links the SDK.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TR_IMPORT_DEF ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay.def)
+  set(TR_LLVM_MACHINE i386:x86-64)
+else()
+  set(TR_IMPORT_DEF ${CMAKE_CURRENT_SOURCE_DIR}/api/tiprelay_import.def)
+  set(TR_LLVM_MACHINE i386)
+endif()
 set_property(TARGET tiprelay APPEND PROPERTY LINK_DEPENDS ${TR_IMPORT_DEF})
 add_custom_command(TARGET tiprelay POST_BUILD
   COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l $<TARGET_LINKER_FILE:tiprelay>)
 
 # The host SDK: the import libraries for MinGW and MSVC, and the CMake
 # package files (tiprelay::tiprelay) that scripts/release.sh puts into the zip.
+# The MSVC one comes from LLVM's dlltool: its members carry the mark that a
+# 32-bit link with /SAFESEH (Visual Studio's default) demands, and are named
+# after the DLL, not after a path of the build machine.
+find_program(TR_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 set(TR_SDK_DIR ${CMAKE_BINARY_DIR}/sdk)
 add_custom_command(
   OUTPUT ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TR_SDK_DIR}
   COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/libtiprelay.dll.a
-  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/tiprelay.lib
+  COMMAND ${TR_LLVM_DLLTOOL} -m ${TR_LLVM_MACHINE} -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/tiprelay.lib
   DEPENDS ${TR_IMPORT_DEF}
   COMMENT "Import libraries for host developers")
 add_custom_target(tiprelay_sdk ALL DEPENDS ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib)

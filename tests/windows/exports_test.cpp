@@ -20,7 +20,8 @@
 
 // Pushes `count` arguments (right to left), calls `fn` and returns how far
 // the stack pointer moved: 0 when the callee popped them, as __stdcall does.
-extern "C" int32_t CallMeasuringStack(FARPROC fn, int32_t count, const int32_t* args, int32_t* result);
+extern "C" int32_t CallMeasuringStack(FARPROC fn, int32_t count, const intptr_t* args, int32_t* result);
+#if defined(__i386__)
 asm(R"(
     .text
     .globl _CallMeasuringStack
@@ -32,6 +33,18 @@ _CallMeasuringStack:
     mov %esp, %edi; sub %esi, %edi; mov 20(%ebp), %ecx; mov %eax, (%ecx)
     mov %esi, %esp; mov %edi, %eax; pop %ebx; pop %edi; pop %esi; pop %ebp; ret
 )");
+#else
+// x86-64 has one calling convention, in which the caller owns the stack:
+// the exports are called through their own types and the stack cannot move.
+extern "C" int32_t CallMeasuringStack(FARPROC fn, int32_t count, const intptr_t* args, int32_t* result) {
+    if (count == 0) *result = reinterpret_cast<int (*)()>(fn)();
+    if (count == 1) *result = reinterpret_cast<int (*)(int)>(fn)(int(args[0]));
+    if (count == 3)
+        *result = reinterpret_cast<int (*)(const char*, int, int)>(fn)(reinterpret_cast<const char*>(args[0]),
+                                                                       int(args[1]), int(args[2]));
+    return 0;
+}
+#endif
 
 namespace {
 
@@ -43,8 +56,8 @@ TEST_F(Exports, EachExportPopsItsArgumentsAndReturnsItsResult) {
     DllUnderTest dll;
     ASSERT_TRUE(dll.Loaded());
     const char text[] = "abc";
-    const int32_t good[3] = {static_cast<int32_t>(reinterpret_cast<intptr_t>(text)), 3, 0}, bad[3] = {0, -1, 0};
-    const std::tuple<const char*, int32_t, const int32_t*, int32_t> calls[] = {
+    const intptr_t good[3] = {reinterpret_cast<intptr_t>(text), 3, 0}, bad[3] = {0, -1, 0};
+    const std::tuple<const char*, int32_t, const intptr_t*, int32_t> calls[] = {
         {"msg_exit", 0, good, 0},     {"set_clinettype", 3, good, 1}, {"set_username", 3, good, 1},
         {"show_onetips", 1, good, 1}, {"SetMessageID", 1, good, 1},   {"msg_init", 1, bad, 1},
         {"set_username", 3, bad, 1},  {"set_clinettype", 3, bad, 1},  {"show_onetips", 1, bad, 1},
@@ -78,19 +91,23 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
                         !IsWindowVisible(w) && reinterpret_cast<HMODULE>(GetClassLongPtrA(w, GCLP_HMODULE)) == module;
             return count;
         };
-        // The library and the host show the project's version.
+        // The library and the host show the project's version and, last in
+        // their description, their architecture.
+        const std::string arch = sizeof(void*) == 8 ? " (x64)" : " (x86)";
         for (const std::string file : {"tiprelay.dll", "tiphost.exe"}) {
             std::vector<char> block(GetFileVersionInfoSizeA(HostFile(file).c_str(), nullptr) + 1);
             GetFileVersionInfoA(HostFile(file).c_str(), 0, block.size(), block.data());
-            std::string found;
-            for (const char* name : {"FileVersion", "ProductVersion", "OriginalFilename"}) {
-                char* value = nullptr;
+            const auto value = [&block](const char* name) {
+                char* text = nullptr;
                 UINT length = 0;
                 const std::string path = "\\StringFileInfo\\040904b0\\" + std::string(name);
-                VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length);
-                found += std::string(value && length ? value : "") + " ";
-            }
-            EXPECT_EQ(found, TIPRELAY_VERSION " " TIPRELAY_VERSION " " + file + " ");
+                VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length);
+                return std::string(text && length ? text : "");
+            };
+            const std::string description = value("FileDescription");
+            EXPECT_EQ(value("FileVersion") + " " + value("ProductVersion") + " " + value("OriginalFilename") +
+                          description.substr(description.size() - std::min(description.size(), arch.size())),
+                      TIPRELAY_VERSION " " TIPRELAY_VERSION " " + file + arch);
         }
         for (int start = 0; start < 2; ++start) {
             EXPECT_EQ(dll.msg_init() + dll.msg_init(), 2);
