@@ -17,11 +17,10 @@ constexpr int32_t kMaxPanelInterval = 720;
 
 [[noreturn]] void Fail() { throw std::runtime_error("error"); }
 
-// The running service keeps the values it read at start; these reach it at
+// The running service keeps the values it read at start; this reaches it at
 // the next start.
-void WriteBack(const std::string& settingsFile, const CRespNewMess& response) {
+void WriteBackInterval(const std::string& settingsFile, const CRespNewMess& response) {
     if (response.GetResultCode() != 0) return;
-    WriteSettingInt(settingsFile.c_str(), "LASTTIME", "PID", static_cast<int32_t>(response.GetLastTime()));
     const auto interval = static_cast<int32_t>(response.GetPanelInterval());
     if (interval >= kMinPanelInterval && interval <= kMaxPanelInterval) {
         WriteSettingInt(settingsFile.c_str(), "NEXTPANEL", "INTERVAL", interval);
@@ -30,8 +29,8 @@ void WriteBack(const std::string& settingsFile, const CRespNewMess& response) {
 
 }  // namespace
 
-int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CShowDataList* store,
-                     CWorkerStop* stop) {
+ExchangeOutcome RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CShowDataList* store,
+                                 CWorkerStop* stop) {
     try {
         if (store == nullptr || (stop != nullptr && stop->Requested())) Fail();
         CQueryNewMess query;
@@ -55,9 +54,13 @@ int RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity
         if (!gate.held()) Fail();
         response.Decode(buffer.data(), received);
         platform::DebugLine("DataService recv data success");
-        WriteBack(target.settingsFile, response);
-        return 1;
+        WriteBackInterval(target.settingsFile, response);
+        ExchangeOutcome outcome;
+        outcome.completed = true;
+        outcome.lastTimeDue = response.GetResultCode() == 0;
+        outcome.lastTime = static_cast<int32_t>(response.GetLastTime());
+        return outcome;
     } catch (...) {
-        return 0;
+        return ExchangeOutcome{};
     }
 }

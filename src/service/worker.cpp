@@ -8,6 +8,7 @@
 #include "service/identity.h"
 #include "service/picture_pass.h"
 #include "service/query_exchange.h"
+#include "service/settings.h"
 #include "service/worker_stop.h"
 #include "store/show_data_list.h"
 #include "store/tip_file.h"
@@ -25,6 +26,18 @@ namespace {
 
 std::atomic<void (*)()> g_storeStepHook{nullptr};
 
+// The server sends an answer's tips once: its last-time value moves on only
+// when they are stored, else the next start asks for them again.
+void SaveAnswer(WorkerJob& job, const ExchangeOutcome& exchange) {
+    if (!SaveTipFile(job.values.tipFile.c_str(), job.store.get())) {
+        platform::DebugLine("DataService tip file not saved; the last time stays");
+        return;
+    }
+    if (exchange.lastTimeDue) {
+        WriteSettingInt(job.values.target.settingsFile.c_str(), "LASTTIME", "PID", exchange.lastTime);
+    }
+}
+
 void RunQueryCycle(WorkerJob& job) {
     // The host hands over its identity and message ID right after msg_init;
     // the query must carry them.
@@ -32,7 +45,7 @@ void RunQueryCycle(WorkerJob& job) {
     const QueryIdentity identity = job.identity->Copy();
 
     platform::DebugLine("QueryMessage begin");
-    const int completed = RunQueryExchange(job.values.target, identity, job.store.get(), &job.stop);
+    const ExchangeOutcome exchange = RunQueryExchange(job.values.target, identity, job.store.get(), &job.stop);
     platform::DebugLine("QueryMessage finish");
     platform::DebugLine("QueryPicture begin");
     RunPicturePass(job.store.get(), job.values.tipsFolder.c_str(), &job.stop);
@@ -41,7 +54,7 @@ void RunQueryCycle(WorkerJob& job) {
     CGateHold gate(&job.stop);
     if (!gate.held()) return;
     if (auto hook = g_storeStepHook.load()) hook();
-    if (completed == 1 && job.values.writeTipFile) SaveTipFile(job.values.tipFile.c_str(), job.store.get());
+    if (exchange.completed && job.values.writeTipFile) SaveAnswer(job, exchange);
     job.store->SetReady();
 }
 

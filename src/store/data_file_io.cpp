@@ -75,5 +75,7 @@ bool ReplaceDataFile(const char* path, const DataFileHeader& header, const void*
     }
     if (platform::ReplaceFileWith(temp.c_str(), path)) return true;
     platform::DeleteFileAt(temp.c_str());
-    return false;
+    // A program that holds the file open without delete sharing (a scanner,
+    // a backup, a second host) stops the replace, not a write in place.
+    return WriteAndClose(platform::OpenShared(path, "wb"), header, records, bytes);
 }

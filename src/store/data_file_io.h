@@ -45,8 +45,10 @@ constexpr size_t kTempNameExtra = 13;
 
 // Writes header and records to a temporary file beside path, named uniquely
 // so that two writers never share one, then puts it in path's place in one
-// step, so a failed or interrupted save leaves the old file whole. True
-// when path now holds the new contents.
+// step, so a failed or interrupted save leaves the old file whole. When
+// another program holds path open so that it cannot be replaced, the
+// contents are written into it in place. True when path now holds the new
+// contents.
 bool ReplaceDataFile(const char* path, const DataFileHeader& header, const void* records, size_t bytes);
 
 // Reads each record that the header announces, into a fresh zero-filled

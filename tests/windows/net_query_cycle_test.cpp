@@ -3,6 +3,7 @@
 // transport's address rule.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,6 +152,7 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         int messageId = 0;             // > 0: TESTMESSAGE/ID; < 0: SetMessageID(-messageId) after the start
         std::string host = "127.0.0.1";
         size_t userSize = 0;
+        DWORD heldShare = 0;  // another program holds message.dat open, sharing only this
     } cases[] = {
         {TipsFault::kAnswer, NewTipsAnswer(0, 5, {}, 1), "5/1 asked 0, handed 6, tip file saved 6, history 2"},
         {TipsFault::kAnswer, NewTipsAnswer(0, 6, {}, 720), "6/720 asked 0, handed 6, tip file saved 6, history 2"},
@@ -167,8 +169,17 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         {TipsFault::kAnswer, tip7, "/ asked none, handed 6, tip file kept, history 2", 0, "no-such-host.invalid"},
         {TipsFault::kAnswer, tip7, "/ asked none, handed 6, tip file kept, history 2", 0, "127.0.0.1",
          kExchangeBufferSize - 40},  // a query too big for the buffer is not sent
-        {TipsFault::kAnswer, tip7, "2/20 asked 7, handed 7, tip file kept, history 1", 7},
+        // Tips of one message ID are not stored: the last time stays.
+        {TipsFault::kAnswer, tip7, "/20 asked 7, handed 7, tip file kept, history 1", 7},
         {TipsFault::kAnswer, tip7, "2/20 asked 7, handed 7 6, tip file saved 6 7, history 3", -7},
+        {.fault = TipsFault::kAnswer,  // no replace, but a write in place
+         .answer = tip7,
+         .expected = "2/20 asked 0, handed 7 6, tip file saved 6 7, history 3",
+         .heldShare = FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {.fault = TipsFault::kAnswer,  // nothing stored: the next start asks for tip 7 again
+         .answer = tip7,
+         .expected = "/20 asked 0, handed 7 6, tip file kept, history 3",
+         .heldShare = FILE_SHARE_READ},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -178,6 +189,9 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         WriteIni("TCPSERVER", "HOST", c.host);
         WriteIni("TCPSERVER", "PORT", std::to_string(server.Port()));
         if (c.messageId > 0) WriteIni("TESTMESSAGE", "ID", std::to_string(c.messageId));
+        handles::Kernel holder(c.heldShare == 0 ? nullptr
+                                                : CreateFileA(TipFile().c_str(), GENERIC_READ, c.heldShare, nullptr,
+                                                              OPEN_EXISTING, 0, nullptr));
         CDataService service;
         service.Start();
         if (c.messageId < 0) service.SetMessageID(uint32_t(-c.messageId));
@@ -185,6 +199,9 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         ASSERT_TRUE(WaitReady(service)) << c.expected;
         const std::string handed = HandOutAll(service.Store());
         service.Stop();
+        holder.reset();
+        for (const auto& file : std::filesystem::directory_iterator(TipsFolder()))
+            EXPECT_EQ(file.path().extension(), ".dat") << "no temporary file stays behind";
         QueryFields q;
         const bool asked = ReadQuery(server.Query(), &q);
         CShowDataList saved;
