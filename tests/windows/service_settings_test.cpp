@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "service/data_service.h"
@@ -13,35 +12,58 @@ namespace {
 
 class ServiceSettingsTest : public HostFolderTest {};
 
+// What a started service read; the defaults are those of no message.ini.
+struct ReadSettings {
+    int32_t port = 5200;
+    std::string host = kDefaultServerHost;
+    int32_t lastTime = 0;
+    int32_t interval = 30;
+    uint32_t messageId = 0;
+    bool owns = true;  // the data files: none when a message ID is set
+    bool operator==(const ReadSettings&) const = default;
+    friend void PrintTo(const ReadSettings& r, std::ostream* os) {
+        *os << "{port " << r.port << ", host " << r.host << ", lastTime " << r.lastTime << ", interval " << r.interval
+            << ", messageId " << r.messageId << ", owns " << r.owns << "}";
+    }
+};
+
 // Each start reads message.ini afresh, once; the paths the service works
 // on are those of every other service test. Numbers are read as the system
 // reads them: a word is 0, a number too long wraps.
 TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
-    const std::string host = kDefaultServerHost, longHost(150, 'h');
-    // "SECTION/KEY" and value; then "port host last-time interval message-ID", " owns" when it owns the data files
-    const std::pair<std::vector<std::pair<std::string, std::string>>, std::string> cases[] = {
-        {{}, "5200 " + host + " 0 30 0 owns"},
-        {{{"TCPSERVER/PORT", "6100"},
-          {"TCPSERVER/HOST", longHost},
-          {"LASTTIME/PID", "-321"},
-          {"NEXTPANEL/INTERVAL", "0"}},
-         "6100 " + longHost.substr(0, 99) + " -321 0 0 owns"},  // the panel, not the service, reads interval 0 as 30
-        {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, "5200 " + host + " 0 45 7"},
-        {{{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, "0 " + host + " 0 30 0 owns"},
-        {{{"TESTMESSAGE/ID", "-3"}, {"TCPSERVER/PORT", "99999999999"}}, "1215752191 " + host + " 0 30 0 owns"},
+    using Ini = std::vector<std::pair<std::string, std::string>>;  // "SECTION/KEY", value
+    const std::string longHost(150, 'h');
+    const Ini everyKey = {{"TCPSERVER/PORT", "6100"},
+                          {"TCPSERVER/HOST", longHost},
+                          {"LASTTIME/PID", "-321"},
+                          {"NEXTPANEL/INTERVAL", "0"}};
+    const struct {
+        Ini ini;
+        ReadSettings read;
+    } cases[] = {
+        {.ini = {}, .read = {}},
+        // The panel, not the service, reads interval 0 as 30.
+        {.ini = everyKey, .read = {.port = 6100, .host = longHost.substr(0, 99), .lastTime = -321, .interval = 0}},
+        {.ini = {{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}},
+         .read = {.interval = 45, .messageId = 7, .owns = false}},
+        {.ini = {{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, .read = {.port = 0}},
+        {.ini = {{"TESTMESSAGE/ID", "-3"}, {"TCPSERVER/PORT", "99999999999"}}, .read = {.port = 1215752191}},
     };
-    for (const auto& [ini, expected] : cases) {
-        SetUp();
-        for (const auto& [key, value] : ini)
+    for (const auto& c : cases) {
+        ResetHostFolder();
+        for (const auto& [key, value] : c.ini)
             WriteIni(key.substr(0, key.find('/')), key.substr(key.find('/') + 1), value);
         CDataService service;
         ASSERT_EQ(service.Start(), 1);
         WriteIni("NEXTPANEL", "INTERVAL", "12");
         const ServiceSettings& s = service.Settings();
-        EXPECT_EQ(std::to_string(s.serverPort) + " " + s.serverHost + " " + std::to_string(s.lastTime) + " " +
-                      std::to_string(service.GetPanelInterval()) + " " +
-                      std::to_string(service.CopyIdentity().messageId) + (service.OwnsDataFiles() ? " owns" : ""),
-                  expected);
+        const ReadSettings read{s.serverPort,
+                                s.serverHost,
+                                s.lastTime,
+                                service.GetPanelInterval(),
+                                service.CopyIdentity().messageId,
+                                service.OwnsDataFiles()};
+        EXPECT_EQ(read, c.read);
         service.Stop();
     }
 }
@@ -49,11 +71,12 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
 TEST(ServiceIdentity, EachValueTakesExactlyItsCountAndLogsUpToANul) {
     CDataService service;
     LineCapture capture;
-    for (const auto& [name, nameCount, pid, pidCount] : std::vector<std::tuple<const char*, int, const char*, int>>{
-             {"abc", 2, nullptr, 0}, {nullptr, 0, "pid9", 4}, {"zz", 0, "yy", -1}, {nullptr, 3, nullptr, 3}}) {
-        EXPECT_EQ(service.SetIdentity(name, nameCount, pid, pidCount), 1);
-    }
-    EXPECT_EQ(service.CopyIdentity().userName + "/" + service.CopyIdentity().pid, "ab/pid9");
+    EXPECT_EQ(service.SetIdentity("abc", 2, nullptr, 0), 1);   // the name's first two bytes
+    EXPECT_EQ(service.SetIdentity(nullptr, 0, "pid9", 4), 1);  // a null value changes nothing
+    EXPECT_EQ(service.SetIdentity("zz", 0, "yy", -1), 1);      // nor does a count below 1
+    EXPECT_EQ(service.SetIdentity(nullptr, 3, nullptr, 3), 1);
+    EXPECT_EQ(service.CopyIdentity().userName, "ab");
+    EXPECT_EQ(service.CopyIdentity().pid, "pid9");
     service.SetIdentity("a\0b", 3, nullptr, 0);
     EXPECT_EQ(service.CopyIdentity().userName, std::string("a\0b", 3));
     EXPECT_EQ(capture.Lines(),

@@ -45,7 +45,7 @@ std::string ReadIni(const std::string& section, const std::string& key) {
     return value;
 }
 
-void HostFolderTest::SetUp() {
+void HostFolderTest::ResetHostFolder() {
     RemoveTree(HostFile("message.ini"));
     RemoveTree(TipsFolder());
 }

@@ -24,6 +24,8 @@ std::string ReadIni(const std::string& section, const std::string& key);
 // Removes message.ini and tips\ before and after each test.
 class HostFolderTest : public testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override { SetUp(); }
+    void SetUp() override { ResetHostFolder(); }
+    void TearDown() override { ResetHostFolder(); }
+    // For a test that starts afresh more than once.
+    static void ResetHostFolder();
 };
