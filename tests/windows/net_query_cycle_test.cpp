@@ -29,9 +29,9 @@ bool WaitReady(CDataService& service) {
     return PumpUntil([&] { return service.Store() != nullptr && service.Store()->IsReady(); }, 8000);
 }
 
-std::string HandOutAll(CShowDataList* store) {  // " 6 7"
-    std::string ids;
-    while (std::unique_ptr<TipRecord> tip{store->GetOneShowData(1)}) ids += " " + std::to_string(tip->nMessageID);
+std::vector<uint32_t> HandOutAll(CShowDataList* store) {
+    std::vector<uint32_t> ids;
+    while (std::unique_ptr<TipRecord> tip{store->GetOneShowData(1)}) ids.push_back(tip->nMessageID);
     return ids;
 }
 
@@ -78,10 +78,9 @@ TEST_F(NetPictureDownload, OnlyACompleteSuccessfulAnswerReplacesThePicture) {
         DeleteFileA(target.c_str());
     }
     const std::string request = http.Requests()[0];
-    EXPECT_TRUE(request.rfind("GET /case HTTP/1.1\r\n", 0) == 0 &&
-                request.find("\r\nUser-Agent: InetURL/1.1\r\n") != std::string::npos &&
-                request.find("\r\nPragma: no-cache\r\n") != std::string::npos)
-        << request;
+    EXPECT_EQ(request.rfind("GET /case HTTP/1.1\r\n", 0), 0u) << request;
+    EXPECT_NE(request.find("\r\nUser-Agent: InetURL/1.1\r\n"), std::string::npos) << request;
+    EXPECT_NE(request.find("\r\nPragma: no-cache\r\n"), std::string::npos) << request;
 }
 
 TEST(NetPictureFileName, TheTipsFolderAlwaysFits) {
@@ -116,9 +115,12 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
 
     QueryFields q;  // its bytes: the native query tests
     ASSERT_TRUE(ReadQuery(server.Query(), &q));
-    EXPECT_EQ(q.userName + "/" + q.pid + "/" + std::to_string(q.lastTime) + "/" + std::to_string(q.messageId),
-              "abc/pid9/77/9");
-    EXPECT_EQ(ReadIni("LASTTIME", "PID") + "/" + ReadIni("NEXTPANEL", "INTERVAL"), "321/45");
+    EXPECT_EQ(q.userName, "abc");
+    EXPECT_EQ(q.pid, "pid9");
+    EXPECT_EQ(q.lastTime, 77u);
+    EXPECT_EQ(q.messageId, 9u);
+    EXPECT_EQ(ReadIni("LASTTIME", "PID"), "321");
+    EXPECT_EQ(ReadIni("NEXTPANEL", "INTERVAL"), "45");
     EXPECT_EQ(service.GetPanelInterval(), 30) << "the running service keeps what it read";
     EXPECT_EQ(ReadWholeFile(TipsFolder() + "-10.gif"), SampleGif());
     EXPECT_FALSE(PathExists(TipsFolder() + "48.gif"));
@@ -133,56 +135,80 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
                                         "DataService picture download begin", "DataService picture download finish",
                                         "DataService picture download success", "DataService picture download begin",
                                         "DataService picture download finish", "QueryPicture finish"}));
-    std::string shown;
+    std::vector<std::pair<uint32_t, std::string>> shown;  // id, picture
     while (std::unique_ptr<TipRecord> tip{service.Store()->GetOneShowData(1)})
-        shown += std::to_string(tip->nMessageID) + " " + FieldText(tip->szPicture) + ";";
-    EXPECT_EQ(shown, std::to_string(0xFFFFFFF6u) + " " + TipsFolder() + "-10.gif;48 ;");
+        shown.push_back({tip->nMessageID, FieldText(tip->szPicture)});
+    EXPECT_EQ(shown, (decltype(shown){{0xFFFFFFF6u, TipsFolder() + "-10.gif"}, {48, ""}}));
     service.Stop();
     EXPECT_EQ(ReadWholeFile(HistoryFile()).size(), 20u + 2 * 1036u) << "both tips were handed out";
 }
 
-// What each exchange leaves: values written back, message ID asked for, tips handed out, records
-// of both files after the stop. The earlier run left tips 5 and 6, 5 shown. A failed exchange
-// writes nothing back and loses no file; a run for one message ID neither loads nor writes them.
+// What an exchange leaves: the values written back to message.ini, the message ID the query asked
+// for (-1: no query), the tips handed out, the tips of the tip file when this run rewrote it, and
+// the history entries after the stop. The defaults: a failed exchange after an earlier run's tips
+// 5 and 6, 5 shown.
+struct Exchange {
+    std::string lastTime, interval;
+    int64_t asked = 0;
+    std::vector<uint32_t> handed = {6};
+    std::vector<uint32_t> saved = {6};  // none: the file was left as it was
+    int history = 2;
+    bool operator==(const Exchange&) const = default;
+    friend void PrintTo(const Exchange& e, std::ostream* os) {
+        *os << "{lastTime \"" << e.lastTime << "\", interval \"" << e.interval << "\", asked " << e.asked << ", handed "
+            << testing::PrintToString(e.handed) << ", saved " << testing::PrintToString(e.saved) << ", history "
+            << e.history << "}";
+    }
+};
+
+// A failed exchange writes nothing back and loses no file; a run for one
+// message ID neither loads nor writes them.
 TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
+    using enum TipsFault;
     const std::string tip7 = NewTipsAnswer(0, 2, {MakeTip(7, "a")}, 20);
     const struct {
-        TipsFault fault;
-        std::string answer, expected;  // "PID/INTERVAL asked ID, handed IDS, tip file kept|saved IDS, history N"
-        int messageId = 0;             // > 0: TESTMESSAGE/ID; < 0: SetMessageID(-messageId) after the start
+        TipsFault fault = kAnswer;
+        std::string answer;
+        Exchange expected;
+        int messageId = 0;  // > 0: TESTMESSAGE/ID; < 0: SetMessageID(-messageId) after the start
         std::string host = "127.0.0.1";
         size_t userSize = 0;
         DWORD heldShare = 0;  // another program holds message.dat open, sharing only this
     } cases[] = {
-        {TipsFault::kAnswer, NewTipsAnswer(0, 5, {}, 1), "5/1 asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, NewTipsAnswer(0, 6, {}, 720), "6/720 asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, NewTipsAnswer(0, 7, {}, 0), "7/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, NewTipsAnswer(0, 8, {}, 721), "8/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, NewTipsAnswer(0, 0xFFFFFFFFu, {}, 0xFFFFFFFBu),
-         "-1/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, ErrorAnswer(7), "/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kAnswer, NewTipsAnswer(3, 9, {}, 30), "/ asked 0, handed 6, tip file saved 6, history 2"},
-        {TipsFault::kOversize, tip7,
-         "2/20 asked 0, handed 7 6, tip file saved 6 7, history 3"},  // read up to its buffer
-        {TipsFault::kRefuse, tip7, "/ asked none, handed 6, tip file kept, history 2"},
-        {TipsFault::kCutOff, tip7, "/ asked 0, handed 6, tip file kept, history 2"},
-        {TipsFault::kAnswer, tip7, "/ asked none, handed 6, tip file kept, history 2", 0, "no-such-host.invalid"},
-        {TipsFault::kAnswer, tip7, "/ asked none, handed 6, tip file kept, history 2", 0, "127.0.0.1",
-         kExchangeBufferSize - 40},  // a query too big for the buffer is not sent
+        {.answer = NewTipsAnswer(0, 5, {}, 1), .expected = {.lastTime = "5", .interval = "1"}},
+        {.answer = NewTipsAnswer(0, 6, {}, 720), .expected = {.lastTime = "6", .interval = "720"}},
+        {.answer = NewTipsAnswer(0, 7, {}, 0), .expected = {.lastTime = "7"}},
+        {.answer = NewTipsAnswer(0, 8, {}, 721), .expected = {.lastTime = "8"}},
+        {.answer = NewTipsAnswer(0, 0xFFFFFFFFu, {}, 0xFFFFFFFBu), .expected = {.lastTime = "-1"}},
+        {.answer = ErrorAnswer(7), .expected = {}},
+        {.answer = NewTipsAnswer(3, 9, {}, 30), .expected = {}},
+        // Read up to its buffer.
+        {.fault = kOversize,
+         .answer = tip7,
+         .expected = {.lastTime = "2", .interval = "20", .handed = {7, 6}, .saved = {6, 7}, .history = 3}},
+        {.fault = kRefuse, .answer = tip7, .expected = {.asked = -1, .saved = {}}},
+        {.fault = kCutOff, .answer = tip7, .expected = {.saved = {}}},
+        {.answer = tip7, .expected = {.asked = -1, .saved = {}}, .host = "no-such-host.invalid"},
+        // A query too big for the buffer is not sent.
+        {.answer = tip7, .expected = {.asked = -1, .saved = {}}, .userSize = kExchangeBufferSize - 40},
         // Tips of one message ID are not stored: the last time stays.
-        {TipsFault::kAnswer, tip7, "/20 asked 7, handed 7, tip file kept, history 1", 7},
-        {TipsFault::kAnswer, tip7, "2/20 asked 7, handed 7 6, tip file saved 6 7, history 3", -7},
-        {.fault = TipsFault::kAnswer,  // no replace, but a write in place
-         .answer = tip7,
-         .expected = "2/20 asked 0, handed 7 6, tip file saved 6 7, history 3",
+        {.answer = tip7,
+         .expected = {.interval = "20", .asked = 7, .handed = {7}, .saved = {}, .history = 1},
+         .messageId = 7},
+        {.answer = tip7,
+         .expected = {.lastTime = "2", .interval = "20", .asked = 7, .handed = {7, 6}, .saved = {6, 7}, .history = 3},
+         .messageId = -7},
+        // Held open with write sharing: no replace, but a write in place.
+        {.answer = tip7,
+         .expected = {.lastTime = "2", .interval = "20", .handed = {7, 6}, .saved = {6, 7}, .history = 3},
          .heldShare = FILE_SHARE_READ | FILE_SHARE_WRITE},
-        {.fault = TipsFault::kAnswer,  // nothing stored: the next start asks for tip 7 again
-         .answer = tip7,
-         .expected = "/20 asked 0, handed 7 6, tip file kept, history 3",
+        // Held open without: nothing stored, so the next start asks for tip 7 again.
+        {.answer = tip7,
+         .expected = {.interval = "20", .handed = {7, 6}, .saved = {}, .history = 3},
          .heldShare = FILE_SHARE_READ},
     };
     for (const auto& c : cases) {
-        SetUp();
+        ResetHostFolder();
         SaveEarlierRun({5, 6}, {5});
         const std::string tipsBefore = ReadWholeFile(TipFile());
         LoopbackTipsServer server(c.fault, c.answer);
@@ -196,22 +222,21 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         service.Start();
         if (c.messageId < 0) service.SetMessageID(uint32_t(-c.messageId));
         service.SetIdentity(std::string(c.userSize, 'u').c_str(), int(c.userSize), nullptr, 0);
-        ASSERT_TRUE(WaitReady(service)) << c.expected;
-        const std::string handed = HandOutAll(service.Store());
+        ASSERT_TRUE(WaitReady(service));
+        Exchange got{ReadIni("LASTTIME", "PID"), ReadIni("NEXTPANEL", "INTERVAL")};
+        got.handed = HandOutAll(service.Store());
         service.Stop();
         holder.reset();
         for (const auto& file : std::filesystem::directory_iterator(TipsFolder()))
             EXPECT_EQ(file.path().extension(), ".dat") << "no temporary file stays behind";
         QueryFields q;
-        const bool asked = ReadQuery(server.Query(), &q);
+        got.asked = ReadQuery(server.Query(), &q) ? int64_t(q.messageId) : -1;
         CShowDataList saved;
         LoadTipFile(TipFile().c_str(), &saved);
         saved.SetReady();
-        const std::string tipFile = ReadWholeFile(TipFile()) == tipsBefore ? "kept" : "saved" + HandOutAll(&saved);
-        EXPECT_EQ(ReadIni("LASTTIME", "PID") + "/" + ReadIni("NEXTPANEL", "INTERVAL") + " asked " +
-                      (asked ? std::to_string(q.messageId) : "none") + ", handed" + handed + ", tip file " + tipFile +
-                      ", history " + std::to_string(LoadDisplayFile(HistoryFile().c_str(), &saved)),
-                  c.expected);
+        got.saved = ReadWholeFile(TipFile()) != tipsBefore ? HandOutAll(&saved) : std::vector<uint32_t>{};
+        got.history = LoadDisplayFile(HistoryFile().c_str(), &saved);
+        EXPECT_EQ(got, c.expected);
     }
 }
 
@@ -253,7 +278,7 @@ TEST_F(NetQueryCycle, AWorkerLeftInAStoreStepTouchesNothingOfTheNextStart) {
 TEST_F(NetQueryCycle, TheStopEndsTheWorkerAtOnceWhereverItWaits) {
     enum Moment { kAtOnce, kHangingServer, kSlowPicture };
     for (const Moment moment : {kAtOnce, kHangingServer, kSlowPicture}) {
-        SetUp();
+        ResetHostFolder();
         LoopbackHttpServer http;
         http.Set("/slow.gif", HttpAnswer{200, SampleGif(), "", HttpBody::kStall});
         const std::string answer = NewTipsAnswer(0, 4, {MakeTip(60, "slow", http.Url("/slow.gif"))}, 30);
