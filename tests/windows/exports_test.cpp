@@ -6,7 +6,6 @@
 
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/handles.h"
@@ -57,19 +56,33 @@ TEST_F(Exports, EachExportPopsItsArgumentsAndReturnsItsResult) {
     ASSERT_TRUE(dll.Loaded());
     const char text[] = "abc";
     const intptr_t good[3] = {reinterpret_cast<intptr_t>(text), 3, 0}, bad[3] = {0, -1, 0};
-    const std::tuple<const char*, int32_t, const intptr_t*, int32_t> calls[] = {
-        {"msg_exit", 0, good, 0},     {"set_clinettype", 3, good, 1}, {"set_username", 3, good, 1},
-        {"show_onetips", 1, good, 1}, {"SetMessageID", 1, good, 1},   {"msg_init", 1, bad, 1},
-        {"set_username", 3, bad, 1},  {"set_clinettype", 3, bad, 1},  {"show_onetips", 1, bad, 1},
-        {"SetMessageID", 1, good, 1}, {"msg_exit", 0, good, 1},       {"msg_exit", 0, good, 0}};
-    for (const auto& [name, argCount, args, expected] : calls) {
+    const struct {
+        const char* name;
+        int32_t argCount;
+        const intptr_t* args;
+        int32_t result;
+    } calls[] = {
+        {.name = "msg_exit", .argCount = 0, .args = good, .result = 0},
+        {.name = "set_clinettype", .argCount = 3, .args = good, .result = 1},
+        {.name = "set_username", .argCount = 3, .args = good, .result = 1},
+        {.name = "show_onetips", .argCount = 1, .args = good, .result = 1},
+        {.name = "SetMessageID", .argCount = 1, .args = good, .result = 1},
+        {.name = "msg_init", .argCount = 1, .args = bad, .result = 1},
+        {.name = "set_username", .argCount = 3, .args = bad, .result = 1},
+        {.name = "set_clinettype", .argCount = 3, .args = bad, .result = 1},
+        {.name = "show_onetips", .argCount = 1, .args = bad, .result = 1},
+        {.name = "SetMessageID", .argCount = 1, .args = good, .result = 1},
+        {.name = "msg_exit", .argCount = 0, .args = good, .result = 1},
+        {.name = "msg_exit", .argCount = 0, .args = good, .result = 0},
+    };
+    for (const auto& call : calls) {
         int32_t result = -99;
-        ASSERT_NE(dll.Export(name), nullptr) << name;
-        EXPECT_EQ(std::make_pair(CallMeasuringStack(dll.Export(name), argCount, args, &result), result),
-                  std::make_pair(0, expected))
-            << name;
+        ASSERT_NE(dll.Export(call.name), nullptr) << call.name;
+        EXPECT_EQ(CallMeasuringStack(dll.Export(call.name), call.argCount, call.args, &result), 0) << call.name;
+        EXPECT_EQ(result, call.result) << call.name;
     }
-    EXPECT_TRUE(dll.Export("msg_init@4") == nullptr && dll.Export("_msg_init@4") == nullptr) << "plain names only";
+    EXPECT_EQ(dll.Export("msg_init@4"), nullptr) << "plain names only";
+    EXPECT_EQ(dll.Export("_msg_init@4"), nullptr) << "plain names only";
 }
 
 // A library loaded from elsewhere still works beside the host program. A
@@ -104,19 +117,21 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
                 VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length);
                 return std::string(text && length ? text : "");
             };
-            const std::string description = value("FileDescription");
-            EXPECT_EQ(value("FileVersion") + " " + value("ProductVersion") + " " + value("OriginalFilename") +
-                          description.substr(description.size() - std::min(description.size(), arch.size())),
-                      TIPRELAY_VERSION " " TIPRELAY_VERSION " " + file + arch);
+            EXPECT_EQ(value("FileVersion"), TIPRELAY_VERSION) << file;
+            EXPECT_EQ(value("ProductVersion"), TIPRELAY_VERSION) << file;
+            EXPECT_EQ(value("OriginalFilename"), file);
+            EXPECT_TRUE(value("FileDescription").ends_with(arch)) << file << ": " << value("FileDescription");
         }
         for (int start = 0; start < 2; ++start) {
-            EXPECT_EQ(dll.msg_init() + dll.msg_init(), 2);
+            EXPECT_EQ(dll.msg_init(), 1);
+            EXPECT_EQ(dll.msg_init(), 1);
             PumpMessages(50);
             EXPECT_EQ(hiddenPanels(), 2) << "one hidden panel of each kind";
             EXPECT_EQ(dll.msg_exit(), 1);
             WNDCLASSEXA wc{sizeof wc};
-            EXPECT_TRUE(hiddenPanels() == 0 && !GetClassInfoExA(module, "slipzemtraMessPanelClass", &wc) &&
-                        CountThreadsStartedIn(module) == 0);
+            EXPECT_EQ(hiddenPanels(), 0);
+            EXPECT_FALSE(GetClassInfoExA(module, "slipzemtraMessPanelClass", &wc)) << "the class is unregistered";
+            EXPECT_EQ(CountThreadsStartedIn(module), 0);
         }
     }
     EXPECT_TRUE(PathExists(TipsFolder()));
@@ -144,7 +159,7 @@ TEST_F(Exports, MsgExitAtAHundredRandomMomentsOfTheQueryCycle) {
     for (int run = 0; run < 100 && !HasFailure(); ++run) {
         const DWORD delay = std::uniform_int_distribution<DWORD>(0, 400)(random);
         SCOPED_TRACE("run " + std::to_string(run) + ", msg_exit after " + std::to_string(delay) + " ms");
-        SetUp();
+        ResetHostFolder();
         SaveEarlierRun({5, 6}, {5});
         const std::string tips = ReadWholeFile(TipFile());
         server.PointSettingsHere();
@@ -159,9 +174,11 @@ TEST_F(Exports, MsgExitAtAHundredRandomMomentsOfTheQueryCycle) {
         CShowDataList store;
         const std::string now = ReadWholeFile(TipFile());
         kept += now == tips;
-        EXPECT_TRUE(now == tips || now.size() == 20 + sizeof(TipRecord) * LoadTipFile(TipFile().c_str(), &store));
+        if (now != tips) EXPECT_EQ(now.size(), 20 + sizeof(TipRecord) * LoadTipFile(TipFile().c_str(), &store));
     }
-    EXPECT_TRUE(kept > 0 && kept < 100) << kept << " of the stops came before the save, all others after";
+    // Some of the stops came before the save, all others after.
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, 100);
 }
 
 }  // namespace
