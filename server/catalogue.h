@@ -42,6 +42,9 @@ struct ServedTip {
 struct ServedPicture {
     std::string content_type;
     std::string bytes;
+    // For caches in front: its content hash and its file's time.
+    std::string etag;
+    int64_t modified = 0;
     // Its size in pixels, read from its header; 0 when the header says none.
     int width = 0;
     int height = 0;

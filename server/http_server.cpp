@@ -3,10 +3,13 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <strings.h>
+
 #include <optional>
 #include <unordered_map>
 #include <thread>
 
+#include "http_conditional.h"
 #include "net.h"
 
 namespace tipserver {
@@ -26,11 +29,18 @@ int HexValue(char c) {
 // The path of a request target, percent-decoded, without its query; a
 // malformed escape stays as it is (and names nothing).
 std::string DecodedPath(std::string_view target) {
+    // The absolute form ("http://host/a.gif"), which a server must accept.
+    for (const std::string_view scheme : {"http://", "https://"}) {
+        if (target.size() >= scheme.size() && strncasecmp(target.data(), scheme.data(), scheme.size()) == 0) {
+            const size_t slash = target.find('/', scheme.size());
+            target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
+            break;
+        }
+    }
     target = target.substr(0, target.find('?'));
     std::string path;
     for (size_t i = 0; i < target.size(); ++i) {
-        if (target[i] == '%' && i + 2 < target.size() && HexValue(target[i + 1]) >= 0 &&
-            HexValue(target[i + 2]) >= 0) {
+        if (target[i] == '%' && i + 2 < target.size() && HexValue(target[i + 1]) >= 0 && HexValue(target[i + 2]) >= 0) {
             path += static_cast<char>(HexValue(target[i + 1]) * 16 + HexValue(target[i + 2]));
             i += 2;
         } else {
@@ -55,11 +65,13 @@ struct Shared {
     // Sessions waiting for a request, by when they began to wait.
     std::unordered_map<Session*, std::chrono::steady_clock::time_point> waiting;
 
-    void Trouble(const char* kind, const std::string& address) { trouble.Record((config.name + kind).c_str(), address); }
+    void Trouble(const char* kind, const std::string& address) {
+        trouble.Record((config.name + kind).c_str(), address);
+    }
 };
 
 class Session : public std::enable_shared_from_this<Session> {
-public:
+  public:
     Session(tcp::socket socket, Shared& shared)
         : stream_(std::move(socket)), buffer_(shared.config.header_limit + 1024), shared_(shared) {
         Bump(shared_.counters.open);
@@ -87,11 +99,13 @@ public:
         parser_->header_limit(static_cast<uint32_t>(shared_.config.header_limit));
         parser_->body_limit(0);
         stream_.expires_after(answered_ == 0 ? shared_.config.request_timeout : shared_.config.idle_timeout);
-        http::async_read(stream_, buffer_, *parser_,
-                         [self = shared_from_this()](const error_code& error, size_t) { self->OnRead(error); });
+        // The header only: a request has no body, and one that announces a
+        // body is answered without reading it.
+        http::async_read_header(stream_, buffer_, *parser_,
+                                [self = shared_from_this()](const error_code& error, size_t) { self->OnRead(error); });
     }
 
-private:
+  private:
     void OnRead(const error_code& error) {
         shared_.waiting.erase(this);
         if (evicted_) {
@@ -101,14 +115,33 @@ private:
         if (error) {
             // A keep-alive client that leaves, or lets its idle time pass
             // without a byte, has done nothing wrong.
-            const bool quiet_end = !parser_->got_some() && buffer_.size() == 0 &&
-                                   (answered_ != 0 || error == http::error::end_of_stream);
+            const bool quiet_end =
+                !parser_->got_some() && buffer_.size() == 0 && (answered_ != 0 || error == http::error::end_of_stream);
             if (!quiet_end) shared_.Trouble(error == beast::error::timeout ? "_timed_out" : "_malformed", address_);
             if (!quiet_end) Bump(shared_.counters.dropped);
-            Close();
+            // A request the parser could name the fault of gets its answer;
+            // a client that stalls or leaves gets none.
+            if (error == http::error::header_limit) {
+                Refuse(RequestLineEnded() ? 431 : 414, "the request's header is over its limit\n");
+            } else if (error == http::error::body_limit) {
+                Refuse(413, "a request has no body here\n");
+            } else if (!quiet_end && error.category() == http::make_error_code(http::error::bad_target).category() &&
+                       error != http::error::end_of_stream && error != http::error::partial_message) {
+                Refuse(400, "not an HTTP request\n");
+            } else {
+                Close();
+            }
             return;
         }
         const auto& request = parser_->get();
+        if (!parser_->is_done()) {  // chunked: a body follows the header
+            Refuse(413, "a request has no body here\n");
+            return;
+        }
+        if (request.version() >= 11 && request.find(http::field::host) == request.end()) {
+            Refuse(400, "an HTTP/1.1 request needs a Host header\n");
+            return;
+        }
         const bool head = request.method() == http::verb::head;
         path_ = DecodedPath(std::string_view(request.target().data(), request.target().size()));
         if (request.method() == http::verb::get || head) {
@@ -118,18 +151,55 @@ private:
             reply_.status = 405;
             reply_.text = "only GET and HEAD\n";
         }
+        const auto header = [&](http::field field) {
+            const auto it = request.find(field);
+            return it == request.end() ? std::string_view() : std::string_view(it->value().data(), it->value().size());
+        };
+        const bool not_modified =
+            reply_.status == 200 && !reply_.etag.empty() &&
+            NotModified(header(http::field::if_none_match), header(http::field::if_modified_since), reply_.etag,
+                        reply_.last_modified);
+        // With no idle time the connection ends after this answer: say so.
+        Write(not_modified, head, request.keep_alive() && shared_.config.idle_timeout.count() > 0);
+    }
+
+    // An answer to a request that cannot be served; the connection ends.
+    void Refuse(unsigned status, const char* text) {
+        path_.clear();
+        reply_ = HttpReply();
+        reply_.status = status;
+        reply_.text = text;
+        Write(false, false, false);
+    }
+
+    // Whether the first line of what arrived ended: a header over its limit
+    // then has too many fields (431), else too long a target (414).
+    bool RequestLineEnded() const {
+        const auto data = buffer_.data();
+        const std::string_view arrived(static_cast<const char*>(data.data()), data.size());
+        const size_t end = arrived.find('\n');
+        return end != std::string_view::npos && end < shared_.config.header_limit;
+    }
+
+    void Write(bool not_modified, bool head, bool keep_alive) {
         const std::string_view body = reply_.owner ? reply_.bytes : std::string_view(reply_.text);
         response_ = {};
         response_.version(11);
-        response_.result(reply_.status);
+        status_ = not_modified ? 304 : reply_.status;
+        response_.result(status_);
         response_.set(http::field::content_type, reply_.content_type);
         if (reply_.no_cache) response_.set(http::field::cache_control, "no-cache");
+        if (!reply_.etag.empty()) response_.set(http::field::etag, reply_.etag);
+        if (reply_.last_modified > 0) response_.set(http::field::last_modified, HttpDate(reply_.last_modified));
         if (reply_.status == 405) response_.set(http::field::allow, "GET, HEAD");
-        response_.keep_alive(request.keep_alive());
-        response_.body() = http::span_body<const char>::value_type(body.data(), body.size());
-        response_.prepare_payload();
-        if (head) response_.body() = {};
-        body_bytes_ = head ? 0 : body.size();
+        response_.keep_alive(keep_alive);
+        // A 304 carries no body and no length of one.
+        if (!not_modified) {
+            response_.body() = http::span_body<const char>::value_type(body.data(), body.size());
+            response_.prepare_payload();
+        }
+        if (head || not_modified) response_.body() = {};
+        body_bytes_ = head || not_modified ? 0 : body.size();
         stream_.expires_after(shared_.config.write_timeout);
         http::async_write(stream_, response_, [self = shared_from_this()](const error_code& error, size_t bytes) {
             self->OnWritten(error, bytes);
@@ -142,7 +212,7 @@ private:
         Bump(shared_.counters.bytes_sent, bytes);
         if (shared_.config.log_requests) {
             shared_.log.Write(shared_.config.name + " peer=" + peer_ + " path=\"" + EscapeForLog(path_, 200) +
-                              "\" status=" + std::to_string(reply_.status) + " bytes=" + std::to_string(body_bytes_) +
+                              "\" status=" + std::to_string(status_) + " bytes=" + std::to_string(body_bytes_) +
                               (error ? " write_failed" : ""));
         }
         reply_ = HttpReply();  // lets go of the catalogue the body came from
@@ -169,6 +239,7 @@ private:
     std::string peer_;
     std::string path_;
     size_t body_bytes_ = 0;
+    unsigned status_ = 0;  // as sent
     size_t answered_ = 0;
     bool evicted_ = false;
 };
@@ -189,10 +260,13 @@ Session* LongestWaiting(const Shared& shared) {
 }  // namespace
 
 class HttpServer::Impl {
-public:
+  public:
     Impl(const HttpServerConfig& config, HttpHandler handler, LogSink& log, TroubleSummary& trouble)
-        : config_(config), handler_(std::move(handler)), shared_{config_, handler_, log, trouble, counters_},
-          acceptor_(io_), retry_(io_) {}
+        : config_(config),
+          handler_(std::move(handler)),
+          shared_{config_, handler_, log, trouble, counters_},
+          acceptor_(io_),
+          retry_(io_) {}
 
     bool Bind(std::string& error) {
         error_code ec;
@@ -203,8 +277,8 @@ public:
         if (!ec) acceptor_.bind(endpoint, ec);
         if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
         if (ec) {
-            error = "cannot listen for HTTP on " + config_.host + ":" + std::to_string(config_.port) + ": " +
-                    ec.message();
+            error =
+                "cannot listen for HTTP on " + config_.host + ":" + std::to_string(config_.port) + ": " + ec.message();
             return false;
         }
         port_ = acceptor_.local_endpoint(ec).port();

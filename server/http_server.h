@@ -24,6 +24,9 @@ struct HttpReply {
     unsigned status = 200;
     std::string content_type = "text/plain";
     bool no_cache = false;
+    // Validators for caches; with them a conditional request can get 304.
+    std::string etag;
+    int64_t last_modified = 0;
     // The body: `text`, or bytes that `owner` keeps alive.
     std::string text;
     std::string_view bytes;
@@ -47,7 +50,7 @@ struct HttpServerConfig {
 };
 
 class HttpServer {
-public:
+  public:
     HttpServer(const HttpServerConfig& config, HttpHandler handler, LogSink& log, TroubleSummary& trouble);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
@@ -62,7 +65,7 @@ public:
 
     const HttpCounters& Counters() const;
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "http_conditional.h"
+
 namespace tipserver {
 namespace {
 
@@ -99,6 +101,8 @@ PictureLoad LoadPictureFile(const std::string& dir, const std::string& name, Ser
     }
     out.content_type = type;
     ReadSize(out.bytes, out.content_type, out);
+    out.etag = ContentTag(out.bytes);
+    out.modified = static_cast<int64_t>(st.st_mtim.tv_sec);
     return PictureLoad::kLoaded;
 }
 

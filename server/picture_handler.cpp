@@ -11,6 +11,8 @@ HttpHandler PictureHandler(const CatalogueSource& source) {
             if (it != catalogue->pictures.end()) {
                 reply.content_type = it->second.content_type;
                 reply.no_cache = true;
+                reply.etag = it->second.etag;
+                reply.last_modified = it->second.modified;
                 reply.bytes = it->second.bytes;
                 reply.owner = std::move(catalogue);
                 return reply;
