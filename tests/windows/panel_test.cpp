@@ -12,11 +12,16 @@
 #include "platform/handles.h"
 #include "support/panel_fixture.h"
 
+// Rectangles compared and printed by their edges.
+static bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
+static void PrintTo(const RECT& r, std::ostream* os) {
+    *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+
 namespace {
 
 using PanelShow = PanelTest;
 
-bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
 RECT Of(const CDrawer& d) { return d.IsShown() ? d.Bounds() : RECT{}; }
 RECT ButtonAt(int x) { return x ? RECT{x, 139, x + 30, 157} : RECT{}; }  // 0: none
 
@@ -27,62 +32,69 @@ RECT ButtonAt(int x) { return x ? RECT{x, 139, x + 30, 157} : RECT{}; }  // 0: n
 TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
     const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135},
         besideAlone{117, 25, 237, 215}, full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215};
-    // buttons: a letter each, O captioned with a command, - without one, blank: no caption; cuts: the
-    // elements the painter cuts, named in lines a preview reads.
+    struct Button {
+        const char *caption, *action;
+    };
+    const Button open{"Open", "OPENURL"}, noCommand{"Open", ""}, noCaption{"", "OPENURL"};
+    const Button tooShort{"Go", "OPENURL"}, download{"Download", "OPENURL"};  // 2 bytes: not a caption
     struct Case {
         uint8_t style;
         const char *picture, *text;
-        std::string buttons;
+        std::vector<Button> buttons;
         int32_t shown;
         RECT pictureRect, textRect;
         int buttonXs[3];
-        const char *title, *cuts;
+        const char* title = "Weekly tip";
+        std::vector<std::string> cuts = {};  // the elements the painter cuts, in lines a preview reads
     };
     // 24 bold Ws fit the box, yet not when measured in the regular font.
     const std::string longTitle(127, 'W'), longText(1000, 'w'), boldTitle(24, 'W');
+    const char* const pic = "C:\\1.gif";
     const Case cases[] = {
-        {0, "C:\\1.gif", "Some text", "O", 1, narrow, beside, {168}},
-        {0, "C:\\1.gif", "Some text", "", 1, narrow, besideAlone, {}},
-        {0, "C:\\1.gif", "", "O", 1, wide, {}, {168}},
-        {0, "C:\\1.gif", "", "", 1, wide, {}, {}},
-        {0, "", "Some text", "O", 1, {}, full, {121}},
-        {0, "", "Some text", "", 1, {}, fullAlone, {}},
-        {0, "", "abc", "g", 1, {}, fullAlone, {}},  // g: a caption of 2 bytes, no buttons
-        {0, "a.b", "ab", "O", 0, {}, {}, {}},       // 3 bytes of path, 2 of text: nothing
-        {10, "C:\\1.gif", "Some text", "O", 1, narrow, beside, {168}},
-        {11, "C:\\1.gif", "Some text", "O", 1, {}, full, {121}},
-        {20, "C:\\1.gif", "Some text", "O", 1, {}, full, {121}},
-        {21, "C:\\1.gif", "Some text", "O", 1, wide, {}, {}},
-        {30, "C:\\1.gif", "Some text", "O", 1, wide, {}, {}},
-        {31, "C:\\1.gif", "Some text", "O", 1, narrow, beside, {168}},
-        {21, "", "Some text", "O", 0, {}, {}, {}},
-        {0, "C:\\1.gif", "Some text", "OO", 1, narrow, beside, {150, 186}},
-        {0, "", "Some text", "OOO", 1, {}, full, {85, 121, 157}},
-        {0, "", "Some text", "O-O", 1, {}, full, {121}},
-        {0, "", "Some text", "O O", 1, {}, full, {103, 0, 139}},
-        {0, "", longText.c_str(), "L", 1, {}, full, {121}, longTitle.c_str(), "title text button 1 "},
-        {0, "", "Some text", "", 1, {}, fullAlone, {}, boldTitle.c_str(), ""},
+        {0, pic, "Some text", {open}, 1, narrow, beside, {168}},
+        {0, pic, "Some text", {}, 1, narrow, besideAlone, {}},
+        {0, pic, "", {open}, 1, wide, {}, {168}},
+        {0, pic, "", {}, 1, wide, {}, {}},
+        {0, "", "Some text", {open}, 1, {}, full, {121}},
+        {0, "", "Some text", {}, 1, {}, fullAlone, {}},
+        {0, "", "abc", {tooShort}, 1, {}, fullAlone, {}},
+        {0, "a.b", "ab", {open}, 0, {}, {}, {}},  // 3 bytes of path, 2 of text: nothing
+        {10, pic, "Some text", {open}, 1, narrow, beside, {168}},
+        {11, pic, "Some text", {open}, 1, {}, full, {121}},
+        {20, pic, "Some text", {open}, 1, {}, full, {121}},
+        {21, pic, "Some text", {open}, 1, wide, {}, {}},
+        {30, pic, "Some text", {open}, 1, wide, {}, {}},
+        {31, pic, "Some text", {open}, 1, narrow, beside, {168}},
+        {21, "", "Some text", {open}, 0, {}, {}, {}},
+        {0, pic, "Some text", {open, open}, 1, narrow, beside, {150, 186}},
+        {0, "", "Some text", {open, open, open}, 1, {}, full, {85, 121, 157}},
+        {0, "", "Some text", {open, noCommand, open}, 1, {}, full, {121}},
+        {0, "", "Some text", {open, noCaption, open}, 1, {}, full, {103, 0, 139}},
+        {0, "", longText.c_str(), {download}, 1, {}, full, {121}, longTitle.c_str(), {"title", "text", "button 1"}},
+        {0, "", "Some text", {}, 1, {}, fullAlone, {}, boldTitle.c_str()},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.style) + "|" + c.picture + "|" + std::string(c.text).substr(0, 12) + "|" +
-                     c.buttons);
-        TipContent content{1, c.title ? c.title : "Weekly tip", c.picture, c.text, "", {}, {}, {}, c.style};
+        SCOPED_TRACE(testing::Message() << "style " << int(c.style) << ", picture \"" << c.picture << "\", text \""
+                                        << std::string(c.text).substr(0, 12) << "\", " << c.buttons.size()
+                                        << " buttons");
+        TipContent content{1, c.title, c.picture, c.text, "", {}, {}, {}, c.style};
         for (size_t k = 0; k < c.buttons.size(); ++k) {
-            const char letter = c.buttons[k];
-            content.captions[k] = letter == 'g' ? "Go" : letter == 'L' ? "Download" : letter == ' ' ? "" : "Open";
-            content.actions[k] = letter == '-' ? "" : "OPENURL";
+            content.captions[k] = c.buttons[k].caption;
+            content.actions[k] = c.buttons[k].action;
         }
         LineCapture lines;
         EXPECT_EQ(Show(panel_, content), c.shown);
         EXPECT_EQ(lines.Contains("text picture not exist"), c.shown == 0);
-        std::string cuts;
+        std::vector<std::string> cuts;
         const std::vector<std::string> logged = lines.Lines();
         for (size_t i = 0; i + 1 < logged.size(); ++i)
-            if (logged[i] == "CMessPanel text cut") cuts += logged[i + 1] + " ";
-        EXPECT_EQ(cuts, c.cuts ? c.cuts : "");
+            if (logged[i] == "CMessPanel text cut") cuts.push_back(logged[i + 1]);
+        EXPECT_EQ(cuts, c.cuts);
         if (!c.shown) continue;
-        EXPECT_TRUE(Of(panel_.Picture()) == c.pictureRect && Of(panel_.Text()) == c.textRect);
-        for (int k = 0; k < 3; ++k) EXPECT_TRUE(Of(panel_.Buttons().Button(k)) == ButtonAt(c.buttonXs[k])) << k;
+        EXPECT_EQ(Of(panel_.Picture()), c.pictureRect);
+        EXPECT_EQ(Of(panel_.Text()), c.textRect);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(Of(panel_.Buttons().Button(k)), ButtonAt(c.buttonXs[k])) << "button " << k;
     }
     // Fields that fill their whole buffer are read no further.
     std::unique_ptr<TipRecord> tip = MakeTip(TipContent{});
@@ -90,8 +102,9 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
     memset(tip->szTitle, 't', sizeof tip->szTitle);
     memset(tip->szLinkURL, 'l', sizeof tip->szLinkURL);
     ASSERT_EQ(panel_.ShowTip(*tip, 0), 1);
-    EXPECT_EQ(std::string(panel_.Text().Text()) + "|" + panel_.Text().Title() + "|" + panel_.Text().Link(),
-              std::string(100, 'x') + "|" + std::string(40, 't') + "|" + std::string(1023, 'l'));
+    EXPECT_EQ(std::string(panel_.Text().Text()), std::string(100, 'x'));
+    EXPECT_EQ(std::string(panel_.Text().Title()), std::string(40, 't'));
+    EXPECT_EQ(std::string(panel_.Text().Link()), std::string(1023, 'l'));
 }
 
 // Each row: a first tip (or none) taken at a poll tick, the panel closed
@@ -106,14 +119,21 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         int32_t after;
         bool shown;
     } cases[] = {
-        {false, 2, "First tip", true, 120, false},
-        {true, 0, "First tip", true, 30 * 60 - 1, false},  // 0 means 30 minutes
-        {true, 0, "First tip", true, 30 * 60, true},
-        {true, 2, "First tip", true, 119, false},
-        {true, 2, "First tip", true, 120, true},
-        {true, 2, "First tip", false, 3600, false},  // still up
-        {true, 2, "ab", true, 119, false},           // a refused tip restarts the interval
-        {true, 2, nullptr, true, 0, true},           // no tip does not start it
+        {.ready = false, .interval = 2, .first = "First tip", .close = true, .after = 120, .shown = false},
+        {.ready = true,
+         .interval = 0,
+         .first = "First tip",
+         .close = true,
+         .after = 30 * 60 - 1,
+         .shown = false},  // 0: 30 minutes
+        {.ready = true, .interval = 0, .first = "First tip", .close = true, .after = 30 * 60, .shown = true},
+        {.ready = true, .interval = 2, .first = "First tip", .close = true, .after = 119, .shown = false},
+        {.ready = true, .interval = 2, .first = "First tip", .close = true, .after = 120, .shown = true},
+        {.ready = true, .interval = 2, .first = "First tip", .close = false, .after = 3600, .shown = false},  // still
+                                                                                                              // up
+        // A refused tip restarts the interval; no tip does not start it.
+        {.ready = true, .interval = 2, .first = "ab", .close = true, .after = 119, .shown = false},
+        {.ready = true, .interval = 2, .first = nullptr, .close = true, .after = 0, .shown = true},
     };
     panel_.Destroy();  // it keeps the store that each row replaces
     for (const auto& c : cases) {
@@ -130,9 +150,9 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         Queue(2, "Second tip");
         g_clock += c.after;
         for (HWND w : {panel.Window(), stat.Window()}) SendMessageA(w, WM_TIMER, TIMER_POLL, 0);
-        EXPECT_EQ(std::make_tuple(std::string(panel.Text().Text()) == "Second tip",
-                                  IsWindowVisible(panel.Window()) != 0, IsWindowVisible(stat.Window()) != 0),
-                  std::make_tuple(c.shown, c.shown || !c.close, false));
+        EXPECT_EQ(std::string(panel.Text().Text()) == "Second tip", c.shown);
+        EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.shown || !c.close);
+        EXPECT_FALSE(IsWindowVisible(stat.Window()));
     }
 }
 
@@ -154,8 +174,10 @@ TEST_F(PanelShow, AFullScreenProgramOnItsMonitorHoldsTheSlidingPanelBack) {
     EXPECT_STREQ(panel_.Text().Text(), "Waiting tip");  // held back, the tip stayed queued
     // Covering the monitor the window is on, however far beyond it.
     const RECT primary{0, 0, 1920, 1080}, second{1920, 0, 3200, 1024};
-    EXPECT_TRUE(CoversMonitor(RECT{-8, -8, 1928, 1088}, primary) && CoversMonitor(second, second));
-    EXPECT_FALSE(CoversMonitor(RECT{0, 0, 1920, 1040}, primary) || CoversMonitor(second, primary));
+    EXPECT_TRUE(CoversMonitor(RECT{-8, -8, 1928, 1088}, primary));
+    EXPECT_TRUE(CoversMonitor(second, second));
+    EXPECT_FALSE(CoversMonitor(RECT{0, 0, 1920, 1040}, primary));
+    EXPECT_FALSE(CoversMonitor(second, primary));
 }
 
 // Both edges count, an element without width never; one click only for a
@@ -166,19 +188,38 @@ TEST(PanelElements, HitTestingTakesBothEdgesAndAPressAndReleaseOverItClickOnce) 
         void OnClick() override { ++clicks; }
         int clicks = 0;
     } d;
-    const auto hot = [&d](int x, int y) { return d.HitTest(x, y), d.IsHot() ? '1' : '0'; };
-    std::string hits;
+    const auto hot = [&d](int x, int y) {
+        d.HitTest(x, y);
+        return d.IsHot() != 0;
+    };
     d.SetRect(10, 20, 30, 40);
-    for (POINT p : {POINT{10, 20}, {40, 60}, {25, 40}, {9, 20}, {10, 19}, {41, 60}, {40, 61}}) hits += hot(p.x, p.y);
+    const struct {
+        POINT at;
+        bool hot;
+    } points[] = {
+        {.at = {10, 20}, .hot = true},  {.at = {40, 60}, .hot = true},  {.at = {25, 40}, .hot = true},
+        {.at = {9, 20}, .hot = false},  {.at = {10, 19}, .hot = false}, {.at = {41, 60}, .hot = false},
+        {.at = {40, 61}, .hot = false},
+    };
+    for (const auto& p : points) EXPECT_EQ(hot(p.at.x, p.at.y), p.hot) << p.at.x << "," << p.at.y;
     d.SetRect(10, 20, 0, 40);
-    hits += hot(10, 20);
+    EXPECT_FALSE(hot(10, 20)) << "no width";
     d.Reset();
-    EXPECT_EQ(hits + hot(0, 0), "111000000");
+    EXPECT_FALSE(hot(0, 0)) << "reset";
     d.SetRect(0, 0, 10, 10);
-    hot(5, 5), d.Press(), d.Release(), d.Release();
-    d.Press(), hot(50, 50), d.Release();
-    d.Press(), hot(5, 5), d.Release();
+    hot(5, 5);
+    d.Press();
+    d.Release();
+    d.Release();
     EXPECT_EQ(d.clicks, 1);
+    d.Press();
+    hot(50, 50);
+    d.Release();
+    EXPECT_EQ(d.clicks, 1) << "the pointer left before the release";
+    d.Press();
+    hot(5, 5);
+    d.Release();
+    EXPECT_EQ(d.clicks, 1) << "pressed outside, released over it";
 }
 
 TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField) {
@@ -196,9 +237,11 @@ TEST(PanelElements, PairsOfSquareBracketsBreakTheTextAndEveryCopyIsCutToItsField
     text.SetTitle(longText.c_str());
     CButtonDrawer button;
     button.SetTexts(longText.c_str(), longText.c_str(), longText.c_str());
-    EXPECT_EQ(std::to_string(strlen(text.Link())) + " " + std::to_string(strlen(text.Title())) + " " +
-                  button.Caption() + " " + button.Command() + " " + std::to_string(strlen(button.Url())),
-              "1023 127 " + std::string(19, 'x') + " " + std::string(19, 'x') + " 1023");
+    EXPECT_EQ(strlen(text.Link()), 1023u);
+    EXPECT_EQ(strlen(text.Title()), 127u);
+    EXPECT_EQ(std::string(button.Caption()), std::string(19, 'x'));
+    EXPECT_EQ(std::string(button.Command()), std::string(19, 'x'));
+    EXPECT_EQ(strlen(button.Url()), 1023u);
     text.SetTitle("A [] title");
     EXPECT_STREQ(text.Title(), "A [] title");
 }
