@@ -86,6 +86,11 @@ void CShowDataList::SetPictureFolder(const char* tipsFolder) {
     m_pictureFolder = tipsFolder != nullptr ? tipsFolder : "";
 }
 
+bool CShowDataList::IsOwnPicture(const std::string& path) {
+    platform::LockGuard guard(m_lock);
+    return IsPictureInFolder(m_pictureFolder, path);
+}
+
 int CShowDataList::AddOneShowData(TipRecord* tip) {
     platform::DebugLine("CShowDataList::AddOneShowData");
     std::unique_ptr<TipRecord> owned(tip);

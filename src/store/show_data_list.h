@@ -38,6 +38,8 @@ public:
     // when its path lies directly inside this folder; with none set it
     // deletes nothing.
     void SetPictureFolder(const char* tipsFolder);
+    // True when path names a picture directly inside that folder.
+    bool IsOwnPicture(const std::string& path);
 
     // 1 when the tip was queued for the sliding panel, else 0.
     int AddOneShowData(TipRecord* tip);

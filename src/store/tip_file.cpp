@@ -1,11 +1,29 @@
 #include "store/tip_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
+#include "platform/platform.h"
 #include "protocol/tip_record.h"
 #include "store/data_file_io.h"
 #include "store/show_data_list.h"
+
+namespace {
+
+// The panel opens a ready tip's picture on every paint: a path from the file
+// that leads anywhere but the tips folder (another drive, a share, a device)
+// is not opened; the tip shows without a picture.
+void DropForeignPicture(TipRecord& tip, CShowDataList* store) {
+    if (FieldEmpty(tip.szPicture)) return;
+    const std::string picture = FieldText(tip.szPicture);
+    if (store->IsOwnPicture(picture)) return;
+    platform::DebugLine("LoadTipFile picture outside the tips folder dropped:");
+    platform::DebugLine(picture.c_str());
+    std::memset(tip.szPicture, 0, sizeof tip.szPicture);
+}
+
+}  // namespace
 
 int LoadTipFile(const char* path, CShowDataList* store) {
     if (store == nullptr) return 0;
@@ -17,6 +35,7 @@ int LoadTipFile(const char* path, CShowDataList* store) {
         [store](std::unique_ptr<TipRecord> tip) {
             // A tip saved before its picture arrived waits for it again.
             if (tip->bPicReady != 0) {
+                DropForeignPicture(*tip, store);
                 store->AddOneShowData(tip.release());
             } else {
                 store->AddWaitPicData(tip.release());

@@ -266,6 +266,23 @@ TEST_F(StoreTest, LoadChecksTheHeaderAndReadsEachRecordAtItsStride) {
     EXPECT_EQ(LoadTipFile(folder_.File("missing.dat").c_str(), &store_), 0);
 }
 
+// The panel opens a ready tip's picture on every paint: a path from the file
+// outside the tips folder (a share, a folder beside it) is dropped, logged.
+TEST_F(StoreTest, ALoadedPictureOutsideTheTipsFolderIsDropped) {
+    const std::vector<std::string> pictures = {Picture(1), "\\\\host\\share\\2.gif", folder_.File("../3.gif")};
+    std::vector<TipRecord> tips;
+    for (uint32_t id = 1; id <= 3; ++id) {
+        tips.push_back(*MakeTip(id, kNow - 1, kNow + 9));
+        SetFieldText(tips.back().szPicture, pictures[id - 1]);
+    }
+    WriteBytes(tipFile_, DataFile(tips));
+    ASSERT_EQ(LoadTipFile(tipFile_.c_str(), &store_), 3);
+    std::vector<std::string> shown;
+    while (std::unique_ptr<TipRecord> tip{store_.GetOneShowData(1)}) shown.push_back(FieldText(tip->szPicture));
+    EXPECT_EQ(shown, (std::vector<std::string>{pictures[0], "", ""}));
+    EXPECT_TRUE(LineCapture::Contains("LoadTipFile picture outside the tips folder dropped:"));
+}
+
 TEST_F(StoreTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     WriteBytes(tipFile_, {1});
     WriteBytes(historyFile_, {1});
