@@ -26,7 +26,8 @@ namespace coretest {
 // Puts the core's clock at a chosen second while alive.
 struct FixedClock {
     explicit FixedClock(int32_t now) {
-        Set(now), platform::SetClockForTest([] { return now_.load(); });
+        Set(now);
+        platform::SetClockForTest([] { return now_.load(); });
     }
     ~FixedClock() { platform::SetClockForTest(nullptr); }
     void Set(int32_t now) { now_ = now; }
@@ -43,7 +44,8 @@ struct ScratchFolder {
     std::string File(const std::string& name) const { return path + "/" + name; }
     std::string path = [] {
         std::string name = testing::TempDir() + "tr_core_XXXXXX";
-        return mkdtemp(name.data()), name;
+        mkdtemp(name.data());
+        return name;
     }();
 };
 
@@ -61,8 +63,12 @@ inline bool Exists(const std::string& path) { return std::filesystem::exists(pat
 // A tip that the store accepts at time `now` when begin <= now <= end.
 inline std::unique_ptr<TipRecord> MakeTip(uint32_t id, int32_t begin, int32_t end, const char* text = "text") {
     auto tip = NewTipRecord();
-    tip->nMessageID = id, tip->tBeginTime = begin, tip->tEndTime = end;
-    tip->nShowSeconds = 10, tip->bPicReady = 1, tip->byVersion = kTipRecordVersion;
+    tip->nMessageID = id;
+    tip->tBeginTime = begin;
+    tip->tEndTime = end;
+    tip->nShowSeconds = 10;
+    tip->bPicReady = 1;
+    tip->byVersion = kTipRecordVersion;
     SetFieldText(tip->szText, text);
     return tip;
 }
@@ -71,7 +77,8 @@ inline std::unique_ptr<TipRecord> MakeTip(uint32_t id, int32_t begin, int32_t en
 inline std::vector<uint32_t> Ids(uint32_t first, uint32_t last, std::vector<uint32_t> more = {}) {
     std::vector<uint32_t> ids;
     for (uint32_t id = first; id <= last; ++id) ids.push_back(id);
-    return ids.insert(ids.end(), more.begin(), more.end()), ids;
+    ids.insert(ids.end(), more.begin(), more.end());
+    return ids;
 }
 
 // Ids of the tips the sliding panel would get (or of those waiting for a picture), in order, emptying that queue.

@@ -49,8 +49,15 @@ struct LogFile {
     std::string path = folder.File("log"), text;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), in = ::open(path.c_str(), O_RDONLY);
     tipserver::LogSink sink{fd};
-    ~LogFile() { sink.Flush(), ::close(fd), ::close(in); }
-    std::string Text() { return sink.Flush(), text += ReadAll(in); }
+    ~LogFile() {
+        sink.Flush();
+        ::close(fd);
+        ::close(in);
+    }
+    std::string Text() {
+        sink.Flush();
+        return text += ReadAll(in);
+    }
     bool Has(const std::string& part) {
         return WaitFor([&] { return Text().find(part) != std::string::npos; });
     }
@@ -105,7 +112,8 @@ std::string QueryPacket(const std::string& user) {
     query.SetQueryParameter(user, "P1", 0);
     std::string packet(query.GetPacketLength(), '\0');
     uint32_t size = uint32_t(packet.size());
-    return query.Encode(reinterpret_cast<uint8_t*>(packet.data()), size), packet;
+    query.Encode(reinterpret_cast<uint8_t*>(packet.data()), size);
+    return packet;
 }
 
 // A tipserver serving a copy of the sample with small caps and deadlines: a SIGHUP as soon
@@ -134,10 +142,16 @@ class Serve : public testing::Test {
             std::regex(
                 "limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) query_connections=20 picture_connections=8"
                 "[\\s\\S]*listening tips=(127.0.0.1:(\\d+))[\\s\\S]*listening metrics=http://127.0.0.1:(\\d+)")));
-        tips = m[1], tips_port = uint16_t(std::stoi(m[2])), metrics_port = uint16_t(std::stoi(m[3]));
+        tips = m[1];
+        tips_port = uint16_t(std::stoi(m[2]));
+        metrics_port = uint16_t(std::stoi(m[3]));
     }
     void TearDown() override { Stop(); }
-    int Stop() { return serve ? (::kill(pid, SIGTERM), ::pclose(std::exchange(serve, nullptr))) : -1; }  // exit status
+    int Stop() {  // the exit status
+        if (!serve) return -1;
+        ::kill(pid, SIGTERM);
+        return ::pclose(std::exchange(serve, nullptr));
+    }
     double Metric(const std::string& sample) {
         const std::string page = HttpGet(metrics_port, "/metrics");
         const size_t at = page.find("\n" + sample + " ");
@@ -204,7 +218,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     Socket flood(http_port);  // endless header lines: cut off at the header limit, long before 64 MiB
     const std::string line = "X-Filler: " + std::string(90, 'f') + "\r\n";
     size_t sent = 0;
-    for (flood.Send("GET /welcome.gif HTTP/1.1\r\n"); sent < (64u << 20) && flood.Send(line);) sent += line.size();
+    flood.Send("GET /welcome.gif HTTP/1.1\r\n");
+    while (sent < (64u << 20) && flood.Send(line)) sent += line.size();
     EXPECT_LT(sent, 64u << 20);
     std::smatch validators;  // what a cache in front keeps, and asks with
     ASSERT_TRUE(
@@ -297,7 +312,8 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     sample["tips"][2]["text"] = std::string(101, 'x');
     std::ofstream(path, std::ios::trunc) << sample;
     source.Reload("SIGHUP");
-    source.Poll(), source.Poll();  // the bad file, already tried, is not tried again
+    source.Poll();
+    source.Poll();  // the bad file, already tried, is not tried again
     EXPECT_EQ(source.Current(), first);
     EXPECT_TRUE(log.Has("catalogue problem: tip 1003: text: 101 bytes in CP936, at most 100\n"));
     EXPECT_TRUE(log.Has("catalogue reload (SIGHUP) refused, 1 problems; still serving the previous catalogue"));

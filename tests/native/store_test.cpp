@@ -32,7 +32,8 @@ class StoreTest : public testing::Test {
     StoreTest() { store_.SetPictureFolder(folder_.Folder().c_str()); }
     std::string Picture(uint32_t id) {
         const std::string path = folder_.File(std::to_string(id) + ".gif");
-        return WriteBytes(path, {'G'}), path;
+        WriteBytes(path, {'G'});
+        return path;
     }
     int Add(uint32_t id, int32_t begin, int32_t end, const std::string& picture = "", const char* text = "text") {
         auto tip = MakeTip(id, begin, end, text);

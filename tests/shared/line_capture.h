@@ -11,7 +11,10 @@
 
 class LineCapture {
   public:
-    LineCapture() { Clear(), platform::SetLineSinkForTest(&Sink); }
+    LineCapture() {
+        Clear();
+        platform::SetLineSinkForTest(&Sink);
+    }
     ~LineCapture() { platform::SetLineSinkForTest(nullptr); }
     static std::vector<std::string> Lines() {
         std::lock_guard<std::mutex> hold(mutex_);

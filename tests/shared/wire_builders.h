@@ -21,7 +21,8 @@ inline std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
 inline std::vector<uint8_t> Packet(const std::string& name, const std::vector<uint8_t>& body) {
     std::vector<uint8_t> out;
     ByteWriter w(out);
-    AppendPacketHeader(w, 1, name, uint32_t(body.size())), w.PutBytes(body.data(), body.size());
+    AppendPacketHeader(w, 1, name, uint32_t(body.size()));
+    w.PutBytes(body.data(), body.size());
     return out;
 }
 
