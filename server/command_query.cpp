@@ -2,6 +2,8 @@
 // what the client's own decoder makes of the answer.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -89,7 +91,7 @@ long long RecordsSent(const std::vector<uint8_t>& packet) {
 }
 
 class TipPrinter {
-public:
+  public:
     explicit TipPrinter(const std::string& encoding) : decoder_(encoding, true) {}
 
     template <size_t N>
@@ -115,7 +117,7 @@ public:
         }
     }
 
-private:
+  private:
     static void Line(const char* label, const std::string& value) {
         if (!value.empty()) std::printf("  %s: %s\n", label, value.c_str());
     }
@@ -185,6 +187,15 @@ int RunQuery(int argc, char** argv) {
     platform::SetLineSinkForTest(nullptr);
     g_decoder_lines = nullptr;
 
+    // A tips answer names a "RESP..." command after its four header words:
+    // anything else is another kind of server (the picture port answers in HTTP).
+    if (answer.size() < 20 || std::memcmp(answer.data() + 16, "RESP", 4) != 0) {
+        const bool http = answer.size() >= 5 && std::memcmp(answer.data(), "HTTP/", 5) == 0;
+        std::printf("not a tips server%s\n", http             ? ": it answers in HTTP (the picture port?)"
+                                             : answer.empty() ? ": it closed without a byte"
+                                                              : "");
+        return 2;
+    }
     std::printf("answer: %zu bytes%s\n", answer.size(),
                 answer.size() == kExchangeBytes ? " (a client reads no more; anything after is lost)" : "");
     std::printf("status: %d\n", response.GetResultCode());
@@ -199,7 +210,13 @@ int RunQuery(int argc, char** argv) {
     std::printf("last-time: %u (%s)\n", response.GetLastTime(), FormatIsoTime(response.GetLastTime()).c_str());
     std::printf("panel interval: %u minutes\n", response.GetPanelInterval());
     const auto tips = TakeTips(store);
-    std::printf("records: %lld sent, %zu kept by a client's store\n", RecordsSent(answer), tips.size());
+    const long long sent = RecordsSent(answer);
+    std::printf("records: %lld sent, %zu kept by a client's store\n", sent, tips.size());
+    if (sent > static_cast<long long>(tips.size()))
+        std::printf(
+            "(a client keeps a tip only while its window holds now, %s, and only once per id; "
+            "--message-id fetches a tip whatever its window)\n",
+            FormatIsoTime(std::time(nullptr)).c_str());
     TipPrinter printer(args.Get("encoding", "CP936"));
     for (const auto& tip : tips) printer.Print(*tip);
     return 0;

@@ -20,6 +20,13 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "tipserver serve --help" and the like: the usage, not an option error.
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     if (argc >= 2) {
         if (std::strcmp(argv[1], "serve") == 0) return tipserver::RunServe(argc, argv);
         if (std::strcmp(argv[1], "check") == 0) return tipserver::RunCheck(argc, argv);

@@ -268,6 +268,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(std::make_pair(open, quiet), std::make_pair(size_t(26), size_t(28)));
     EXPECT_TRUE(WaitFor([&] { return Metric(counted + "timed_out\"}") == 20; }));  // the one evicted too
 
+    EXPECT_EQ(Tipserver("query 127.0.0.1:" + std::to_string(http_port), "not a tips server: it answers in HTTP"),
+              2);  // a malformed request there
     std::ofstream(catalogue, std::ios::trunc) << "{\"panel_interval_minutes\": 30, \"tips\": [ broken";
     ::kill(pid, SIGHUP);
     EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_catalogue_reload_failures_total") == 1; }));
@@ -281,7 +283,7 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
               3);
     EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
     std::vector<std::string> said = {" timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1",
-                                     "picture_malformed=3",
+                                     "picture_malformed=4",
                                      "(SIGHUP): 3 tips, 1 pictures; 0 added, 0 changed, 1 removed"};
     for (const auto& row : rows) said.push_back(std::get<2>(row));
     for (const auto& part : said) EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
@@ -297,6 +299,7 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(Tipserver("serve --catalogue none.json --listen 127.0.0.1:0 --http-listen 127.0.0.1:0", "cannot read"),
               2);
     EXPECT_EQ(Tipserver("query 127.0.0.1:1", "cannot connect"), 3);
+    EXPECT_EQ(Tipserver("serve --help", "usage:\n"), 0);
 }
 
 TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
