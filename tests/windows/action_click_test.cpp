@@ -56,6 +56,10 @@ void StartRow(const std::string& step) {
 
 using ActionClick = PanelTest;
 
+// The panel's state after a click.
+enum After { kShown, kLeaving, kClosed };
+void PrintTo(After a, std::ostream* os) { *os << (a == kShown ? "shown" : a == kLeaving ? "leaving" : "closed"); }
+
 TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     // The test browser over the system folder's iexplore.exe, which the shell
     // starts, and Wine told to load that file rather than its built-in
@@ -71,47 +75,40 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
     const POINT picture{50, 90}, text{170, 60}, button{183, 148}, close{243, 11};
     const std::string download = "QUILLONBUTTON:DOWNLOAD:" + kFile,
                       longUrl = "http://tips.test/" + std::string(1006, 'a');
+    const std::string cafeAnsi = "http://tips.test/caf\xe9.zip", cafeUtf8 = "http://tips.test/caf\xc3\xa9.zip";
     // agent: as StartRow takes it, or "no COM": the host never started COM, so the library
-    // cannot reach the agent; after: the panel then (S)hown, (L)eaving or (C)losed.
+    // cannot reach the agent; after: the panel's state then.
     struct Case {
         const char* name;
         POINT at;
         std::string link, action, url;
         const char* agent;
-        char after;
+        After after;
         Lines calls;
     };
     const Case cases[] = {
-        {"plain link on the picture", picture, kPage, "", "", "", 'L', {kPage}},
-        {"plain link on the text", text, kPage, "", "", "", 'L', {kPage}},
-        {"empty link", picture, "", "", "", "", 'L', {""}},
-        {"prefix in other case", text, "quillonbutton:DOWNLOAD:x", "", "", "", 'L', {"quillonbutton:DOWNLOAD:x"}},
-        {"download link on the text", text, download, "", "", "", 'L', AgentRun(kFile)},
-        {"download link on the picture", picture, download, "", "", "none", 'L', {kFile}},
-        {"download link without an address", text, "QUILLONBUTTON:DOWNLOAD:", "", "", "", 'S', {}},
-        {"another library command", picture, "QUILLONBUTTON:CLOSE", "", "", "", 'S', {}},
-        {"close zone", close, kPage, "OPENURL", kPage, "", 'C', {}},
-        {"agent refuses creation", button, kPage, "DOWNLOAD", kFile, "create", 'L', {"refuse", kFile}},
-        {"agent task fails", button, kPage, "DOWNLOAD", kFile, "task", 'L', {"create", TaskLine(kFile), "release"}},
-        {"agent commit fails", button, kPage, "DOWNLOAD", kFile, "commit", 'L', AgentRun(kFile)},
-        {"keyword in other case", button, kPage, "OpenURL", kPage, "", 'L', {}},
-        {"download keyword in other case", button, kPage, "download", kFile, "", 'L', {}},
-        {"a caption without a keyword is no button", button, kPage, "", kPage, "", 'S', {}},
-        {"no address", button, kPage, "OPENURL", "", "", 'L', {}},
-        {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", 'L', {}},
-        {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", 'L', {}},
-        {"blanks, quotes and controls",
-         button,
-         kPage,
-         "OPENURL",
-         "http://t/a b\"c\td",
-         "",
-         'L',
-         {"http://t/a%20b%22c%09d"}},
-        {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", 'L', {kFile}},
-        {"an address in the ANSI code page", button, kPage, "DOWNLOAD", "http://tips.test/caf\xe9.zip", "", 'L',
-         AgentRun("http://tips.test/caf\xc3\xa9.zip")},
-        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", 'L', AgentRun(longUrl)},
+        {"plain link on the picture", picture, kPage, "", "", "", kLeaving, {kPage}},
+        {"plain link on the text", text, kPage, "", "", "", kLeaving, {kPage}},
+        {"empty link", picture, "", "", "", "", kLeaving, {""}},
+        {"prefix in other case", text, "quillonbutton:DOWNLOAD:x", "", "", "", kLeaving, {"quillonbutton:DOWNLOAD:x"}},
+        {"download link on the text", text, download, "", "", "", kLeaving, AgentRun(kFile)},
+        {"download link on the picture", picture, download, "", "", "none", kLeaving, {kFile}},
+        {"download link without an address", text, "QUILLONBUTTON:DOWNLOAD:", "", "", "", kShown, {}},
+        {"another library command", picture, "QUILLONBUTTON:CLOSE", "", "", "", kShown, {}},
+        {"close zone", close, kPage, "OPENURL", kPage, "", kClosed, {}},
+        {"agent refuses creation", button, kPage, "DOWNLOAD", kFile, "create", kLeaving, {"refuse", kFile}},
+        {"task fails", button, kPage, "DOWNLOAD", kFile, "task", kLeaving, {"create", TaskLine(kFile), "release"}},
+        {"agent commit fails", button, kPage, "DOWNLOAD", kFile, "commit", kLeaving, AgentRun(kFile)},
+        {"keyword in other case", button, kPage, "OpenURL", kPage, "", kLeaving, {}},
+        {"download keyword in other case", button, kPage, "download", kFile, "", kLeaving, {}},
+        {"a caption without a keyword is no button", button, kPage, "", kPage, "", kShown, {}},
+        {"no address", button, kPage, "OPENURL", "", "", kLeaving, {}},
+        {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", kLeaving, {}},
+        {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", kLeaving, {}},
+        {"blank, quote, tab", button, kPage, "OPENURL", "http://t/a b\"c\td", "", kLeaving, {"http://t/a%20b%22c%09d"}},
+        {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", kLeaving, {kFile}},
+        {"an address in the ANSI code page", button, kPage, "DOWNLOAD", cafeAnsi, "", kLeaving, AgentRun(cafeUtf8)},
+        {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", kLeaving, AgentRun(longUrl)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,17 +125,21 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
             SendMessageA(panel_.Window(), message, 0, MAKELPARAM(c.at.x, c.at.y));
         PumpMessages(30);
-        if (c.after == 'L') SendMessageA(panel_.Window(), WM_MOUSEHOVER, 0, 0);  // sent away, it stays away
-        const char after = !IsWindowVisible(panel_.Window()) ? 'C' : panel_.State() == PANEL_LEAVING ? 'L' : 'S';
-        EXPECT_EQ(std::make_pair(after, Calls()), std::make_pair(c.after, c.calls));
+        if (c.after == kLeaving) SendMessageA(panel_.Window(), WM_MOUSEHOVER, 0, 0);  // sent away, it stays away
+        const After after = !IsWindowVisible(panel_.Window()) ? kClosed
+                            : panel_.State() == PANEL_LEAVING ? kLeaving
+                                                              : kShown;
+        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(Calls(), c.calls);
         SendMessageA(panel_.Window(), WM_MOUSELEAVE, 0, 0);
         if (com) CoUninitialize();
-        if (c.after != 'C') continue;
+        if (c.after != kClosed) continue;
         // The close leaves the state as it was, and the next tip rises from
         // below again; another program may send the action with any lParam.
         SendMessageA(panel_.Window(), WM_PANEL_ACTION, kPanelActionRun, 0x12345678);
-        EXPECT_TRUE(panel_.State() == PANEL_SHOWN && Show(panel_, TipContent{1, "", "", "Next"}) == 1 &&
-                    RaisePanel(panel_) == 11);
+        EXPECT_EQ(panel_.State(), PANEL_SHOWN);
+        ASSERT_EQ(Show(panel_, TipContent{1, "", "", "Next"}), 1);
+        EXPECT_EQ(RaisePanel(panel_), 11);
     }
     StartRow("");
 }
