@@ -66,7 +66,9 @@ TEST_F(PanelPaint, ABlackCaptionAndABlueTitleOverACentredTextThatTurnsBlueUnderT
     const RECT all = InkIn(shot, RECT{20, 25, 240, 135}, kBlue, &blue);
     const RECT lower{20, (all.top + all.bottom) / 2 + 1, 240, 135};
     const RECT body = InkIn(shot, lower, kBlack, &black);
-    EXPECT_TRUE(blue > 5 && black > 5 && caption > 5) << blue << " " << black << " " << caption;
+    EXPECT_GT(blue, 5) << "the title";
+    EXPECT_GT(black, 5) << "the text";
+    EXPECT_GT(caption, 5) << "the caption";
     EXPECT_NEAR((all.left + all.right) / 2, 130, 3);
     EXPECT_NEAR((all.top + all.bottom) / 2, 80, 4);
     EXPECT_NEAR((body.left + body.right) / 2, 130, 3);
@@ -74,7 +76,8 @@ TEST_F(PanelPaint, ABlackCaptionAndABlueTitleOverACentredTextThatTurnsBlueUnderT
     shot = Screen();
     InkIn(shot, lower, kBlue, &hotBlue);
     InkIn(shot, lower, kBlack, &hotBlack);
-    EXPECT_TRUE(hotBlue > 5 && hotBlack == 0) << hotBlue << " " << hotBlack;
+    EXPECT_GT(hotBlue, 5) << "the text under the pointer";
+    EXPECT_EQ(hotBlack, 0) << "the text under the pointer";
 }
 
 // Pictures at their natural size, cut to their cell, transparent parts in
