@@ -28,7 +28,7 @@ RECT ButtonAt(int x) { return x ? RECT{x, 139, x + 30, 157} : RECT{}; }  // 0: n
 // Six layouts by what a tip holds, texts too short to count, the layout
 // kinds (byStyle 11-20 hide the picture, 21-30 the text and buttons), and
 // the buttons 30 x 18 and 6 apart, centred, up to the first captioned one
-// without a command (that once let an earlier tip's buttons stay laid out).
+// without a command.
 TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
     const RECT narrow{2, 25, 102, 158}, wide{2, 25, 258, 158}, beside{117, 25, 237, 135},
         besideAlone{117, 25, 237, 215}, full{20, 25, 240, 135}, fullAlone{20, 25, 240, 215};
@@ -105,6 +105,16 @@ TEST_F(PanelShow, EachCombinationOfContentsAndLayoutKindGetsItsLayout) {
     EXPECT_EQ(std::string(panel_.Text().Text()), std::string(100, 'x'));
     EXPECT_EQ(std::string(panel_.Text().Title()), std::string(40, 't'));
     EXPECT_EQ(std::string(panel_.Text().Link()), std::string(1023, 'l'));
+}
+
+// A button after the first one without a command once stayed laid out from the tip before.
+TEST_F(PanelShow, AButtonAfterOneWithoutACommandKeepsNoLayoutFromTheTipBefore) {
+    TipContent tip{1, "Title", "", "Some text", "", {"Open", "Open", "Open"}, {"OPENURL", "OPENURL", "OPENURL"}};
+    ASSERT_EQ(Show(panel_, tip), 1);
+    tip.actions[1] = "";
+    ASSERT_EQ(Show(panel_, tip), 1);
+    EXPECT_EQ(Of(panel_.Buttons().Button(0)), ButtonAt(121));
+    EXPECT_EQ(Of(panel_.Buttons().Button(2)), RECT{});
 }
 
 // Each row: a first tip (or none) taken at a poll tick, the panel closed
