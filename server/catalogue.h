@@ -3,6 +3,7 @@
 // into its wire bytes, with the pictures it serves over HTTP.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -77,6 +78,8 @@ struct CatalogueOptions {
     std::string public_url = "http://127.0.0.1:8080";
     // The moment of loading: an `updated` after it is refused.
     int64_t now = 0;
+    // When set, a load gives up between tips (the server is stopping).
+    const std::atomic<bool>* abandon = nullptr;
 };
 
 struct CatalogueLoad {
@@ -91,6 +94,9 @@ struct CatalogueLoad {
     // Refused for a reason that time may lift (an `updated` in the future):
     // worth trying again without a change.
     bool may_pass_later = false;
+    // Every picture file the catalogue named, loaded or not, with its
+    // `FileStamp` taken before it was read: what a reload must watch.
+    std::map<std::string, std::string> picture_stamps;
 };
 
 // A catalogue string for a message: control bytes, quotes and backslashes

@@ -159,6 +159,8 @@ class TipBuilder {
         if (IsPictureAddress(picture)) return Convert(picture, "picture");
         auto it = catalogue_.pictures.find(picture);
         if (it == catalogue_.pictures.end()) {
+            // Stamped before reading: a change from here on is a change the next look sees.
+            load_.picture_stamps.emplace(picture, FileStamp(picture_dir_ + "/" + picture));
             ServedPicture served;
             std::string error;
             const PictureLoad result = LoadPictureFile(picture_dir_, picture, served, error);
@@ -317,6 +319,10 @@ CatalogueLoad ParseCatalogue(const std::string& json_text, const std::string& pi
     }
     catalogue->panel_interval_minutes = document.panel_interval_minutes.value_or(0);
     for (const CatalogueEntry& entry : document.entries) {
+        if (options.abandon != nullptr && options.abandon->load(std::memory_order_relaxed)) {
+            load.problems.push_back({"", "", "load abandoned: the server is stopping"});
+            return load;
+        }
         if (!entry.readable) continue;
         ServedTip tip;
         if (builder.Build(entry, tip)) catalogue->tips.push_back(std::move(tip));

@@ -1,28 +1,19 @@
 #include "catalogue_source.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <ctime>
 
 #include "catalogue_changes.h"
+#include "picture_file.h"
 
 namespace tipserver {
-namespace {
-
-std::string FileStamp(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return "-;";
-    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
-           "." + std::to_string(st.st_mtim.tv_nsec) + ";";
-}
-
-}  // namespace
 
 CatalogueSource::CatalogueSource(std::string path, CatalogueOptions options, LogSink& log)
-    : path_(std::move(path)), options_(std::move(options)), log_(log) {}
+    : path_(std::move(path)), options_(std::move(options)), log_(log) {
+    options_.abandon = &abandon_;
+}
 
 std::shared_ptr<const Catalogue> CatalogueSource::Current() const { return std::atomic_load(&current_); }
 
@@ -38,7 +29,9 @@ CatalogueLoad CatalogueSource::Load() {
 void CatalogueSource::Take(std::shared_ptr<const Catalogue> catalogue) {
     std::atomic_store(&current_, std::move(catalogue));
     generation_.fetch_add(1, std::memory_order_relaxed);
-    loaded_at_.store(options_.now, std::memory_order_relaxed);
+    const auto since_1970 = std::chrono::system_clock::now().time_since_epoch();
+    loaded_at_ms_.store(std::chrono::duration_cast<std::chrono::milliseconds>(since_1970).count(),
+                        std::memory_order_relaxed);
     retry_ = false;
     refused_.store(false, std::memory_order_relaxed);
     last_refusal_.clear();
@@ -54,21 +47,41 @@ void CatalogueSource::LogWarnings(const std::vector<CatalogueProblem>& warnings)
                    " more; tipserver check shows them all");
 }
 
+// What was read counts as loaded as it was before the load read it. After a
+// refusal the pictures in service stay watched, beside those the refused
+// catalogue named.
+void CatalogueSource::Watch(const Stamps& before, const CatalogueLoad& load) {
+    loaded_ = load.picture_stamps;
+    loaded_[""] = before.at("");
+    refused_pictures_.clear();
+    if (load.catalogue) return;
+    for (const auto& named : load.picture_stamps) refused_pictures_.insert(named.first);
+    const std::shared_ptr<const Catalogue> serving = Current();
+    if (!serving) return;
+    for (const auto& picture : serving->pictures) {
+        const auto stamp = before.find(picture.first);
+        loaded_.emplace(picture.first, stamp != before.end() ? stamp->second : std::string());
+    }
+}
+
 bool CatalogueSource::LoadInitial(std::vector<CatalogueProblem>& problems) {
+    const Stamps before = StampsNow();
     CatalogueLoad load = Load();
     problems = load.problems;
     if (!load.catalogue) return false;
     Take(load.catalogue);
     LogWarnings(load.warnings);
-    loaded_fingerprint_ = seen_fingerprint_ = Fingerprint();
+    Watch(before, load);
+    seen_ = loaded_;
     return true;
 }
 
 void CatalogueSource::Reload(const char* reason) {
     // Taken before loading, so a change during the load is seen next time.
-    const std::string before = Fingerprint();
+    const Stamps before = StampsNow();
     const bool retrying = retry_;
     CatalogueLoad load = Load();
+    if (abandon_.load(std::memory_order_relaxed)) return;
     if (!load.catalogue) {
         reload_failures_.fetch_add(1, std::memory_order_relaxed);
         std::string refusal;
@@ -88,13 +101,13 @@ void CatalogueSource::Reload(const char* reason) {
         retry_ = load.read_failed || load.may_pass_later;
         last_read_failed_ = load.read_failed;
         refused_.store(true, std::memory_order_relaxed);
-        loaded_fingerprint_ = before;
+        Watch(before, load);
         return;
     }
     const std::shared_ptr<const Catalogue> previous = Current();
     const CatalogueChanges changes = CompareCatalogues(*previous, *load.catalogue, options_.now);
     Take(load.catalogue);
-    loaded_fingerprint_ = Fingerprint();
+    Watch(before, load);
     // Only what this reload brings: the rest was said when it came.
     std::vector<CatalogueProblem> warnings;
     for (const CatalogueProblem& warning : load.warnings) {
@@ -109,20 +122,22 @@ void CatalogueSource::Reload(const char* reason) {
 }
 
 void CatalogueSource::Poll() {
-    const std::string now = Fingerprint();
-    const bool settled = now == seen_fingerprint_;
-    seen_fingerprint_ = now;
-    if (settled && (now != loaded_fingerprint_ || retry_))
+    Stamps now = StampsNow();
+    const bool settled = now == seen_;
+    seen_ = std::move(now);
+    if (settled && (seen_ != loaded_ || retry_))
         Reload(!retry_ ? "file changed" : last_read_failed_ ? "retry after a read error" : "retry");
 }
 
-std::string CatalogueSource::Fingerprint() const {
-    std::string fingerprint = FileStamp(path_);
-    const std::shared_ptr<const Catalogue> catalogue = Current();
-    if (!catalogue) return fingerprint;
+CatalogueSource::Stamps CatalogueSource::StampsNow() const {
+    Stamps stamps{{"", FileStamp(path_)}};
     const std::string dir = CatalogueFolder(path_);
-    for (const auto& picture : catalogue->pictures) fingerprint += FileStamp(dir + "/" + picture.first);
-    return fingerprint;
+    const std::shared_ptr<const Catalogue> catalogue = Current();
+    if (catalogue)
+        for (const auto& picture : catalogue->pictures)
+            stamps.emplace(picture.first, FileStamp(dir + "/" + picture.first));
+    for (const std::string& name : refused_pictures_) stamps.emplace(name, FileStamp(dir + "/" + name));
+    return stamps;
 }
 
 }  // namespace tipserver

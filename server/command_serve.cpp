@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "catalogue_source.h"
+#include "catalogue_watch.h"
 #include "command_line.h"
 #include "connection_caps.h"
 #include "host_port.h"
@@ -21,7 +22,7 @@ namespace tipserver {
 namespace {
 
 constexpr auto kLookEvery = std::chrono::milliseconds(1000);
-constexpr int kSummaryEveryLooks = 5;
+constexpr int kSummaryEveryLooks = 5;  // seconds
 
 bool IsWildcard(const std::string& host) { return host == "0.0.0.0" || host == "::"; }
 
@@ -75,14 +76,14 @@ bool ReadOptions(const CommandLine& args, ServeOptions& out) {
     return true;
 }
 
-// Runs until a stop signal; looks at the catalogue files once a second and
-// writes the summary of unanswered connections every few looks.
-void RunUntilStopped(asio::io_context& control, asio::signal_set& signals, CatalogueSource& source,
+// Runs until a stop signal, handing SIGHUPs to the catalogue's own thread,
+// and writes the summary of unanswered connections every few seconds.
+void RunUntilStopped(asio::io_context& control, asio::signal_set& signals, CatalogueWatch& watch,
                      TroubleSummary& trouble, LogSink& log) {
     std::function<void(const error_code&, int)> on_signal = [&](const error_code& error, int number) {
         if (error) return;
         if (number == SIGHUP) {
-            source.Reload("SIGHUP");
+            watch.RequestReload();
             signals.async_wait(on_signal);
             return;
         }
@@ -95,7 +96,6 @@ void RunUntilStopped(asio::io_context& control, asio::signal_set& signals, Catal
     int looks = 0;
     std::function<void(const error_code&)> on_tick = [&](const error_code& error) {
         if (error) return;
-        source.Poll();
         if (++looks % kSummaryEveryLooks == 0) {
             const std::string line = trouble.TakeLine();
             if (!line.empty()) log.Write(line);
@@ -116,7 +116,8 @@ int RunServe(int argc, char** argv) {
     asio::io_context control(1);
     asio::signal_set signals(control, SIGINT, SIGTERM, SIGHUP);
     std::signal(SIGPIPE, SIG_IGN);
-    const int64_t start_time = static_cast<int64_t>(std::time(nullptr));
+    const double start_time =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 
     CommandLine args;
     std::string error;
@@ -145,7 +146,9 @@ int RunServe(int argc, char** argv) {
     }
     const DescriptorLimit descriptors = RaiseDescriptorLimit();
     if (!options.metrics_listen) options.caps.metrics = 0;
-    const ConnectionCaps caps = FitCaps(options.caps, descriptors.soft);
+    // The query port's loops, the picture port's and the metrics port's.
+    const unsigned event_loops = QueryLoops(options.threads) + 1 + (options.metrics_listen ? 1 : 0);
+    const ConnectionCaps caps = FitCaps(options.caps, descriptors.soft, event_loops);
 
     LogSink log(2, options.log_queue_bytes);
     TroubleSummary trouble;
@@ -227,10 +230,13 @@ int RunServe(int argc, char** argv) {
     }
     log.Flush();
 
+    CatalogueWatch watch(source, kLookEvery);
     pictures.Start();
     tips.Start();
     if (metrics) metrics->Start();
-    RunUntilStopped(control, signals, source, trouble, log);
+    watch.Start();
+    RunUntilStopped(control, signals, watch, trouble, log);
+    watch.Stop();
     if (metrics) metrics->Stop();
     tips.Stop();
     pictures.Stop();

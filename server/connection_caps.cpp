@@ -19,12 +19,15 @@ DescriptorLimit RaiseDescriptorLimit() {
     return limit;
 }
 
-ConnectionCaps FitCaps(ConnectionCaps wanted, uint64_t descriptors) {
-    const uint64_t room = descriptors > kReservedDescriptors + 3 ? descriptors - kReservedDescriptors : 3;
+ConnectionCaps FitCaps(ConnectionCaps wanted, uint64_t descriptors, uint64_t event_loops) {
+    const uint64_t reserved = kReservedDescriptors + kDescriptorsPerLoop * event_loops;
+    const uint64_t room = descriptors > reserved + 3 ? descriptors - reserved : 3;
     const uint64_t total = wanted.query + wanted.picture + wanted.metrics;
     if (total <= room) return wanted;
     const double share = static_cast<double>(room) / static_cast<double>(total);
-    auto scale = [share](uint64_t cap) { return std::max<uint64_t>(1, static_cast<uint64_t>(cap * share)); };
+    auto scale = [share](uint64_t cap) {
+        return cap == 0 ? 0 : std::max<uint64_t>(1, static_cast<uint64_t>(static_cast<double>(cap) * share));
+    };
     return {scale(wanted.query), scale(wanted.picture), scale(wanted.metrics)};
 }
 

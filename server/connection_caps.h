@@ -22,12 +22,15 @@ struct ConnectionCaps {
     uint64_t metrics = 16;
 };
 
-// Descriptors kept for everything but client connections: listening
-// sockets, event loops, the log, catalogue reloads.
-constexpr uint64_t kReservedDescriptors = 64;
+// Descriptors kept for everything but client connections: standard
+// streams, the log, the signal loop, catalogue reloads, with room to spare;
+// and for each event loop, its poller, wake-up, timer and listening socket.
+constexpr uint64_t kReservedDescriptors = 32;
+constexpr uint64_t kDescriptorsPerLoop = 4;
 
 // The caps scaled down alike when together they would need more
-// descriptors than `descriptors` allows; each port keeps at least one.
-ConnectionCaps FitCaps(ConnectionCaps wanted, uint64_t descriptors);
+// descriptors than `descriptors` allows, beside the reserve for
+// `event_loops`; each open port (cap above 0) keeps at least one.
+ConnectionCaps FitCaps(ConnectionCaps wanted, uint64_t descriptors, uint64_t event_loops);
 
 }  // namespace tipserver

@@ -26,13 +26,15 @@ std::vector<QueryConnection*> ConnectionDeadlines::Due(Clock::time_point now) co
     return due;
 }
 
-QueryConnection* ConnectionDeadlines::OldestWaitingForQuery() const {
-    QueryConnection* oldest = nullptr;
+QueryConnection* ConnectionDeadlines::ToMakeWay() const {
+    QueryConnection* chosen = nullptr;
     for (QueryConnection* connection : connections_) {
-        if (connection->sending_ || connection->finished_) continue;
-        if (oldest == nullptr || connection->deadline_ < oldest->deadline_) oldest = connection;
+        if (connection->finished_ || (connection->sending_ && !connection->answered_)) continue;
+        const bool better = chosen == nullptr || connection->answered_ > chosen->answered_ ||
+                            (connection->answered_ == chosen->answered_ && connection->deadline_ < chosen->deadline_);
+        if (better) chosen = connection;
     }
-    return oldest;
+    return chosen;
 }
 
 }  // namespace tipserver

@@ -4,6 +4,7 @@
 // a busy server feels. Used from its loop's thread only.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <vector>
@@ -23,8 +24,15 @@ public:
     // Connections whose deadline has passed at `now`.
     std::vector<QueryConnection*> Due(Clock::time_point now) const;
 
-    // The connection that has waited longest for its query, or null.
-    QueryConnection* OldestWaitingForQuery() const;
+    // The connection to close for a new one at a full port, or null: one
+    // that has its answer and only waits for its client to close (the one
+    // answered first), else the one that has waited longest for its query.
+    // Connections being answered are never chosen.
+    QueryConnection* ToMakeWay() const;
+
+    // Connections of this loop that have their answer and only wait for
+    // their client to close: another loop that is full reads it to find one.
+    std::atomic<size_t> answered_open{0};
 
 private:
     std::vector<QueryConnection*> connections_;

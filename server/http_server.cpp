@@ -300,7 +300,7 @@ class HttpServer::Impl {
             if (error == asio::error::operation_aborted) return;
             if (error) {
                 // Out of descriptors or similar: wait instead of spinning.
-                shared_.Trouble("_accept_failed", error.message());
+                shared_.Trouble("_accept_failed", {});  // no peer to count it against
                 retry_.expires_after(std::chrono::milliseconds(100));
                 retry_.async_wait([this](const error_code& e) {
                     if (!e) Accept();

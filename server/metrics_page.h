@@ -17,7 +17,7 @@ struct MetricsSources {
     const HttpServer& pictures;
     const CatalogueSource& catalogue;
     const LogSink& log;
-    int64_t start_time = 0;  // seconds since 1970
+    double start_time = 0;  // seconds since 1970, to the millisecond
 };
 
 std::string RenderMetrics(const MetricsSources& sources);

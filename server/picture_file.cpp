@@ -64,6 +64,13 @@ void ReadSize(const std::string& bytes, const std::string& type, ServedPicture& 
 
 }  // namespace
 
+std::string FileStamp(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return "-;";
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+           "." + std::to_string(st.st_mtim.tv_nsec) + ";";
+}
+
 bool IsPictureAddress(const std::string& picture) {
     return StartsWith(picture, "http://") || StartsWith(picture, "https://");
 }

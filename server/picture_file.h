@@ -11,6 +11,10 @@ namespace tipserver {
 // Larger pictures are refused: clients fetch them on every new tip.
 constexpr size_t kMaxPictureBytes = 4 * 1024 * 1024;
 
+// What tells one version of a file from another (inode, size, change
+// time); the same text for every missing file.
+std::string FileStamp(const std::string& path);
+
 // True for a picture given as an address rather than a file name.
 bool IsPictureAddress(const std::string& picture);
 

@@ -34,6 +34,7 @@ QueryConnection::QueryConnection(asio::ip::tcp::socket socket, const asio::ip::t
 }
 
 QueryConnection::~QueryConnection() {
+    if (answered_) --deadlines_.answered_open;
     deadlines_.Remove(this);
     --context_.live_connections;
 }
@@ -138,6 +139,11 @@ void QueryConnection::Sent(const error_code& error) {
         Drop(QueryOutcome::kClosedEarly, "answer_not_taken");
         return;
     }
+    // Counted and logged now, not when the client closes: a client that
+    // holds its end open (or a stop) must not hide an answered query.
+    answered_ = true;
+    ++deadlines_.answered_open;
+    CountAnswer();
     // The end of the answer is the end of the stream. Then read until the
     // client closes: closing with its bytes unread would reset the
     // connection and could destroy the answer before the client reads it.
@@ -146,21 +152,7 @@ void QueryConnection::Sent(const error_code& error) {
     Drain();
 }
 
-void QueryConnection::Drain() {
-    socket_.async_read_some(asio::buffer(in_), [self = shared_from_this()](const error_code& error, size_t bytes) {
-        if (self->finished_) return;
-        self->junk_ += bytes;
-        if (error) {
-            self->Finish();
-            return;
-        }
-        self->Drain();
-    });
-}
-
-void QueryConnection::Finish() {
-    finished_ = true;
-    Close(false);
+void QueryConnection::CountAnswer() {
     counters_.Count(outcome_, handled_ns_);
     Bump(counters_.tips_sent, tips_);
     Bump(counters_.bytes_sent, out_.size());
@@ -173,6 +165,31 @@ void QueryConnection::Finish() {
     log_line_ += tail;
     if (junk_ != 0) log_line_ += " junk_after_query=" + std::to_string(junk_);
     context_.log.Write(log_line_);
+    log_line_.clear();
+}
+
+void QueryConnection::Drain() {
+    socket_.async_read_some(asio::buffer(in_), [self = shared_from_this()](const error_code& error, size_t) {
+        if (self->finished_) return;
+        if (error) {
+            self->Finish();
+            return;
+        }
+        self->Drain();
+    });
+}
+
+void QueryConnection::Finish() {
+    finished_ = true;
+    Close(false);
+}
+
+void QueryConnection::Evict() {
+    if (answered_) {
+        Finish();
+        return;
+    }
+    Drop(QueryOutcome::kEvicted, "evicted_at_cap");
 }
 
 void QueryConnection::Expire() {
@@ -180,15 +197,21 @@ void QueryConnection::Expire() {
         Drop(QueryOutcome::kTimedOut, "timed_out");
         return;
     }
+    if (!answered_) {
+        Drop(QueryOutcome::kTimedOut, "answer_not_taken");
+        return;
+    }
     // The client that has taken the whole answer but keeps its end open has
-    // its answer; one that has not read it gives it up.
+    // its answer; one that has not read it gives it up (it was counted as
+    // answered when it was all sent: the summary names it as well).
     int unacknowledged = 0;
-    if (sent_ == out_.size() && ::ioctl(socket_.native_handle(), SIOCOUTQ, &unacknowledged) == 0 &&
-        unacknowledged == 0) {
+    if (::ioctl(socket_.native_handle(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0) {
         Finish();
         return;
     }
-    Drop(QueryOutcome::kTimedOut, "answer_not_taken");
+    finished_ = true;
+    Close(true);
+    context_.trouble.Record("answer_not_taken", peer_.address().to_string());
 }
 
 void QueryConnection::Drop(QueryOutcome outcome, const char* kind) {

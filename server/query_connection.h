@@ -39,8 +39,10 @@ public:
     void Start();
     // Called by the sweep once the deadline has passed.
     void Expire();
-    // Makes room at the connection cap for a new client.
-    void Evict() { Drop(QueryOutcome::kTimedOut, "evicted_at_cap"); }
+    // Makes room at the connection cap for a new client: an answered
+    // connection just closes, any other is dropped as evicted.
+    void Evict();
+    bool Answered() const { return answered_; }
 
 private:
     friend class ConnectionDeadlines;
@@ -52,6 +54,8 @@ private:
     void Send(QueryOutcome outcome, std::string log_line);
     void SendMore();
     void Sent(const error_code& error);
+    // Counts the answer and writes its log line, once it is all sent.
+    void CountAnswer();
     void Drain();
     void Finish();
     // Ends the connection without an answer; `kind` goes into the summary.
@@ -76,6 +80,7 @@ private:
     QueryOutcome outcome_ = QueryOutcome::kAnswered;
     std::string log_line_;  // empty: an unreadable query, counted in the summary
     bool sending_ = false;
+    bool answered_ = false;  // all sent; only waits for the client to close
     bool finished_ = false;
 };
 

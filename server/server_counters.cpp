@@ -9,12 +9,15 @@ const char* QueryOutcomeName(QueryOutcome outcome) {
         case QueryOutcome::kRefusedFraming: return "refused_framing";
         case QueryOutcome::kTimedOut: return "timed_out";
         case QueryOutcome::kClosedEarly: return "closed_early";
+    case QueryOutcome::kEvicted:
+        return "evicted";
     }
     return "";
 }
 
 void QueryCounters::Count(QueryOutcome outcome, uint64_t nanoseconds_taken) {
     Bump(outcomes[static_cast<size_t>(outcome)]);
+    if (outcome != QueryOutcome::kAnswered) return;
     size_t bucket = 0;
     while (bucket < kQuerySecondsBuckets.size() && nanoseconds_taken > kQuerySecondsBuckets[bucket] * 1e9) ++bucket;
     Bump(buckets[bucket]);

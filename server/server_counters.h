@@ -11,8 +11,8 @@
 
 namespace tipserver {
 
-enum class QueryOutcome { kAnswered, kErrorAnswer, kRefusedFraming, kTimedOut, kClosedEarly };
-constexpr size_t kQueryOutcomes = 5;
+enum class QueryOutcome { kAnswered, kErrorAnswer, kRefusedFraming, kTimedOut, kClosedEarly, kEvicted };
+constexpr size_t kQueryOutcomes = 6;
 const char* QueryOutcomeName(QueryOutcome outcome);
 
 // Upper bounds of the query handling time histogram, in seconds.
@@ -30,7 +30,8 @@ struct QueryTotals {
     uint64_t tips_sent = 0;
     uint64_t bytes_sent = 0;
     uint64_t refused_at_cap = 0;
-    // Not cumulative: each count belongs to its own bucket; the last is +Inf.
+    // Answered queries only. Not cumulative: each count belongs to its own
+    // bucket; the last is +Inf.
     std::array<uint64_t, kQuerySecondsBuckets.size() + 1> buckets{};
     uint64_t nanoseconds = 0;
 };
@@ -43,6 +44,7 @@ struct alignas(64) QueryCounters {
     std::array<std::atomic<uint64_t>, kQuerySecondsBuckets.size() + 1> buckets{};
     std::atomic<uint64_t> nanoseconds{0};
 
+    // The time goes into the histogram for answered queries only.
     void Count(QueryOutcome outcome, uint64_t nanoseconds_taken);
     void AddTo(QueryTotals& totals) const;
 };
@@ -50,7 +52,8 @@ struct alignas(64) QueryCounters {
 // An HTTP port's counters; its one loop writes them.
 struct alignas(64) HttpCounters {
     std::atomic<uint64_t> open{0};
-    std::atomic<uint64_t> requests{0};
+    std::atomic<uint64_t> requests{0};  // answered in full
+    std::atomic<uint64_t> cut{0};       // answers the client did not take in full
     std::atomic<uint64_t> bytes_sent{0};
     std::atomic<uint64_t> refused_at_cap{0};
     std::atomic<uint64_t> dropped{0};  // timed out or malformed

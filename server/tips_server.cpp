@@ -25,7 +25,8 @@ constexpr auto kSweepEvery = std::chrono::milliseconds(100);
 // connection never changes threads.
 class Worker {
 public:
-    explicit Worker(ServerContext& context) : io_(1), sweep_(io_), retry_(io_), context_(context) {}
+    Worker(ServerContext& context, const std::vector<std::unique_ptr<Worker>>& all)
+        : io_(1), sweep_(io_), retry_(io_), context_(context), all_(all) {}
 
     asio::io_context& Io() { return io_; }
     const QueryCounters& Counters() const { return counters_; }
@@ -61,7 +62,8 @@ private:
             if (error == asio::error::operation_aborted) return;
             if (error) {
                 // Out of descriptors or similar: wait instead of spinning.
-                context_.trouble.Record("accept_failed", error.message());
+                // Counted as a kind of its own, not against a peer: there is none.
+                context_.trouble.Record("accept_failed", {});
                 retry_.expires_after(std::chrono::milliseconds(100));
                 retry_.async_wait([this](const error_code& e) {
                     if (!e) Accept();
@@ -70,13 +72,22 @@ private:
             }
             bool room = context_.live_connections.load() < context_.config.max_connections;
             if (!room) {
-                // At the cap, the client that has kept its query waiting
-                // longest makes way: stalled connections cannot lock out
-                // the clients that ask and go.
+                // At the cap, an answered connection, else the one that has
+                // kept its query waiting longest, makes way: neither clients
+                // that hold their end open nor stalled ones can lock out the
+                // clients that ask and go.
                 Bump(counters_.refused_at_cap);
-                QueryConnection* oldest = deadlines_.OldestWaitingForQuery();
-                room = oldest != nullptr;
-                if (room) oldest->Evict();
+                QueryConnection* way = deadlines_.ToMakeWay();
+                // An answered connection on another loop goes before a
+                // waiting one here; that loop closes it (the new client is
+                // taken now, one over the cap for a moment).
+                Worker* other = way != nullptr && way->Answered() ? nullptr : WithAnsweredOpen();
+                if (other != nullptr) {
+                    other->MakeWayForAnother();
+                    way = nullptr;
+                }
+                room = way != nullptr || other != nullptr;
+                if (way != nullptr) way->Evict();
             }
             if (room) {
                 std::make_shared<QueryConnection>(std::move(socket), peer_, context_, deadlines_, counters_)->Start();
@@ -86,6 +97,21 @@ private:
                 context_.trouble.Record("refused_at_cap", peer_.address().to_string());
             }
             Accept();
+        });
+    }
+
+    Worker* WithAnsweredOpen() const {
+        for (const auto& worker : all_)
+            if (worker.get() != this && worker->deadlines_.answered_open.load() != 0) return worker.get();
+        return nullptr;
+    }
+
+    // From another loop: closes an answered connection of this one, if it
+    // still has one.
+    void MakeWayForAnother() {
+        asio::post(io_, [this] {
+            QueryConnection* way = deadlines_.ToMakeWay();
+            if (way != nullptr && way->Answered()) way->Evict();
         });
     }
 
@@ -107,17 +133,23 @@ private:
     asio::steady_timer retry_;
     tcp::endpoint peer_;
     ServerContext& context_;
+    const std::vector<std::unique_ptr<Worker>>& all_;
     std::thread thread_;
 };
 
 }  // namespace
 
+unsigned QueryLoops(unsigned threads) {
+    const unsigned count = threads != 0 ? threads : std::thread::hardware_concurrency();
+    return count == 0 ? 1 : count;
+}
+
 class TipsServer::Impl {
 public:
     Impl(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log, TroubleSummary& trouble)
         : config_(config), context_{config_, catalogue, log, trouble} {
-        unsigned count = config_.threads != 0 ? config_.threads : std::thread::hardware_concurrency();
-        for (unsigned i = 0; i < (count == 0 ? 1 : count); ++i) workers_.push_back(std::make_unique<Worker>(context_));
+        for (unsigned i = 0; i < QueryLoops(config_.threads); ++i)
+            workers_.push_back(std::make_unique<Worker>(context_, workers_));
     }
 
     ~Impl() { Stop(); }

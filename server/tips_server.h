@@ -32,6 +32,9 @@ struct TipsServerConfig {
     size_t max_connections = 10000;
 };
 
+// The number of event loops `threads` asks for (0: one per core).
+unsigned QueryLoops(unsigned threads);
+
 class TipsServer {
 public:
     TipsServer(const TipsServerConfig& config, CatalogueSource& catalogue, LogSink& log, TroubleSummary& trouble);

@@ -8,6 +8,7 @@ namespace tipserver {
 void TroubleSummary::Record(const char* kind, const std::string& address) {
     std::lock_guard<std::mutex> guard(mutex_);
     ++kinds_[kind];
+    if (address.empty()) return;
     const auto it = peers_.find(address);
     if (it != peers_.end()) {
         ++it->second;
@@ -34,9 +35,12 @@ std::string TroubleSummary::TakeLine() {
     std::vector<std::pair<std::string, uint64_t>> top(peers.begin(), peers.end());
     const size_t shown = std::min(top.size(), kTopPeers);
     std::partial_sort(top.begin(), top.begin() + static_cast<std::ptrdiff_t>(shown), top.end(),
-                      [](const auto& a, const auto& b) { return a.second > b.second || (a.second == b.second && a.first < b.first); });
-    line += " top_peers=";
-    for (size_t i = 0; i < shown; ++i) line += (i == 0 ? "" : ",") + top[i].first + "(" + std::to_string(top[i].second) + ")";
+                      [](const auto& a, const auto& b) {
+                          return a.second > b.second || (a.second == b.second && a.first < b.first);
+                      });
+    if (shown != 0) line += " top_peers=";
+    for (size_t i = 0; i < shown; ++i)
+        line += (i == 0 ? "" : ",") + top[i].first + "(" + std::to_string(top[i].second) + ")";
     uint64_t rest = other;
     for (size_t i = shown; i < top.size(); ++i) rest += top[i].second;
     if (rest != 0) line += " from_other_peers=" + std::to_string(rest);

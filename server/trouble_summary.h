@@ -15,7 +15,8 @@ namespace tipserver {
 class TroubleSummary {
 public:
     // `kind` is a short fixed word ("timed_out"); `address` the peer's
-    // address without its port.
+    // address without its port, or empty when there is no peer (a failed
+    // accept).
     void Record(const char* kind, const std::string& address);
 
     // The line for what was recorded since the last call, or empty; starts
