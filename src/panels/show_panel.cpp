@@ -105,6 +105,8 @@ void CMessPanel::LogCutTexts() {
 }
 
 int32_t CMessPanel::ShowTip(const TipRecord& tip, int32_t staySeconds) {
+    platform::DebugLine("CMessPanel show tip:");
+    platform::DebugLine(std::to_string(static_cast<int32_t>(tip.nMessageID)).c_str());
     // Fields that fill their whole buffer carry no NUL: copy them bounded.
     const std::string empty;
     const std::string title = FieldText(tip.szTitle);

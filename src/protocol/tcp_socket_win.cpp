@@ -80,8 +80,9 @@ int CTcpSocket::Connect(const char* host, uint16_t port) {
     const std::string name(host != nullptr ? host : "");
     if (IsDottedAddress(name.c_str())) {
         address.sin_addr.s_addr = inet_addr(name.c_str());
-    } else if (LookUpHost(name.c_str(), m_abandon, &address.sin_addr) != 1) {
-        return -1;
+    } else if (const int found = LookUpHost(name.c_str(), m_abandon, &address.sin_addr); found != 1) {
+        if (!Abandoned()) WSASetLastError(found == 0 ? WSAHOST_NOT_FOUND : WSAETIMEDOUT);
+        return SOCKET_ERROR;
     }
     // A lookup that ended as the stop came starts no connection.
     if (Abandoned()) return SOCKET_ERROR;
@@ -130,11 +131,13 @@ int SendCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint3
     return 1;
 }
 
-uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity) {
+uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity, int* failure) {
     uint32_t received = 0;
+    if (failure != nullptr) *failure = 0;
     while (received < capacity) {
         const int step = socket.Recv(reinterpret_cast<char*>(buffer) + received,
                                      static_cast<int>(capacity - received));
+        if (step < 0 && failure != nullptr) *failure = WSAGetLastError();
         if (step <= 0) break;
         received += static_cast<uint32_t>(step);
     }

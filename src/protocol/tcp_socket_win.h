@@ -24,8 +24,8 @@ public:
     CTcpSocket(const CTcpSocket&) = delete;
     CTcpSocket& operator=(const CTcpSocket&) = delete;
 
-    // 0 when connected, -1 when the host name does not resolve, else the
-    // socket error value.
+    // 0 when connected, else SOCKET_ERROR with the socket error set:
+    // WSAHOST_NOT_FOUND when the host name does not resolve.
     int Connect(const char* host, uint16_t port);
     // Bytes sent, or SOCKET_ERROR.
     int Send(const char* buffer, int length);
@@ -50,8 +50,9 @@ private:
 // refused more bytes.
 int SendCommand(CTcpSocket& socket, CNetCommand& command, uint8_t* buffer, uint32_t capacity);
 // Reads until the peer closes, the buffer is full, or the connection fails;
-// returns the bytes received.
-uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity);
+// returns the bytes received. `failure` (may be null) gets the socket error
+// that ended the reading, or 0 when the peer closed or the buffer filled.
+uint32_t ReceiveAll(CTcpSocket& socket, uint8_t* buffer, uint32_t capacity, int* failure = nullptr);
 
 // Four non-empty groups of ASCII digits separated by single dots.
 bool IsDottedAddress(const char* host);

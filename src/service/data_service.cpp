@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/edge.h"
+#include "platform/platform.h"
 #include "service/host_settled.h"
 #include "service/identity.h"
 #include "service/settings.h"
@@ -34,6 +35,7 @@ int32_t CDataService::Start() {
     // The store deletes picture files only inside the tips folder.
     if (m_store) m_store->SetPictureFolder(m_paths.tipsFolder);
     m_settings = ReadSettings(m_paths.settingsFile);
+    LogStart();
     if (m_settings.testMessageId > 0) SetMessageID(static_cast<uint32_t>(m_settings.testMessageId));
     // A run for one message ID neither loads nor writes the user's files.
     m_loadedDataFiles = m_identity->Copy().messageId == 0;
@@ -69,6 +71,19 @@ int32_t CDataService::Stop() {
     m_store.reset();
     m_hostSettled.reset();
     return 1;
+}
+
+// Where this start looks: a host that sees no tip can tell a wrong server
+// from a folder it did not expect.
+void CDataService::LogStart() const {
+    const std::string server = m_settings.serverHost + ":" + std::to_string(static_cast<uint16_t>(m_settings.serverPort));
+    const std::pair<const char*, const char*> lines[] = {{"DataService settings file:", m_paths.settingsFile},
+                                                         {"DataService server:", server.c_str()},
+                                                         {"DataService data folder:", m_paths.tipsFolder}};
+    for (const auto& [label, value] : lines) {
+        platform::DebugLine(label);
+        platform::DebugLine(value);
+    }
 }
 
 void CDataService::LoadDataFiles() {

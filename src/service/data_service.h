@@ -40,6 +40,8 @@ public:
     bool OwnsDataFiles() const { return m_loadedDataFiles; }
 
 private:
+    // The settings file, the server and the data folder, a line each.
+    void LogStart() const;
     // message.dat, then messdisplay.dat, into the store.
     void LoadDataFiles();
     // messdisplay.dat from the store's display history.

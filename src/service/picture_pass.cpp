@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/edge.h"
@@ -37,6 +38,12 @@ bool FetchableOrLogged(const std::string& address) {
     return false;
 }
 
+void LogFailure(uint32_t messageId, const std::string& reason) {
+    platform::DebugLine(("DataService picture download failed: tip " + std::to_string(static_cast<int32_t>(messageId)) +
+                         ": " + reason)
+                            .c_str());
+}
+
 bool HandOn(CShowDataList* store, TipRecord* tip, CWorkerStop* stop) {
     CGateHold gate(stop);
     if (!gate.held()) {
@@ -50,18 +57,26 @@ bool HandOn(CShowDataList* store, TipRecord* tip, CWorkerStop* stop) {
 }  // namespace
 
 int RunPicturePass(CShowDataList* store, const char* tipsFolder, CWorkerStop* stop) {
+    // A server that missed a picture's deadline gets no more time in this
+    // pass: one slow server holds the tips back once, not once per picture.
+    std::set<std::string> slowServers;
     while (TipRecord* taken = TakeWaitingTip(store, stop)) {
         std::unique_ptr<TipRecord> tip(taken);
         const bool stopping = stop != nullptr && stop->Requested();
         if (!stopping) {
             char localPath[260];
-            const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath) &&
-                               FetchableOrLogged(FieldText(tip->szPicture));
+            const std::string address = FieldText(tip->szPicture);
+            const std::string server = PictureServer(address);
+            const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath) && FetchableOrLogged(address);
+            std::string reason = named ? "" : "no file name or address";
+            if (named && slowServers.count(server) != 0) reason = "its server missed an earlier deadline";
             platform::DebugLine("DataService picture download begin");
-            const int ok = platform::Contain("picture download", 0, [&] {
-                return named ? DownloadPicture(FieldText(tip->szPicture), localPath, stop) : 0;
+            const int ok = reason.empty() && platform::Contain("picture download", 0, [&] {
+                return DownloadPicture(address, localPath, stop, &reason);
             });
             platform::DebugLine("DataService picture download finish");
+            if (ok != 1) LogFailure(tip->nMessageID, reason.empty() ? "failed" : reason);
+            if (ok != 1 && reason.rfind(kMissedDeadline, 0) == 0) slowServers.insert(server);
             // A download that the stop cut short keeps its address for later.
             if (ok == 1 || stop == nullptr || !stop->Requested()) {
                 std::memset(tip->szPicture, 0, sizeof tip->szPicture);

@@ -7,6 +7,7 @@
 #include "protocol/query_new_mess.h"
 #include "protocol/resp_new_mess.h"
 #include "protocol/tcp_socket_win.h"
+#include "service/exchange_failure.h"
 #include "service/settings.h"
 #include "service/worker_stop.h"
 
@@ -15,7 +16,17 @@ namespace {
 constexpr int32_t kMinPanelInterval = 1;
 constexpr int32_t kMaxPanelInterval = 720;
 
+constexpr char kConnectStep[] = "DataService connect server";
+constexpr char kSendStep[] = "DataService send query data";
+constexpr char kRecvStep[] = "DataService recv data";
+
 [[noreturn]] void Fail() { throw std::runtime_error("error"); }
+
+// Says why the step failed, then fails the exchange.
+[[noreturn]] void FailWith(const char* step, const std::string& reason) {
+    LogStepFailure(step, reason);
+    Fail();
+}
 
 // The running service keeps the values it read at start; this reaches it at
 // the next start.
@@ -23,8 +34,19 @@ void WriteBackInterval(const std::string& settingsFile, const CRespNewMess& resp
     if (response.GetResultCode() != 0) return;
     const auto interval = static_cast<int32_t>(response.GetPanelInterval());
     if (interval >= kMinPanelInterval && interval <= kMaxPanelInterval) {
-        WriteSettingInt(settingsFile.c_str(), "NEXTPANEL", "INTERVAL", interval);
+        if (!WriteSettingInt(settingsFile.c_str(), "NEXTPANEL", "INTERVAL", interval))
+            LogStepFailure("DataService write settings", "file write failed: " + settingsFile);
     }
+}
+
+// The received bytes decode without complaint even when they hold no
+// answer: the line after the decoder says so.
+void LogWhatArrived(uint32_t received, int failure, const CRespNewMess& response) {
+    if (failure != 0) LogStepFailure(kRecvStep, SocketFailureReason(failure) + " after " + std::to_string(received) + " bytes");
+    if (received == 0)
+        LogStepFailure(kRecvStep, "answer empty");
+    else if (response.GetResultCode() == -1)
+        LogStepFailure(kRecvStep, "not a tips answer");
 }
 
 }  // namespace
@@ -32,7 +54,8 @@ void WriteBackInterval(const std::string& settingsFile, const CRespNewMess& resp
 ExchangeOutcome RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CShowDataList* store,
                                  CWorkerStop* stop) {
     try {
-        if (store == nullptr || (stop != nullptr && stop->Requested())) Fail();
+        if (store == nullptr) Fail();
+        if (stop != nullptr && stop->Requested()) FailWith(kConnectStep, "stopped");
         CQueryNewMess query;
         CRespNewMess response(store);
         std::vector<uint8_t> buffer(kExchangeBufferSize);
@@ -41,19 +64,29 @@ ExchangeOutcome RunQueryExchange(const ExchangeTarget& target, const QueryIdenti
 
         CTcpSocket socket(stop != nullptr ? stop->Event() : nullptr);
         platform::DebugLine("DataService connect server begin");
-        if (socket.Connect(target.serverHost.c_str(), target.serverPort) != 0) Fail();
+        if (socket.Connect(target.serverHost.c_str(), target.serverPort) != 0)
+            FailWith(kConnectStep, SocketFailureReason(WSAGetLastError()) + ": " + target.serverHost + ":" +
+                                       std::to_string(target.serverPort));
         platform::DebugLine("DataService connect server success");
-        if (SendCommand(socket, query, buffer.data(), kExchangeBufferSize) == 0) Fail();
+        if (SendCommand(socket, query, buffer.data(), kExchangeBufferSize) == 0)
+            FailWith(kSendStep, query.GetPacketLength() > kExchangeBufferSize ? "query larger than its buffer"
+                                                                               : SocketFailureReason(WSAGetLastError()));
         platform::DebugLine("DataService send query data success");
-        const uint32_t received = ReceiveAll(socket, buffer.data(), kExchangeBufferSize);
+        int failure = 0;
+        const uint32_t received = ReceiveAll(socket, buffer.data(), kExchangeBufferSize, &failure);
         // What arrived before a stop is not an answer.
-        if (stop != nullptr && stop->Requested()) Fail();
+        if (stop != nullptr && stop->Requested()) FailWith(kRecvStep, "stopped");
 
         // Decoding fills the store: not once the stop has given up on us.
         CGateHold gate(stop);
-        if (!gate.held()) Fail();
-        response.Decode(buffer.data(), received);
+        if (!gate.held()) FailWith(kRecvStep, "stopped");
+        try {
+            response.Decode(buffer.data(), received);
+        } catch (...) {
+            FailWith(kRecvStep, "refused by the decoder");
+        }
         platform::DebugLine("DataService recv data success");
+        LogWhatArrived(received, failure, response);
         WriteBackInterval(target.settingsFile, response);
         ExchangeOutcome outcome;
         outcome.completed = true;

@@ -25,7 +25,7 @@ struct ExchangeOutcome {
     int32_t lastTime = 0;
 };
 
-// Logs no line of its own about a failure. The answer's tips go into
+// Each failure logs its reason next to the step's line. The answer's tips go into
 // `store`; its panel interval, when in range, goes to message.ini at once.
 // `stop` may be null.
 ExchangeOutcome RunQueryExchange(const ExchangeTarget& target, const QueryIdentity& identity, CShowDataList* store,

@@ -23,9 +23,9 @@ ServiceSettings ReadSettings(const char* settingsFile) {
     return s;
 }
 
-void WriteSettingInt(const char* settingsFile, const char* section, const char* key,
+bool WriteSettingInt(const char* settingsFile, const char* section, const char* key,
                      int32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-    WritePrivateProfileStringA(section, key, text, settingsFile);
+    return WritePrivateProfileStringA(section, key, text, settingsFile) != 0;
 }

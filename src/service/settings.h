@@ -7,5 +7,6 @@
 
 ServiceSettings ReadSettings(const char* settingsFile);
 
-// Decimal text, as the private-profile functions store it.
-void WriteSettingInt(const char* settingsFile, const char* section, const char* key, int32_t value);
+// Decimal text, as the private-profile functions store it. False when the
+// file could not be written.
+bool WriteSettingInt(const char* settingsFile, const char* section, const char* key, int32_t value);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "service/exchange_failure.h"
 #include "service/host_settled.h"
 #include "service/identity.h"
 #include "service/picture_pass.h"
@@ -31,11 +32,12 @@ std::atomic<void (*)()> g_storeStepHook{nullptr};
 void SaveAnswer(WorkerJob& job, const ExchangeOutcome& exchange) {
     if (!SaveTipFile(job.values.tipFile.c_str(), job.store.get())) {
         platform::DebugLine("DataService tip file not saved; the last time stays");
+        LogStepFailure("DataService save tip file", "file write failed: " + job.values.tipFile);
         return;
     }
-    if (exchange.lastTimeDue) {
-        WriteSettingInt(job.values.target.settingsFile.c_str(), "LASTTIME", "PID", exchange.lastTime);
-    }
+    const std::string& settingsFile = job.values.target.settingsFile;
+    if (exchange.lastTimeDue && !WriteSettingInt(settingsFile.c_str(), "LASTTIME", "PID", exchange.lastTime))
+        LogStepFailure("DataService write settings", "file write failed: " + settingsFile);
 }
 
 void RunQueryCycle(WorkerJob& job) {

@@ -129,12 +129,14 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesFetchesThePicturesWritesB
     for (const std::string& line : capture.Lines())
         if (line.rfind("Query", 0) == 0 || line.rfind("DataService", 0) == 0) lines.push_back(line);
     EXPECT_EQ(lines,
-              (std::vector<std::string>{"QueryMessage begin", "Query Parameter", "DataService connect server begin",
-                                        "DataService connect server success", "DataService send query data success",
-                                        "DataService recv data success", "QueryMessage finish", "QueryPicture begin",
-                                        "DataService picture download begin", "DataService picture download finish",
-                                        "DataService picture download success", "DataService picture download begin",
-                                        "DataService picture download finish", "QueryPicture finish"}));
+              (std::vector<std::string>{
+                  "DataService settings file:", "DataService server:", "DataService data folder:", "QueryMessage begin",
+                  "Query Parameter", "DataService connect server begin", "DataService connect server success",
+                  "DataService send query data success", "DataService recv data success", "QueryMessage finish",
+                  "QueryPicture begin", "DataService picture download begin", "DataService picture download finish",
+                  "DataService picture download success", "DataService picture download begin",
+                  "DataService picture download finish", "DataService picture download failed: tip 48: HTTP status 404",
+                  "QueryPicture finish"}));
     std::vector<std::pair<uint32_t, std::string>> shown;  // id, picture
     while (std::unique_ptr<TipRecord> tip{service.Store()->GetOneShowData(1)})
         shown.push_back({tip->nMessageID, FieldText(tip->szPicture)});
@@ -240,6 +242,64 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
     }
 }
 
+// Each way an exchange fails says why on a line of its own, beside the
+// steps' fixed lines; an answer that decodes into nothing is no success.
+struct ExchangeFailure {
+    bool completed = false;
+    std::string reason;  // the one "... failed: ..." line, or empty
+    bool operator==(const ExchangeFailure&) const = default;
+};
+void PrintTo(const ExchangeFailure& f, std::ostream* os) {
+    *os << "{completed " << f.completed << ", reason \"" << f.reason << "\"}";
+}
+
+TEST_F(NetQueryCycle, EveryFailedExchangeLogsItsReason) {
+    const std::string tip7 = NewTipsAnswer(0, 2, {MakeTip(7, "a")}, 20);
+    const struct Row {
+        TipsFault fault;
+        std::string answer;
+        ExchangeFailure expected;
+        std::string host = "127.0.0.1";
+        size_t userSize = 0;
+    } rows[] = {
+        {.fault = TipsFault::kAnswer, .answer = tip7, .expected = {.completed = true}},
+        {.fault = TipsFault::kRefuse,
+         .answer = tip7,
+         .expected = {.reason = "DataService connect server failed: connection refused: 127.0.0.1:1"}},
+        {.fault = TipsFault::kAnswer,
+         .answer = tip7,
+         .expected = {.reason = "DataService connect server failed: name lookup failed: no-such-host.invalid:"},
+         .host = "no-such-host.invalid"},
+        {.fault = TipsFault::kAnswer,
+         .answer = tip7,
+         .expected = {.reason = "DataService send query data failed: query larger than its buffer"},
+         .userSize = kExchangeBufferSize - 40},
+        {.fault = TipsFault::kCutOff,
+         .answer = tip7,
+         .expected = {.reason = "DataService recv data failed: refused by the decoder"}},
+        {.fault = TipsFault::kAnswer,
+         .answer = "",
+         .expected = {.completed = true, .reason = "DataService recv data failed: answer empty"}},
+        {.fault = TipsFault::kAnswer,
+         .answer = std::string(64, 'x'),  // not a packet the decoder knows
+         .expected = {.completed = true, .reason = "DataService recv data failed: not a tips answer"}},
+    };
+    for (const Row& row : rows) {
+        LoopbackTipsServer server(row.fault, row.answer);
+        CShowDataList store;
+        LineCapture capture;
+        ExchangeTarget target{
+            .serverHost = row.host, .serverPort = server.Port(), .settingsFile = HostFile("message.ini")};
+        const QueryIdentity identity{.userName = std::string(row.userSize, 'u')};
+        ExchangeFailure seen{.completed = RunQueryExchange(target, identity, &store, nullptr).completed};
+        for (const std::string& line : capture.Lines())
+            if (line.find(" failed: ") != std::string::npos) seen.reason += line;
+        // A looked-up name's port is the server's own: compare up to it.
+        if (row.host != "127.0.0.1") seen.reason = seen.reason.substr(0, seen.reason.rfind(':') + 1);
+        EXPECT_EQ(seen, row.expected) << row.answer.size();
+    }
+}
+
 TEST_F(NetQueryCycle, AWorkerLeftInAStoreStepTouchesNothingOfTheNextStart) {
     static HANDLE inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     static HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -305,6 +365,42 @@ TEST_F(NetQueryCycle, TheStopEndsTheWorkerAtOnceWhereverItWaits) {
         ASSERT_TRUE(waiting);
         EXPECT_EQ(FieldText(waiting->szPicture), http.Url("/slow.gif"));
     }
+}
+
+// Regression: a picture server that trickles its body held every tip back, pictureless ones
+// included, for as long as it kept sending. Its picture now has a deadline, its later pictures are
+// not asked for, and the tips go on: the fast server's with their picture.
+TEST_F(NetQueryCycle, ASlowPictureServerHoldsTheTipsBackOnlyUntilItsDeadline) {
+    LoopbackHttpServer slow, fast;
+    slow.Set("/slow.gif", HttpAnswer{200, SampleGif(), "", HttpBody::kTrickle});
+    fast.Set("/fast.gif", HttpAnswer{200, SampleGif()});
+    const std::vector<TipRecord> tips = {MakeTip(1, "slow", slow.Url("/slow.gif")),
+                                         MakeTip(2, "slow too", slow.Url("/slow.gif")),
+                                         MakeTip(3, "fast", fast.Url("/fast.gif")), MakeTip(4, "no picture")};
+    LoopbackTipsServer server(TipsFault::kAnswer, NewTipsAnswer(0, 1, tips, 30));
+    server.PointSettingsHere();
+    SetPictureDeadlineForTest(1500);
+    LineCapture capture;
+    const int threadsBefore = CountThreads();
+    CDataService service;
+    service.Start();
+    const DWORD start = GetTickCount();
+    ASSERT_TRUE(WaitReady(service));
+    EXPECT_LT(GetTickCount() - start, 1500u + 3000u) << "one deadline, not one per picture";
+    SetPictureDeadlineForTest(0);
+    EXPECT_EQ(slow.Requests().size(), 1u);
+    std::string shown;
+    while (std::unique_ptr<TipRecord> tip{service.Store()->GetOneShowData(1)})
+        shown += std::to_string(tip->nMessageID) + (FieldText(tip->szPicture).empty() ? " " : "+");
+    EXPECT_EQ(shown, "4 1 2 3+");
+    EXPECT_TRUE(capture.Contains("DataService picture download failed: tip 1: no whole picture within 1500 ms"));
+    EXPECT_TRUE(capture.Contains("DataService picture download failed: tip 2: its server missed an earlier deadline"));
+    const DWORD stopAt = GetTickCount();
+    service.Stop();
+    EXPECT_LT(GetTickCount() - stopAt, 500u);
+    EXPECT_TRUE(PumpUntil([&] { return CountThreads() <= threadsBefore; }, 10000))
+        << "the helper ends at its next byte";
+    EXPECT_FALSE(PathExists(TipsFolder() + "1.gif")) << "and removes its partial file";
 }
 
 // The stop's hold on the worker: a worker outside its gate is given up and

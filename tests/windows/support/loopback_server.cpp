@@ -139,6 +139,11 @@ LoopbackHttpServer::LoopbackHttpServer()
                               "\r\nConnection: close\r\n" + answer.extraHeaders + "\r\n" +
                               answer.body.substr(0, answer.body.size() / (answer.sent == HttpBody::kWhole ? 1 : 2)));
           if (answer.sent == HttpBody::kStall) PauseUnlessStopping(INFINITE, stopping);
+          for (size_t at = answer.body.size() / 2;
+               answer.sent == HttpBody::kTrickle && at < answer.body.size() && !stopping; ++at) {
+              PauseUnlessStopping(200, stopping);
+              SendAll(client, answer.body.substr(at, 1));
+          }
           shutdown(client, SD_SEND);
       })) {}
 

@@ -59,9 +59,9 @@ class LoopbackTipsServer {
     std::unique_ptr<ScriptedServer> server_;  // last: its thread ends first
 };
 
-// How much of the promised body comes: all, half and then the end, or half
-// and then nothing until the server ends.
-enum class HttpBody { kWhole, kCutOff, kStall };
+// How much of the promised body comes: all, half and then the end, half
+// and then nothing until the server ends, or one byte every 200 ms.
+enum class HttpBody { kWhole, kCutOff, kStall, kTrickle };
 struct HttpAnswer {
     int status = 200;
     std::string body = {};
