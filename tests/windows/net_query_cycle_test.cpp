@@ -284,6 +284,8 @@ TEST_F(NetQueryCycle, EveryFailedExchangeLogsItsReason) {
          .answer = std::string(64, 'x'),  // not a packet the decoder knows
          .expected = {.completed = true, .reason = "DataService recv data failed: not a tips answer"}},
     };
+    WSADATA sockets;  // the tip manager's part
+    ASSERT_EQ(WSAStartup(0x0102, &sockets), 0);
     for (const Row& row : rows) {
         LoopbackTipsServer server(row.fault, row.answer);
         CShowDataList store;
@@ -298,6 +300,7 @@ TEST_F(NetQueryCycle, EveryFailedExchangeLogsItsReason) {
         if (row.host != "127.0.0.1") seen.reason = seen.reason.substr(0, seen.reason.rfind(':') + 1);
         EXPECT_EQ(seen, row.expected) << row.answer.size();
     }
+    WSACleanup();
 }
 
 TEST_F(NetQueryCycle, AWorkerLeftInAStoreStepTouchesNothingOfTheNextStart) {
