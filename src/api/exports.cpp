@@ -3,6 +3,8 @@
 #define TIPRELAY_API
 #include "tiprelay.h"
 
+#include <windows.h>
+
 #include "api/tip_manager.h"
 #include "platform/edge.h"
 
@@ -14,6 +16,23 @@ static CTipManager* g_manager = nullptr;
 static void StopAndDelete(CTipManager* manager) {
     platform::Contain("manager stop", [manager] { manager->Stop(); });
     platform::Contain("manager delete", [manager] { delete manager; });
+}
+
+// A host that unloads the library without msg_exit would leave panel
+// windows whose timers call into unloaded code: detach them. At process
+// exit (reserved non-null) nothing runs any more, so nothing is done.
+// A thread that started the library and ends before msg_exit takes the
+// panels with it: say so.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_THREAD_DETACH && g_manager != nullptr) {
+        CTipManager* manager = g_manager;
+        platform::Contain("thread end", [manager] { manager->ThreadEnding(); });
+    }
+    if (reason != DLL_PROCESS_DETACH || reserved != nullptr) return TRUE;
+    CTipManager* manager = g_manager;
+    g_manager = nullptr;
+    if (manager != nullptr) platform::Contain("unload", [manager] { manager->AbandonAtUnload(); });
+    return TRUE;
 }
 
 extern "C" int32_t __stdcall msg_init(int32_t) {

@@ -3,6 +3,7 @@
 #include <winsock2.h>
 
 #include "platform/edge.h"
+#include "platform/platform.h"
 
 CTipManager::CTipManager() {
     WSADATA data;
@@ -28,6 +29,18 @@ void CTipManager::Stop() {
     platform::Contain("service stop", [this] { m_service.Stop(); });
     platform::Contain("sliding panel destroy", [this] { m_slidingPanel.Destroy(); });
     platform::Contain("static panel destroy", [this] { m_staticPanel.Destroy(); });
+}
+
+void CTipManager::AbandonAtUnload() {
+    platform::DebugLine("tiprelay unloaded without msg_exit");
+    m_service.Abandon();
+    m_slidingPanel.DetachAtUnload();
+    m_staticPanel.DetachAtUnload();
+}
+
+void CTipManager::ThreadEnding() {
+    m_slidingPanel.ForgetAtThreadEnd();
+    m_staticPanel.ForgetAtThreadEnd();
 }
 
 int32_t CTipManager::SetIdentity(const char* name, int32_t nameCount, const char* pid,

@@ -22,6 +22,12 @@ public:
     // panels' windows and timers. Each step's failure is contained.
     void Stop();
 
+    // The library is unloaded without msg_exit: the worker is walked away
+    // from and the panels are detached; nothing is freed under the loader lock.
+    void AbandonAtUnload();
+    // A thread of the host ends; if it made the panels, they end with it.
+    void ThreadEnding();
+
     int32_t SetIdentity(const char* name, int32_t nameCount, const char* pid, int32_t pidCount);
     void SetMessageID(uint32_t messageId);
 

@@ -112,11 +112,12 @@ void CMessPanel::Destroy() {
         // window may destroy it: from any other, the window stays with that
         // thread and must reach neither this panel nor, once the library is
         // unloaded, its code.
+        m_bDestroying = true;
         if (!DestroyWindow(m_hWnd)) {
-            SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
-            SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+            DetachWindow();
             platform::DebugLine("CMessPanel DestroyWindow failed, window detached");
         }
+        m_bDestroying = false;
         m_hWnd = nullptr;
     }
     // The next start in this process registers the class afresh.
@@ -131,10 +132,45 @@ void CMessPanel::Destroy() {
     m_slide.Stop();
 }
 
+void CMessPanel::DetachWindow() {
+    // Posted, so it works from any thread; a detached window must not stay
+    // on screen with nobody to take it down.
+    ShowWindowAsync(m_hWnd, SW_HIDE);
+    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+    SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+}
+
+void CMessPanel::ForgetAtThreadEnd() {
+    if (!m_hWnd || GetWindowThreadProcessId(m_hWnd, nullptr) != GetCurrentThreadId()) return;
+    // The system destroys the window with its thread, sending it nothing.
+    platform::DebugLine("CMessPanel window destroyed outside msg_exit");
+    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+    m_hWnd = nullptr;
+    m_nState = PANEL_HIDDEN;
+}
+
+void CMessPanel::DetachAtUnload() {
+    if (!m_hWnd) return;
+    // Timers can only be killed by the window's thread; elsewhere they go on
+    // posting to a window that now answers them with default handling.
+    if (GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId()) {
+        KillTimer(m_hWnd, TIMER_POLL);
+        KillTimer(m_hWnd, TIMER_ANIMATE);
+    } else {
+        platform::DebugLine("CMessPanel unloaded on another thread, timers left to the window's thread");
+    }
+    DetachWindow();
+    platform::DebugLine("CMessPanel detached at unload");
+    m_hWnd = nullptr;
+}
+
 LRESULT CALLBACK CMessPanel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* panel = reinterpret_cast<CMessPanel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (panel == nullptr) return DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
+        // The thread that made the window ended, or someone else destroyed
+        // it: the panel shows nothing more until the next start.
+        if (!panel->m_bDestroying) platform::DebugLine("CMessPanel window destroyed outside msg_exit");
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         panel->m_hWnd = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);

@@ -38,6 +38,13 @@ public:
     int32_t Create();
     // Timers, window, skin, fonts and the window class go; safe to repeat.
     void Destroy();
+    // The library is being unloaded without msg_exit, under the loader lock:
+    // the window is hidden and handed to default handling, so that no
+    // message reaches the unloaded code; nothing else is released.
+    void DetachAtUnload();
+    // The calling thread is ending: if it owns the window, the window goes
+    // with it, and the panel says so and lets go of it.
+    void ForgetAtThreadEnd();
 
     // Lays a tip out into the elements and shows the window, which then
     // rises. 0 (and nothing changes) when the tip has neither a picture
@@ -98,6 +105,8 @@ private:
     void RenderNow();
     void OnMouseMove(int32_t x, int32_t y);
     void OnPanelAction(WPARAM command, LPARAM element);
+    // Hides the window and routes it to default handling, from any thread.
+    void DetachWindow();
 
     HWND m_hWnd = nullptr;
     handles::Font m_normalFont;
@@ -112,4 +121,6 @@ private:
     CPanelSlide m_slide;
     int32_t m_bSliding = 0;
     bool m_classRegistered = false;
+    // Set while Destroy destroys the window: any other destruction is logged.
+    bool m_bDestroying = false;
 };

@@ -86,6 +86,14 @@ void CDataService::LogStart() const {
     }
 }
 
+void CDataService::Abandon() {
+    if (m_hostSettled) {
+        m_hostSettled->Release();
+        m_hostSettled->Disarm();
+    }
+    m_worker.WalkAway();
+}
+
 void CDataService::LoadDataFiles() {
     if (!m_store) return;
     LoadTipFile(m_paths.tipFile, m_store.get());

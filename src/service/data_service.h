@@ -27,6 +27,10 @@ public:
     // Saves the history, ends the worker, lets go of the store. Always 1.
     int32_t Stop();
 
+    // At an unload without a stop: the worker is told to stop and not
+    // waited for, the host's timer goes; the store is left as it is.
+    void Abandon();
+
     int32_t SetIdentity(const char* name, int32_t nameCount, const char* pid, int32_t pidCount);
     void SetMessageID(uint32_t messageId);
     QueryIdentity CopyIdentity() const;

@@ -80,6 +80,14 @@ bool CWorker::Start(const WorkerValues& values, std::shared_ptr<CShowDataList> s
     return true;
 }
 
+void CWorker::WalkAway() {
+    if (!m_thread) return;
+    m_job->stop.Request();
+    m_job->stop.GiveUp();
+    m_thread.reset();
+    m_job.reset();
+}
+
 bool CWorker::Stop() {
     if (!m_thread) return true;
     m_job->stop.Request();

@@ -47,6 +47,9 @@ public:
     // step; false when it had to be left to finish a store step on its own
     // (it then touches nothing more, and lets go of the store at its end).
     bool Stop();
+    // Asks the worker to stop and waits for nothing: it holds its own job
+    // and library reference and ends on its own.
+    void WalkAway();
 
 private:
     std::shared_ptr<WorkerJob> m_job;

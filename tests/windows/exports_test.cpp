@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "panels/mess_panel.h"
 #include "platform/handles.h"
 #include "store/show_data_list.h"
 #include "store/tip_file.h"
@@ -138,6 +139,31 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
     EXPECT_FALSE(PathExists(HostFile("message.ini"))) << "the library never writes the settings by itself";
     EXPECT_FALSE(PathExists(elsewhere + "\\tips"));
     RemoveTree(elsewhere);
+}
+
+// Regression: a host that unloaded the library without msg_exit crashed at
+// the panel's next timer, in code that was no longer there. The panels are
+// detached at the unload; whatever reaches their windows afterwards is
+// handled by the system, and they are off the screen.
+TEST_F(Exports, AnUnloadWithoutMsgExitLeavesNoWindowThatCallsIntoTheLibrary) {
+    LoopbackTipsServer refusing(TipsFault::kRefuse);
+    refusing.PointSettingsHere();
+    HMODULE module = LoadLibraryA(HostFile("tiprelay.dll").c_str());
+    ASSERT_NE(module, nullptr);
+    reinterpret_cast<decltype(&::msg_init)>(GetProcAddress(module, "msg_init"))(0);
+    const HWND panel = FindWindowA("slipzemtraMessPanelClass", nullptr);
+    ASSERT_NE(panel, nullptr);
+    ShowWindow(panel, SW_SHOWNOACTIVATE);  // as if a tip were up
+    // The worker holds the library until its cycle is over.
+    ASSERT_TRUE(PumpUntil([module] { return CountThreadsStartedIn(module) == 0; }, 8000));
+    FreeLibrary(module);
+    ASSERT_EQ(GetModuleHandleA("tiprelay.dll"), nullptr) << "unloaded";
+    for (const UINT message : {UINT(WM_TIMER), UINT(WM_PAINT), UINT(WM_MOUSEMOVE)})
+        PostMessageA(panel, message, TIMER_POLL, 0);
+    PumpMessages(100);
+    EXPECT_TRUE(IsWindow(panel) && !IsWindowVisible(panel));
+    DestroyWindow(panel);
+    if (const HWND stat = FindWindowA("statzemtraMessPanelClass", nullptr)) DestroyWindow(stat);
 }
 
 // The stop waits at most 500 ms for the worker; the rest is the history

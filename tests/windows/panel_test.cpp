@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "panels/full_screen.h"
 #include "panels/library_module.h"
@@ -159,10 +162,14 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         if (c.close) SendMessageA(panel.Window(), WM_CLOSE, 0, 0);
         Queue(2, "Second tip");
         g_clock += c.after;
+        LineCapture lines;
         for (HWND w : {panel.Window(), stat.Window()}) SendMessageA(w, WM_TIMER, TIMER_POLL, 0);
         EXPECT_EQ(std::string(panel.Text().Text()) == "Second tip", c.shown);
         EXPECT_EQ(IsWindowVisible(panel.Window()) != 0, c.shown || !c.close);
         EXPECT_FALSE(IsWindowVisible(stat.Window()));
+        const std::vector<std::string> logged = lines.Lines();
+        const auto named = std::find(logged.begin(), logged.end(), "CMessPanel show tip:");
+        EXPECT_EQ(named != logged.end() && named + 1 != logged.end() && named[1] == "2", c.shown) << "names the tip";
     }
 }
 
@@ -289,16 +296,36 @@ TEST_F(PanelWindow, RisesFromBelowTheWorkAreaIntoItsCornerAndHidesWhenItHasSunk)
 }
 
 // Only the window's own thread can destroy it: from another, the window is
-// left to default handling and never reaches the panel again.
-TEST_F(PanelWindow, DestroyFromAnotherThreadDetachesTheWindow) {
+// hidden, left to default handling and never reaches the panel again.
+TEST_F(PanelWindow, DestroyFromAnotherThreadHidesAndDetachesTheWindow) {
     const HWND window = panel_.Window();
+    ASSERT_EQ(Show(panel_, kTip, 1), 1);
     LineCapture lines;
     std::thread([this] { panel_.Destroy(); }).join();
     EXPECT_TRUE(lines.Contains("CMessPanel DestroyWindow failed, window detached"));
+    EXPECT_TRUE(PumpUntil([window] { return !IsWindowVisible(window); }, 5000)) << "left on screen";
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), 0);
     EXPECT_TRUE(DestroyWindow(window));
     UnregisterClassA("slipzemtraMessPanelClass", LibraryModule());
+}
+
+// A start from a thread that then ends loses its panels with the thread
+// (the library hears of it at the thread's end): it says so, and the stop
+// that follows has nothing left to destroy.
+TEST(PanelWindowThread, AWindowLostWithItsThreadIsLogged) {
+    CSlipMessPanel panel;
+    LineCapture lines;
+    std::thread([&panel] {
+        panel.Create();
+        panel.ForgetAtThreadEnd();
+    }).join();
+    EXPECT_TRUE(lines.Contains("CMessPanel window destroyed outside msg_exit"));
+    EXPECT_EQ(panel.Window(), nullptr);
+    lines.Clear();
+    panel.Destroy();
+    panel.ForgetAtThreadEnd();
+    EXPECT_EQ(lines.Lines(), std::vector<std::string>{});
 }
 
 TEST_F(PanelWindow, OnItsOwnTimersItRisesHoldsUnderTheRealPointerAndSinksWhenItLeaves) {
