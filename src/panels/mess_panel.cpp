@@ -146,7 +146,7 @@ void CMessPanel::ForgetAtThreadEnd() {
     platform::DebugLine("CMessPanel window destroyed outside msg_exit");
     SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
     m_hWnd = nullptr;
-    m_nState = PANEL_HIDDEN;
+    m_slide.Stop();
 }
 
 void CMessPanel::DetachAtUnload() {
