@@ -68,14 +68,15 @@ int RunPicturePass(CShowDataList* store, const char* tipsFolder, CWorkerStop* st
             const std::string address = FieldText(tip->szPicture);
             const std::string server = PictureServer(address);
             const bool named = PictureFileName(tipsFolder, tip->nMessageID, localPath) && FetchableOrLogged(address);
-            std::string reason = named ? "" : "no file name or address";
-            if (named && slowServers.count(server) != 0) reason = "its server missed an earlier deadline";
+            const bool skipped = named && slowServers.count(server) != 0;
+            std::string reason = skipped ? "its server missed an earlier deadline" : "failed";
             platform::DebugLine("DataService picture download begin");
-            const int ok = reason.empty() && platform::Contain("picture download", 0, [&] {
+            const int ok = named && !skipped && platform::Contain("picture download", 0, [&] {
                 return DownloadPicture(address, localPath, stop, &reason);
             });
             platform::DebugLine("DataService picture download finish");
-            if (ok != 1) LogFailure(tip->nMessageID, reason.empty() ? "failed" : reason);
+            // An address that is not fetched has had its line already.
+            if (ok != 1 && named) LogFailure(tip->nMessageID, reason);
             if (ok != 1 && reason.rfind(kMissedDeadline, 0) == 0) slowServers.insert(server);
             // A download that the stop cut short keeps its address for later.
             if (ok == 1 || stop == nullptr || !stop->Requested()) {

@@ -65,8 +65,7 @@ ExchangeOutcome RunQueryExchange(const ExchangeTarget& target, const QueryIdenti
         CTcpSocket socket(stop != nullptr ? stop->Event() : nullptr);
         platform::DebugLine("DataService connect server begin");
         if (socket.Connect(target.serverHost.c_str(), target.serverPort) != 0)
-            FailWith(kConnectStep, SocketFailureReason(WSAGetLastError()) + ": " + target.serverHost + ":" +
-                                       std::to_string(target.serverPort));
+            FailWith(kConnectStep, SocketFailureReason(WSAGetLastError()));
         platform::DebugLine("DataService connect server success");
         if (SendCommand(socket, query, buffer.data(), kExchangeBufferSize) == 0)
             FailWith(kSendStep, query.GetPacketLength() > kExchangeBufferSize ? "query larger than its buffer"
