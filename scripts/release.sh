@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the release and its SHA-256 sums in dist/:
-#   tiprelay-<version>-win32.zip             what a host developer receives
-#                                            (with a CMake package)
+#   tiprelay-<version>-win32.zip             what a host developer receives:
+#                                            the library for 32-bit (bin/x86)
+#                                            and 64-bit hosts (bin/x64), with
+#                                            a CMake package
 #   tipserver-<version>-linux-x86_64.tar.gz  what an operator receives
 #   tipserver_<version>-1_<arch>.deb         the server as a Debian package
 #   tiprelay-<version>-symbols.tar.gz        the debug information that the
@@ -14,8 +16,10 @@ version="$(sed -n 's/^project(tiprelay VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 
 scripts/setup.sh >/dev/null
 jobs="$(nproc)"
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs" --target tiprelay tiphost tiprelay_sdk
+for preset in windows windows-x64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs" --target tiprelay tiphost tiprelay_sdk
+done
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target tipserver
 
@@ -27,25 +31,34 @@ symbols="$stage/tiprelay-$version-symbols"
 mkdir -p "$symbols"
 
 # Strips a copy of a binary; its debug information goes to the symbols
-# folder as NAME.debug, which the stripped file names (with a checksum) so
-# that a debugger finds it beside the binary or in its .debug/ folder.
+# folder (its ARCH subfolder, if given) as NAME.debug, which the stripped
+# file names (with a checksum) so that a debugger finds it beside the binary
+# or in its .debug/ folder.
 ship_stripped() {
-  local objcopy="$1" binary="$2" into="$3" name
+  local objcopy="$1" binary="$2" into="$3" debug="$symbols${4:+/$4}" name
   name="$(basename "$binary")"
-  "$objcopy" --only-keep-debug "$binary" "$symbols/$name.debug"
-  "$objcopy" --strip-all -R .comment --add-gnu-debuglink="$symbols/$name.debug" "$binary" "$into/$name"
+  mkdir -p "$debug"
+  "$objcopy" --only-keep-debug "$binary" "$debug/$name.debug"
+  "$objcopy" --strip-all -R .comment --add-gnu-debuglink="$debug/$name.debug" "$binary" "$into/$name"
   echo "release: $name $(stat -c %s "$into/$name") bytes stripped, $(stat -c %s "$binary") with debug information"
 }
 
+# One header for both architectures; each has its DLL and tiphost.exe in
+# bin/<arch>/ and its import libraries in lib/<arch>/.
 win="$stage/tiprelay-$version-win32"
-mkdir -p "$win/lib/cmake/tiprelay"
-ship_stripped i686-w64-mingw32-objcopy build/windows/bin/tiprelay.dll "$win"
-ship_stripped i686-w64-mingw32-objcopy build/windows/bin/tiphost.exe "$win"
-cp include/tiprelay.h src/api/tiprelay.def "$win/"
-cp build/windows/sdk/libtiprelay.dll.a build/windows/sdk/tiprelay.lib "$win/"
+mkdir -p "$win/include" "$win/lib/cmake/tiprelay"
+for arch in x86 x64; do
+  build=build/windows objcopy=i686-w64-mingw32-objcopy
+  [ "$arch" = x86 ] || build=build/windows-x64 objcopy=x86_64-w64-mingw32-objcopy
+  mkdir -p "$win/bin/$arch" "$win/lib/$arch"
+  ship_stripped "$objcopy" "$build/bin/tiprelay.dll" "$win/bin/$arch" "$arch"
+  ship_stripped "$objcopy" "$build/bin/tiphost.exe" "$win/bin/$arch" "$arch"
+  cp "$build/sdk/libtiprelay.dll.a" "$build/sdk/tiprelay.lib" "$win/lib/$arch/"
+done
+cp include/tiprelay.h "$win/include/"
 cp build/windows/sdk/cmake/tiprelayConfig.cmake build/windows/sdk/cmake/tiprelayConfigVersion.cmake \
   "$win/lib/cmake/tiprelay/"
-cp packaging/message.ini docs/host-guide.md "$win/"
+cp src/api/tiprelay.def packaging/message.ini docs/host-guide.md "$win/"
 rm -f "$dist/tiprelay-$version-win32.zip"
 (cd "$stage" && zip -q -r -X "$dist/tiprelay-$version-win32.zip" "$(basename "$win")")
 

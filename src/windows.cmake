@@ -71,5 +71,7 @@ add_custom_target(tiprelay_sdk ALL DEPENDS ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_
 include(CMakePackageConfigHelpers)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/cmake/tiprelayConfig.cmake
   ${TR_SDK_DIR}/cmake/tiprelayConfig.cmake COPYONLY)
+# One package serves 32-bit and 64-bit projects: tiprelayConfig.cmake picks
+# the architecture by the project's pointer size.
 write_basic_package_version_file(${TR_SDK_DIR}/cmake/tiprelayConfigVersion.cmake
-  COMPATIBILITY SameMajorVersion)
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The chain from the unpacked release archives alone, a C host built against
-# the zip's CMake package, and debug information found in the symbols archive.
+# The chain from the unpacked release archives alone, for 32-bit and 64-bit
+# hosts: each tiphost.exe runs, a C host is built against the zip's CMake
+# package for each (the package picks by pointer size, and refuses a build
+# that is not for Windows), and debug information is found in the symbols
+# archive.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$(pwd)"
@@ -17,16 +20,23 @@ tar -C "$work" -xzf "dist/tipserver-$version-linux-x86_64.tar.gz"
 tar -C "$work" -xzf "dist/tiprelay-$version-symbols.tar.gz"
 win="$work/tiprelay-$version-win32"
 srv="$work/tipserver-$version-linux-x86_64"
-for f in "$win"/{tiprelay.dll,tiphost.exe,tiprelay.h,libtiprelay.dll.a,tiprelay.lib,tiprelay.def,message.ini,host-guide.md} \
+for f in "$win"/{bin/{x86,x64}/{tiprelay.dll,tiphost.exe},lib/{x86,x64}/{libtiprelay.dll.a,tiprelay.lib}} \
+  "$win"/{include/tiprelay.h,tiprelay.def,message.ini,host-guide.md} \
   "$srv"/{bin/tipserver,sample/catalogue.json,tipserver.service,operator.md}; do
   [ -f "$f" ] || tr_fail "the archives lack ${f#"$work"/}"
 done
+for entry in "x86 PE32 Intel 80386" "x64 PE32+ x86-64"; do
+  read -r arch format machine <<<"$entry"
+  [[ "$(file -b "$win/bin/$arch/tiprelay.dll")" == "$format executable (DLL)"*" $machine"* ]] ||
+    tr_fail "bin/$arch/tiprelay.dll is $(file -b "$win/bin/$arch/tiprelay.dll")"
+done
 
 has_lines() { gdb -nx -batch -ex "info line $2" "$1" 2>&1 | grep -q '^Line [0-9]* of'; }
-for entry in "$win/tiprelay.dll msg_init" "$win/tiphost.exe main" "$srv/bin/tipserver main"; do
-  read -r binary symbol <<<"$entry"
+for entry in "$win/bin/x86/tiprelay.dll msg_init x86" "$win/bin/x64/tiprelay.dll msg_init x64" \
+  "$win/bin/x86/tiphost.exe main x86" "$srv/bin/tipserver main"; do
+  read -r binary symbol arch <<<"$entry"
   ! has_lines "$binary" "$symbol" || tr_fail "$(basename "$binary") carries its debug information"
-  cp "$work/tiprelay-$version-symbols/$(basename "$binary").debug" "$(dirname "$binary")/"
+  cp "$work/tiprelay-$version-symbols/${arch:+$arch/}$(basename "$binary").debug" "$(dirname "$binary")/"
   has_lines "$binary" "$symbol" || tr_fail "$(basename "$binary") does not find its debug information"
 done
 
@@ -34,17 +44,42 @@ done
 "$srv/bin/tipserver" check "$srv/sample/catalogue.json" >/dev/null || tr_fail "sample catalogue does not check"
 TR_TIPSERVER="$srv/bin/tipserver"
 tr_server_start "$srv/sample/catalogue.json" "$work/server.log" || tr_fail "tipserver did not start"
-tr_write_ini "$win"
-cmake -S tests/sdk/package -B "$work/package-host" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -Dtiprelay_DIR="$win/lib/cmake/tiprelay" >"$work/package.log" 2>&1 &&
-  cmake --build "$work/package-host" >>"$work/package.log" 2>&1 || tr_fail "no host builds against the CMake package: $(cat "$work/package.log")"
-tr_write_ini "$work/package-host"
-tr_wine_join
-(cd "$win" && wine ./tiphost.exe --user release --pid 11 --seconds 6) >"$work/host.log" 2>&1 ||
-  tr_fail "tiphost.exe failed: $(cat "$work/host.log")"
-(cd "$work/package-host" && wine ./c_host.exe) >>"$work/package.log" 2>&1 ||
-  tr_fail "the host built against the CMake package failed: $(cat "$work/package.log")"
+package_host() { # ARCH TOOLCHAIN: configures and builds tests/sdk/package into $work/package-ARCH
+  cmake -S tests/sdk/package -B "$work/package-$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$2" \
+    -Dtiprelay_DIR="$win/lib/cmake/tiprelay" >"$work/package-$1.log" 2>&1 &&
+    cmake --build "$work/package-$1" >>"$work/package-$1.log" 2>&1
+}
+package_host x86 "$root/cmake/mingw-i686.cmake" || tr_fail "no x86 host builds against the CMake package: $(cat "$work/package-x86.log")"
+package_host x64 "$root/cmake/mingw-x86_64.cmake" || tr_fail "no x64 host builds against the CMake package: $(cat "$work/package-x64.log")"
+for arch in x86 x64; do
+  [[ "$(x86_64-w64-mingw32-objdump -p "$work/package-$arch/c_host.exe")" == *"DLL Name: tiprelay.dll"* ]] &&
+    cmp -s "$work/package-$arch/tiprelay.dll" "$win/bin/$arch/tiprelay.dll" ||
+    tr_fail "the $arch host built against the CMake package has not its DLL beside it"
+done
+! package_host linux "" || tr_fail "the CMake package took a build that is not for Windows"
+grep -q "tiprelay is a Windows library" "$work/package-linux.log" || tr_fail "the CMake package refused a Linux build without saying why: $(cat "$work/package-linux.log")"
 
-pictures="$(find "$win/tips" -name '*.gif' | wc -l)"
-[ -s "$win/tips/message.dat" ] && [ "$pictures" -ge 1 ] || tr_fail "no message.dat or no picture beside the unpacked tiphost.exe"
-echo "release: unpacked archives ran the chain ($pictures pictures, $(stat -c %s "$win/tips/message.dat") bytes of message.dat)"
+# Each architecture's tiphost.exe fetches tips beside itself, the x64 one in a
+# 64-bit prefix; the package's C hosts answer as documented.
+tr_wine_join
+run_in_prefix() { # ARCH DIR PROGRAM [ARG]...
+  local arch="$1" dir="$2"
+  shift 2
+  if [ "$arch" = x86 ]; then
+    (cd "$dir" && wine "$@")
+  else
+    (unset WINEPREFIX && tr_wine_begin win64 && cd "$dir" && wine "$@"; rc=$?; tr_wine_end; exit $rc)
+  fi
+}
+for arch in x86 x64; do
+  tr_write_ini "$win/bin/$arch"
+  run_in_prefix "$arch" "$win/bin/$arch" ./tiphost.exe --user release --pid 11 --seconds 6 >"$work/host-$arch.log" 2>&1 ||
+    tr_fail "$arch tiphost.exe failed: $(cat "$work/host-$arch.log")"
+  tr_write_ini "$work/package-$arch"
+  run_in_prefix "$arch" "$work/package-$arch" ./c_host.exe >>"$work/package-$arch.log" 2>&1 ||
+    tr_fail "the $arch host built against the CMake package failed: $(cat "$work/package-$arch.log")"
+  pictures="$(find "$win/bin/$arch/tips" -name '*.gif' | wc -l)"
+  [ -s "$win/bin/$arch/tips/message.dat" ] && [ "$pictures" -ge 1 ] ||
+    tr_fail "no message.dat or no picture beside the unpacked $arch tiphost.exe"
+  echo "release: unpacked $arch archive ran the chain ($pictures pictures, $(stat -c %s "$win/bin/$arch/tips/message.dat") bytes of message.dat)"
+done
