@@ -192,14 +192,22 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
     EXPECT_EQ(HttpGet(http_port, "/catalogue.json").rfind("HTTP/1.1 404", 0), 0u);  // only the catalogue's pictures
 
-    // Bytes in chunks of 7; the result code the client reads (-1: no answer, -2: it leaves first); the log.
-    const std::tuple<std::string, int, const char*> rows[] = {
-        {QueryPacket("alice"), 0, "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
-        {QueryPacket("junk") + std::string(4096, 'J'), 0, "user=\"junk\""},
-        {"GET / HTTP/1.0\r\n\r\n", 1, "unreadable="},
-        {QueryPacket("eve").replace(16, 1, "X"), 1, "top_peers=127.0.0.1("},                 // "XUERYNEWMESS"
-        {QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4), -1, "too_large="},  // announces a megabyte
-        {QueryPacket("x").substr(0, 10), -2, "closed_early="},
+    // Bytes sent in chunks of 7, the result code the client reads and a part of the log.
+    const struct {
+        std::string bytes;
+        int code;  // -1: no answer; -2: the client leaves first
+        const char* logged;
+    } rows[] = {
+        {.bytes = QueryPacket("alice"),
+         .code = 0,
+         .logged = "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
+        {.bytes = QueryPacket("junk") + std::string(4096, 'J'), .code = 0, .logged = "user=\"junk\""},
+        {.bytes = "GET / HTTP/1.0\r\n\r\n", .code = 1, .logged = "unreadable="},
+        // The name "XUERYNEWMESS".
+        {.bytes = QueryPacket("eve").replace(16, 1, "X"), .code = 1, .logged = "top_peers=127.0.0.1("},
+        // It announces a megabyte.
+        {.bytes = QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4), .code = -1, .logged = "too_large="},
+        {.bytes = QueryPacket("x").substr(0, 10), .code = -2, .logged = "closed_early="},
     };
     for (const auto& [bytes, code, logged] : rows) {
         Socket client(tips_port);
@@ -223,7 +231,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     std::string ranges = "Range: bytes=0-0";  // many ranges: the whole picture once
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
     const std::string whole = HttpGet(http_port, "/welcome.gif", ranges + "\r\n");
-    EXPECT_TRUE(whole.rfind("HTTP/1.1 200 OK\r\n", 0) == 0 && whole.size() - whole.find("\r\n\r\n") - 4 == 1898);
+    EXPECT_EQ(whole.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(whole.size() - whole.find("\r\n\r\n") - 4, 1898u) << "the picture's bytes";
     Socket flood(http_port);  // endless header lines: cut off at the header limit, long before 64 MiB
     const std::string line = "X-Filler: " + std::string(90, 'f') + "\r\n";
     size_t sent = 0;
@@ -254,9 +263,8 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
         Socket client(http_port);  // keep-alive asked for, but with no idle time the server says it closes
         client.Send("GET " + row.request + "\r\n");
         const std::string answer = ReadAll(client.fd);
-        EXPECT_TRUE(answer.rfind(row.answer, 0) == 0 && answer.find("Connection: close\r\n") != std::string::npos)
-            << row.request.substr(0, 80) << " got\n"
-            << answer.substr(0, 200);
+        EXPECT_EQ(answer.rfind(row.answer, 0), 0u) << row.request.substr(0, 80) << " got\n" << answer.substr(0, 200);
+        EXPECT_NE(answer.find("Connection: close\r\n"), std::string::npos) << row.request.substr(0, 80);
     }
 
     std::vector<std::unique_ptr<Socket>> stalled;
@@ -273,13 +281,13 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_TRUE(log.Has("user=\"holder\"") && Metric(open_on + "query\"}") == 20);
     EXPECT_EQ(Tipserver("query " + tips, "records: 3 sent"), 0);
     EXPECT_EQ(HttpGet(http_port, "/welcome.gif").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
-    EXPECT_EQ(std::make_pair(Metric("tipserver_connections_refused_total{port=\"query\"}"),
-                             Metric("tipserver_connections_refused_total{port=\"picture\"}")),
-              std::make_pair(1.0, 1.0));
+    EXPECT_EQ(Metric("tipserver_connections_refused_total{port=\"query\"}"), 1.0);
+    EXPECT_EQ(Metric("tipserver_connections_refused_total{port=\"picture\"}"), 1.0);
     size_t open = 0, quiet = 0;
     for (auto& s : stalled) open += s->StillOpen();
     for (auto& s : stalled) quiet += ReadAll(s->fd).empty();
-    EXPECT_EQ(std::make_pair(open, quiet), std::make_pair(size_t(26), size_t(27)));
+    EXPECT_EQ(open, 26u);
+    EXPECT_EQ(quiet, 27u);
     EXPECT_TRUE(WaitFor([&] { return Metric(counted + "timed_out\"}") == 19; }));
     EXPECT_EQ(Metric(counted + "evicted\"}"), 0);  // the holder made way, not a stalled client
 
@@ -296,11 +304,12 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     EXPECT_EQ(Tipserver("serve --catalogue " + catalogue + " --listen " + tips + " --http-listen 127.0.0.1:0",
                         "cannot listen on 127.0.0.1:"),
               3);
-    EXPECT_TRUE(Stop() == 0 && log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
+    EXPECT_EQ(Stop(), 0);
+    EXPECT_TRUE(log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
     std::vector<std::string> said = {" timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1",
                                      "picture_malformed=4",
                                      "(SIGHUP): 3 tips, 1 pictures; 0 added, 0 changed, 1 removed"};
-    for (const auto& row : rows) said.push_back(std::get<2>(row));
+    for (const auto& row : rows) said.push_back(row.logged);
     for (const auto& part : said) EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
 
     sample["tips"].push_back({{"id", 7}, {"begin", "2024-02-01"}, {"end", "2030-01-01"}, {"text", "since February"}});
@@ -351,7 +360,8 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     EXPECT_EQ(source.Current(), first);
     EXPECT_TRUE(log.Has("Too many open files"));
     source.Poll();  // tried again at the next look
-    EXPECT_TRUE(source.Current()->tips.size() == 3 && source.ReloadFailures() == 2);
+    EXPECT_EQ(source.Current()->tips.size(), 3u);
+    EXPECT_EQ(source.ReloadFailures(), 2u);
     EXPECT_TRUE(log.Has("catalogue reloaded (retry after a read error): 3 tips"));
 
     // A refusal that time lifts (an `updated` ahead, as a fast clock writes it) is tried again until it loads.
@@ -472,7 +482,8 @@ TEST(ServerLog, FullQueueDropsAndCountsInsteadOfBlocking) {
     ::close(fds[1]);
     const std::string out = reader.get();
     ::close(fds[0]);
-    EXPECT_TRUE(out.find("lines dropped") != std::string::npos && out.find(" last\n") != std::string::npos);
+    EXPECT_NE(out.find("lines dropped"), std::string::npos);
+    EXPECT_NE(out.find(" last\n"), std::string::npos);
 }
 
 }  // namespace

@@ -287,8 +287,10 @@ TEST_F(StoreTest, ALoadedPictureOutsideTheTipsFolderIsDropped) {
 TEST_F(StoreTest, SavedFilesHoldTheRecordsByteForByteInIdOrder) {
     WriteBytes(tipFile_, {1});
     WriteBytes(historyFile_, {1});
-    EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_) && SaveDisplayFile(historyFile_.c_str(), &store_));
-    EXPECT_FALSE(Exists(tipFile_) || Exists(historyFile_)) << "nothing to save removes the files";
+    EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_));
+    EXPECT_TRUE(SaveDisplayFile(historyFile_.c_str(), &store_));
+    EXPECT_FALSE(Exists(tipFile_)) << "nothing to save removes the files";
+    EXPECT_FALSE(Exists(historyFile_)) << "nothing to save removes the files";
     store_.AddOneShowData(MakeTip(1, kNow - 1, kNow + 1).release());
     delete store_.GetOneShowData(1);
     EXPECT_TRUE(SaveTipFile(tipFile_.c_str(), &store_));
