@@ -4,9 +4,13 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <cctype>
+#include <string>
+
 #include "actions/agent_interface.h"
 #include "actions/browser.h"
 #include "platform/handles.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -23,14 +27,38 @@ ComString FromAnsi(const char* text) {
     return converted;
 }
 
+// Set at each start from message.ini, read at each click: both on the
+// host's thread.
+std::wstring g_agentProgId = kDownloadAgentProgID;
+
+bool IsProgId(const std::string& name) {
+    if (name.empty() || name.size() > 39 || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+    for (const char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') return false;
+    return true;
+}
+
 }  // namespace
+
+bool SetDownloadAgentProgID(const char* progId) {
+    const std::string name = progId != nullptr ? progId : "";
+    const bool taken = IsProgId(name);
+    g_agentProgId = taken ? std::wstring(name.begin(), name.end()) : kDownloadAgentProgID;
+    if (!taken && !name.empty()) {
+        platform::DebugLine("Download agent ProgID refused:");
+        platform::DebugLine(name.c_str());
+    }
+    platform::DebugLine("Download agent ProgID:");
+    platform::DebugLine(std::string(g_agentProgId.begin(), g_agentProgId.end()).c_str());
+    return taken || name.empty();
+}
 
 void DownloadThroughAgent(const char* url) {
     // An address that does not convert leaves nothing to hand over.
     const ComString address = FromAnsi(url);
     if (!address) return;
     CLSID agentClass;
-    if (FAILED(CLSIDFromProgID(kDownloadAgentProgID, &agentClass))) {
+    if (FAILED(CLSIDFromProgID(g_agentProgId.c_str(), &agentClass))) {
         OpenInBrowser(url);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <winsock2.h>
 
+#include "actions/agent_call_sequence.h"
 #include "platform/edge.h"
 #include "platform/platform.h"
 
@@ -20,6 +21,7 @@ CTipManager::~CTipManager() {
 // fails to come up leaves the other one working.
 void CTipManager::Start() {
     m_service.Start();
+    platform::Contain("agent", [this] { SetDownloadAgentProgID(m_service.Settings().agentProgId.c_str()); });
     platform::Contain("sliding panel create", [this] { m_slidingPanel.Create(); });
     platform::Contain("static panel create", [this] { m_staticPanel.Create(); });
     platform::Contain("panel interval", [this] { m_slidingPanel.SetInterval(m_service.GetPanelInterval()); });

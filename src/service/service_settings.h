@@ -16,4 +16,6 @@ struct ServiceSettings {
     int32_t lastTime = 0;
     int32_t panelInterval = 0;
     int32_t testMessageId = 0;
+    // [AGENT] PROGID: the host's own download agent; empty for the default.
+    std::string agentProgId;
 };

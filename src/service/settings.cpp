@@ -20,6 +20,11 @@ ServiceSettings ReadSettings(const char* settingsFile) {
         GetPrivateProfileIntA("NEXTPANEL", "INTERVAL", kDefaultPanelInterval, settingsFile));
     s.testMessageId =
         static_cast<int32_t>(GetPrivateProfileIntA("TESTMESSAGE", "ID", 0, settingsFile));
+    // Longer than any ProgID may be, so that a wrong one is refused whole
+    // rather than cut into another name.
+    char agent[128] = {};
+    GetPrivateProfileStringA("AGENT", "PROGID", "", agent, sizeof agent, settingsFile);
+    s.agentProgId = agent;
     return s;
 }
 

@@ -8,6 +8,7 @@
 
 #include <sstream>
 
+#include "actions/agent_call_sequence.h"
 #include "actions/agent_interface.h"
 #include "panels/panel_action.h"
 #include "platform/handles.h"
@@ -49,7 +50,15 @@ void StartRow(const std::string& step) {
     const handles::Module agent(LoadLibraryA(HostFile("test_agent.dll").c_str()));
     const auto entry = reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(agent.get(), "DllRegisterServer"));
     EXPECT_TRUE(entry != nullptr && SUCCEEDED(entry()));
-    if (step == "none") RegDeleteTreeW(HKEY_CLASSES_ROOT, kDownloadAgentProgID);
+    // The host's own name for the agent (message.ini's [AGENT] PROGID): the default name goes.
+    wchar_t agentClass[40] = {};
+    DWORD size = sizeof agentClass;
+    RegGetValueW(HKEY_CLASSES_ROOT, (std::wstring(kDownloadAgentProgID) + L"\\CLSID").c_str(), nullptr, RRF_RT_REG_SZ,
+                 nullptr, agentClass, &size);
+    if (step == "own ProgID")
+        RegSetKeyValueW(HKEY_CLASSES_ROOT, L"TipHost.Agent\\CLSID", nullptr, REG_SZ, agentClass, size);
+    if (step == "none" || step == "own ProgID") RegDeleteTreeW(HKEY_CLASSES_ROOT, kDownloadAgentProgID);
+    SetDownloadAgentProgID(step == "own ProgID" ? "TipHost.Agent" : step == "bad ProgID" ? "Tip Host!" : "");
     SetEnvironmentVariableA("TIPRELAY_AGENT_FAIL", step.c_str());
     DeleteFileA(HostFile("calls.log").c_str());
 }
@@ -109,6 +118,9 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", kLeaving, {kFile}},
         {"an address in the ANSI code page", button, kPage, "DOWNLOAD", cafeAnsi, "", kLeaving, AgentRun(cafeUtf8)},
         {"a full-length address", button, kPage, "DOWNLOAD", longUrl, "", kLeaving, AgentRun(longUrl)},
+        {"the host's own agent ProgID", button, kPage, "DOWNLOAD", kFile, "own ProgID", kLeaving, AgentRun(kFile)},
+        {"a ProgID that is none keeps the default", button, kPage, "DOWNLOAD", kFile, "bad ProgID", kLeaving,
+         AgentRun(kFile)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

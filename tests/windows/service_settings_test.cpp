@@ -20,10 +20,11 @@ struct ReadSettings {
     int32_t interval = 30;
     uint32_t messageId = 0;
     bool owns = true;  // the data files: none when a message ID is set
+    std::string agent = "";
     bool operator==(const ReadSettings&) const = default;
     friend void PrintTo(const ReadSettings& r, std::ostream* os) {
         *os << "{port " << r.port << ", host " << r.host << ", lastTime " << r.lastTime << ", interval " << r.interval
-            << ", messageId " << r.messageId << ", owns " << r.owns << "}";
+            << ", messageId " << r.messageId << ", owns " << r.owns << ", agent " << r.agent << "}";
     }
 };
 
@@ -36,14 +37,17 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
     const Ini everyKey = {{"TCPSERVER/PORT", "6100"},
                           {"TCPSERVER/HOST", longHost},
                           {"LASTTIME/PID", "-321"},
-                          {"NEXTPANEL/INTERVAL", "0"}};
+                          {"NEXTPANEL/INTERVAL", "0"},
+                          {"AGENT/PROGID", "TipHost.Agent"}};
     const struct {
         Ini ini;
         ReadSettings read;
     } cases[] = {
         {.ini = {}, .read = {}},
         // The panel, not the service, reads interval 0 as 30.
-        {.ini = everyKey, .read = {.port = 6100, .host = longHost.substr(0, 99), .lastTime = -321, .interval = 0}},
+        {.ini = everyKey,
+         .read =
+             {.port = 6100, .host = longHost.substr(0, 99), .lastTime = -321, .interval = 0, .agent = "TipHost.Agent"}},
         {.ini = {{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}},
          .read = {.interval = 45, .messageId = 7, .owns = false}},
         {.ini = {{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, .read = {.port = 0}},
@@ -62,7 +66,8 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
                                 s.lastTime,
                                 service.GetPanelInterval(),
                                 service.CopyIdentity().messageId,
-                                service.OwnsDataFiles()};
+                                service.OwnsDataFiles(),
+                                s.agentProgId};
         EXPECT_EQ(read, c.read);
         service.Stop();
     }
