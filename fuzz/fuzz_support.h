@@ -16,7 +16,9 @@
 constexpr int32_t kFuzzNow = 1700000000;
 
 inline void Require(bool holds, const char* what) {
-    if (!holds) std::fprintf(stderr, "property broken: %s\n", what), std::abort();
+    if (holds) return;
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::abort();
 }
 
 inline void FuzzSetUp() {
@@ -37,7 +39,10 @@ int LoadSaveLoad(const uint8_t* data, size_t size, Load load, Save save, CShowDa
     static const std::string input = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                                      "/tiprelay_fuzz_" + std::to_string(getpid()),
                              saved = input + "_saved";
-    [[maybe_unused]] static const int removed = std::atexit([] { std::remove(input.c_str()), std::remove(saved.c_str()); });
+    [[maybe_unused]] static const int removed = std::atexit([] {
+        std::remove(input.c_str());
+        std::remove(saved.c_str());
+    });
     std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     load(input.c_str(), &store);
     Require(save(saved.c_str(), &store), "save succeeds");
