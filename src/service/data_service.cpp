@@ -6,6 +6,7 @@
 
 #include "platform/edge.h"
 #include "platform/platform.h"
+#include "service/data_folder.h"
 #include "service/host_settled.h"
 #include "service/identity.h"
 #include "service/settings.h"
@@ -31,11 +32,14 @@ int32_t CDataService::Start() {
     if (length == 0 || length >= kPathBufferSize) return 0;
     if (!BuildHostPaths(executable, &m_paths)) return 0;
 
-    CreateDirectoryA(m_paths.tipsFolder, nullptr);
+    const std::string hostSettings = m_paths.settingsFile;
+    PlaceDataFolder(executable, &m_paths);
     // The store deletes picture files only inside the tips folder.
     if (m_store) m_store->SetPictureFolder(m_paths.tipsFolder);
-    m_settings = ReadSettings(m_paths.settingsFile);
-    LogStart();
+    m_settings = ReadSettings(hostSettings.c_str());
+    // Where the data moved, so did the values the server writes back.
+    if (hostSettings != m_paths.settingsFile) ReadWrittenBack(m_paths.settingsFile, &m_settings);
+    LogStart(hostSettings);
     if (m_settings.testMessageId > 0) SetMessageID(static_cast<uint32_t>(m_settings.testMessageId));
     // A run for one message ID neither loads nor writes the user's files.
     m_loadedDataFiles = m_identity->Copy().messageId == 0;
@@ -75,9 +79,9 @@ int32_t CDataService::Stop() {
 
 // Where this start looks: a host that sees no tip can tell a wrong server
 // from a folder it did not expect.
-void CDataService::LogStart() const {
+void CDataService::LogStart(const std::string& settingsFile) const {
     const std::string server = m_settings.serverHost + ":" + std::to_string(static_cast<uint16_t>(m_settings.serverPort));
-    const std::pair<const char*, const char*> lines[] = {{"DataService settings file:", m_paths.settingsFile},
+    const std::pair<const char*, const char*> lines[] = {{"DataService settings file:", settingsFile.c_str()},
                                                          {"DataService server:", server.c_str()},
                                                          {"DataService data folder:", m_paths.tipsFolder}};
     for (const auto& [label, value] : lines) {

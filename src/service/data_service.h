@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "service/exchange_inputs.h"
 #include "service/host_paths.h"
@@ -36,6 +37,7 @@ public:
     QueryIdentity CopyIdentity() const;
 
     int32_t GetPanelInterval() const { return m_settings.panelInterval; }
+    const HostPaths& Paths() const { return m_paths; }
     const ServiceSettings& Settings() const { return m_settings; }
     CShowDataList* Store() const { return m_store.get(); }
     // True when this start loaded the data files (no message ID was set when
@@ -45,7 +47,7 @@ public:
 
 private:
     // The settings file, the server and the data folder, a line each.
-    void LogStart() const;
+    void LogStart(const std::string& settingsFile) const;
     // message.dat, then messdisplay.dat, into the store.
     void LoadDataFiles();
     // messdisplay.dat from the store's display history.

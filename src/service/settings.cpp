@@ -28,6 +28,12 @@ ServiceSettings ReadSettings(const char* settingsFile) {
     return s;
 }
 
+void ReadWrittenBack(const char* settingsFile, ServiceSettings* settings) {
+    settings->lastTime = static_cast<int32_t>(GetPrivateProfileIntA("LASTTIME", "PID", settings->lastTime, settingsFile));
+    settings->panelInterval =
+        static_cast<int32_t>(GetPrivateProfileIntA("NEXTPANEL", "INTERVAL", settings->panelInterval, settingsFile));
+}
+
 bool WriteSettingInt(const char* settingsFile, const char* section, const char* key,
                      int32_t value) {
     char text[16];

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "service/data_folder.h"
 #include "service/data_service.h"
 #include "service/host_paths.h"
 #include "support/host_folder.h"
@@ -84,6 +85,39 @@ TEST_F(ServiceSettingsTest, TheStartSaysWhereItLooks) {
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + std::min<size_t>(lines.size(), 6)),
               (std::vector<std::string>{"DataService settings file:", HostFile("message.ini"), "DataService server:",
                                         "tips.example:4464", "DataService data folder:", TipsFolder()}));
+}
+
+// A host folder that takes no files (here its tips folder cannot be made) moves the data and the
+// written-back values to the user's folder, once logged; message.ini can name a folder instead.
+TEST_F(ServiceSettingsTest, DataGoWhereTheyCanBeWritten) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::string perUser = PerUserFolder(exe), named = ExeFolder() + "\\named data";
+    ASSERT_FALSE(perUser.empty());
+    for (const std::string& folder : {perUser, named}) {
+        ResetHostFolder();
+        RemoveTree(folder);
+        if (folder == perUser) WriteWholeFile(TipsFolder().substr(0, TipsFolder().size() - 1), "a file, not a folder");
+        if (folder == named) WriteIni("DATA", "FOLDER", "%TIPRELAY_TEST_FOLDER%\\named data\\");
+        SetEnvironmentVariableA("TIPRELAY_TEST_FOLDER", ExeFolder().c_str());
+        WriteIni("TCPSERVER", "HOST", "beside.example");
+        WriteIni("LASTTIME", "PID", "5");  // the data folder's 9 wins
+        CreateDirectoryA(folder.c_str(), nullptr);
+        WritePrivateProfileStringA("LASTTIME", "PID", "9", (folder + "\\message.ini").c_str());
+        LineCapture lines;
+        CDataService service;
+        ASSERT_EQ(service.Start(), 1);
+        service.Stop();
+        EXPECT_EQ(service.Paths().tipsFolder, folder + "\\tips\\");
+        EXPECT_EQ(service.Paths().settingsFile, folder + "\\message.ini") << "the server's values go there too";
+        EXPECT_EQ(service.Settings().serverHost + " " + std::to_string(service.Settings().lastTime),
+                  "beside.example 9");
+        EXPECT_EQ(lines.Contains("DataService host folder cannot be written:") && lines.Contains(ExeFolder()) &&
+                      lines.Contains("DataService data kept in:") && lines.Contains(folder),
+                  folder == perUser);
+        RemoveTree(folder);
+    }
+    DeleteFileA(TipsFolder().substr(0, TipsFolder().size() - 1).c_str());
 }
 
 TEST(ServiceIdentity, EachValueTakesExactlyItsCountAndLogsUpToANul) {
