@@ -169,6 +169,7 @@ struct Exchange {
 TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
     using enum TipsFault;
     const std::string tip7 = NewTipsAnswer(0, 2, {MakeTip(7, "a")}, 20);
+    const Exchange stored{.lastTime = "2", .interval = "20", .handed = {7, 6}, .saved = {6, 7}, .history = 3};
     const struct {
         TipsFault fault = kAnswer;
         std::string answer;
@@ -185,10 +186,7 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         {.answer = NewTipsAnswer(0, 0xFFFFFFFFu, {}, 0xFFFFFFFBu), .expected = {.lastTime = "-1"}},
         {.answer = ErrorAnswer(7), .expected = {}},
         {.answer = NewTipsAnswer(3, 9, {}, 30), .expected = {}},
-        // Read up to its buffer.
-        {.fault = kOversize,
-         .answer = tip7,
-         .expected = {.lastTime = "2", .interval = "20", .handed = {7, 6}, .saved = {6, 7}, .history = 3}},
+        {.fault = kOversize, .answer = tip7, .expected = stored},  // read up to its buffer
         {.fault = kRefuse,
          .answer = tip7,
          .expected = {.asked = -1, .saved = {}, .failed = "DataService connect server failed: connection refused"}},
@@ -215,9 +213,7 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
          .expected = {.lastTime = "2", .interval = "20", .asked = 7, .handed = {7, 6}, .saved = {6, 7}, .history = 3},
          .messageId = -7},
         // Held open with write sharing: no replace, but a write in place.
-        {.answer = tip7,
-         .expected = {.lastTime = "2", .interval = "20", .handed = {7, 6}, .saved = {6, 7}, .history = 3},
-         .heldShare = FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {.answer = tip7, .expected = stored, .heldShare = FILE_SHARE_READ | FILE_SHARE_WRITE},
         // Held open without: nothing stored, so the next start asks for tip 7 again.
         {.answer = tip7,
          .expected = {.interval = "20",
