@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "http_conditional.h"
+#include "line_budget.h"
 #include "net.h"
 
 namespace tipserver {
@@ -18,6 +19,18 @@ namespace {
 namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+// Answer lines a second a port logs one by one; the rest are counted in a
+// line of their own each second.
+constexpr unsigned kAnswerLinesPerSecond = 50;
+
+// The kernel's send buffer for each connection (it doubles it): left to
+// grow, it takes several MiB per connection and swallows a whole picture at
+// once, and a client that stalls would hold that memory without the write
+// ever seeming to stall. 512 KiB in flight still moves a picture at
+// 2.5 MB/s over a 200 ms round trip.
+constexpr int kSendBufferBytes = 256 * 1024;
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -62,8 +75,11 @@ struct Shared {
     LogSink& log;
     TroubleSummary& trouble;
     HttpCounters& counters;
-    // Sessions waiting for a request, by when they began to wait.
-    std::unordered_map<Session*, std::chrono::steady_clock::time_point> waiting;
+    // Sessions that wait for a request, by when they began to wait, and
+    // sessions that write an answer, by when their last bytes went out: at
+    // the cap the one that has been still longest makes way.
+    std::unordered_map<Session*, Clock::time_point> still;
+    LineBudget answer_lines{kAnswerLinesPerSecond};
 
     void Trouble(const char* kind, const std::string& address) {
         trouble.Record((config.name + kind).c_str(), address);
@@ -76,25 +92,28 @@ class Session : public std::enable_shared_from_this<Session> {
         : stream_(std::move(socket)), buffer_(shared.config.header_limit + 1024), shared_(shared) {
         Bump(shared_.counters.open);
         error_code ignored;
+        stream_.socket().set_option(asio::socket_base::send_buffer_size(kSendBufferBytes), ignored);
         const tcp::endpoint peer = stream_.socket().remote_endpoint(ignored);
         address_ = peer.address().to_string();
         peer_ = (peer.address().is_v6() ? "[" + address_ + "]" : address_) + ":" + std::to_string(peer.port());
     }
     ~Session() {
-        shared_.waiting.erase(this);
+        shared_.still.erase(this);
         Lower(shared_.counters.open);
     }
 
     // Makes room at the connection cap for a new client.
     void Evict() {
         evicted_ = true;
-        shared_.waiting.erase(this);
+        shared_.still.erase(this);
         error_code ignored;
         stream_.socket().close(ignored);
+        // A write in progress ends with an error and is counted as cut.
+        if (writing_) shared_.Trouble("_evicted_at_cap", address_);
     }
 
     void Read() {
-        shared_.waiting.emplace(this, std::chrono::steady_clock::now());
+        shared_.still[this] = Clock::now();
         parser_.emplace();
         parser_->header_limit(static_cast<uint32_t>(shared_.config.header_limit));
         parser_->body_limit(0);
@@ -107,7 +126,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   private:
     void OnRead(const error_code& error) {
-        shared_.waiting.erase(this);
+        shared_.still.erase(this);
         if (evicted_) {
             shared_.Trouble("_evicted_at_cap", address_);
             return;
@@ -119,6 +138,7 @@ class Session : public std::enable_shared_from_this<Session> {
                 !parser_->got_some() && buffer_.size() == 0 && (answered_ != 0 || error == http::error::end_of_stream);
             if (!quiet_end) shared_.Trouble(error == beast::error::timeout ? "_timed_out" : "_malformed", address_);
             if (!quiet_end) Bump(shared_.counters.dropped);
+            counted_ = true;
             // A request the parser could name the fault of gets its answer;
             // a client that stalls or leaves gets none.
             if (error == http::error::header_limit) {
@@ -200,21 +220,49 @@ class Session : public std::enable_shared_from_this<Session> {
         }
         if (head || not_modified) response_.body() = {};
         body_bytes_ = head || not_modified ? 0 : body.size();
+        body_sent_ = 0;
+        writing_ = true;
+        serializer_.emplace(response_);
+        serializer_->split(true);
         stream_.expires_after(shared_.config.write_timeout);
-        http::async_write(stream_, response_, [self = shared_from_this()](const error_code& error, size_t bytes) {
-            self->OnWritten(error, bytes);
-        });
+        http::async_write_header(stream_, *serializer_,
+                                 [self = shared_from_this()](const error_code& error, size_t) {
+                                     self->WriteMore(error, 0);
+                                 });
     }
 
-    void OnWritten(const error_code& error, size_t bytes) {
-        ++answered_;
-        Bump(shared_.counters.requests);
-        Bump(shared_.counters.bytes_sent, bytes);
-        if (shared_.config.log_requests) {
-            shared_.log.Write(shared_.config.name + " peer=" + peer_ + " path=\"" + EscapeForLog(path_, 200) +
-                              "\" status=" + std::to_string(status_) + " bytes=" + std::to_string(body_bytes_) +
-                              (error ? " write_failed" : ""));
+    // The body goes out piece by piece, and the deadline is on progress: a
+    // slow but steady reader gets the whole picture, one that stalls for the
+    // write timeout is cut.
+    void WriteMore(const error_code& error, size_t bytes) {
+        body_sent_ += bytes;
+        if (error || serializer_->is_done()) {
+            Written(error);
+            return;
         }
+        shared_.still[this] = Clock::now();
+        stream_.expires_after(shared_.config.write_timeout);
+        http::async_write_some(stream_, *serializer_,
+                               [self = shared_from_this()](const error_code& e, size_t n) { self->WriteMore(e, n); });
+    }
+
+    void Written(const error_code& error) {
+        shared_.still.erase(this);
+        writing_ = false;
+        ++answered_;
+        Bump(error ? shared_.counters.cut : shared_.counters.requests);
+        Bump(shared_.counters.bytes_sent, body_sent_);
+        const bool served = status_ == 200 || status_ == 304;
+        if (!served && !counted_) {
+            // Like the query port's trouble: folded into the summary.
+            shared_.Trouble(status_ == 404 ? "_not_found" : "_refused", address_);
+        } else if (served && shared_.config.log_requests && shared_.answer_lines.Take(Clock::now())) {
+            shared_.log.Write(shared_.config.name + " peer=" + peer_ + " path=\"" + EscapeForLog(path_, 200) +
+                              "\" status=" + std::to_string(status_) + " bytes=" + std::to_string(body_sent_) +
+                              (error ? " write_failed of=" + std::to_string(body_bytes_) : std::string()));
+        }
+        counted_ = false;
+        serializer_.reset();
         reply_ = HttpReply();  // lets go of the catalogue the body came from
         if (error || !response_.keep_alive()) {
             Close();
@@ -233,22 +281,27 @@ class Session : public std::enable_shared_from_this<Session> {
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
     http::response<http::span_body<const char>> response_;
+    std::optional<http::response_serializer<http::span_body<const char>>> serializer_;
     HttpReply reply_;
     Shared& shared_;
     std::string address_;
     std::string peer_;
     std::string path_;
     size_t body_bytes_ = 0;
+    size_t body_sent_ = 0;
     unsigned status_ = 0;  // as sent
     size_t answered_ = 0;
     bool evicted_ = false;
+    bool writing_ = false;
+    bool counted_ = false;  // this request's trouble is in the summary already
 };
 
-// The session that has waited longest for a request, or null.
-Session* LongestWaiting(const Shared& shared) {
+// The session that has waited longest for a request, or gone longest
+// without a byte of its answer moving, or null.
+Session* LongestStill(const Shared& shared) {
     Session* longest = nullptr;
-    std::chrono::steady_clock::time_point since;
-    for (const auto& entry : shared.waiting) {
+    Clock::time_point since;
+    for (const auto& entry : shared.still) {
         if (longest == nullptr || entry.second < since) {
             longest = entry.first;
             since = entry.second;
@@ -266,7 +319,8 @@ class HttpServer::Impl {
           handler_(std::move(handler)),
           shared_{config_, handler_, log, trouble, counters_},
           acceptor_(io_),
-          retry_(io_) {}
+          retry_(io_),
+          note_(io_) {}
 
     bool Bind(std::string& error) {
         error_code ec;
@@ -287,12 +341,31 @@ class HttpServer::Impl {
 
     void Start() {
         Accept();
+        NoteUnlogged();
         thread_ = std::thread([this] { io_.run(); });
     }
 
     void Stop() {
         io_.stop();
         if (thread_.joinable()) thread_.join();
+        WriteUnloggedLine();
+    }
+
+    // Once a second: how many answers went without a line of their own.
+    void NoteUnlogged() {
+        WriteUnloggedLine();
+        note_.expires_after(std::chrono::seconds(1));
+        note_.async_wait([this](const error_code& error) {
+            if (!error) NoteUnlogged();
+        });
+    }
+
+    void WriteUnloggedLine() {
+        const uint64_t unlogged = shared_.answer_lines.TakeSkipped();
+        if (unlogged != 0)
+            shared_.log.Write(config_.name + ": " + std::to_string(unlogged) +
+                              " more answers not logged one by one (at most " +
+                              std::to_string(kAnswerLinesPerSecond) + " lines a second)");
     }
 
     void Accept() {
@@ -309,11 +382,12 @@ class HttpServer::Impl {
             }
             bool room = Read(counters_.open) < config_.max_connections;
             if (!room) {
-                // At the cap, the connection that has kept its request
-                // waiting longest makes way: slow and idle clients cannot
-                // lock out those that ask and go.
+                // At the cap, the connection that has been still longest
+                // (waiting for a request, or for its answer to move) makes
+                // way: slow and idle clients cannot lock out those that ask
+                // and go.
                 Bump(counters_.refused_at_cap);
-                Session* longest = LongestWaiting(shared_);
+                Session* longest = LongestStill(shared_);
                 room = longest != nullptr;
                 if (room) longest->Evict();
             }
@@ -338,6 +412,7 @@ class HttpServer::Impl {
     asio::io_context io_{1};
     tcp::acceptor acceptor_;
     asio::steady_timer retry_;
+    asio::steady_timer note_;
     std::thread thread_;
 };
 

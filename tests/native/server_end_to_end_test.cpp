@@ -70,8 +70,9 @@ struct LogFile {
 struct Socket {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     bool connected = false;
-    explicit Socket(uint16_t port) {
+    explicit Socket(uint16_t port, int receive_buffer = 0) {  // 0: the kernel's
         sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        if (receive_buffer) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
         connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
     ~Socket() { ::close(fd); }
@@ -124,9 +125,12 @@ std::string QueryPacket(const std::string& user) {
 // as its picture port listens (before the catalogue is loaded), then its ports from its log.
 class Serve : public testing::Test {
   protected:
+    static constexpr size_t kBig = 2 << 20;  // the banner, slower to read at 400 KB/s than the write timeout
+
     void SetUp() override {
         std::filesystem::copy(TIPSERVER_SAMPLE, log.folder.Folder());  // the pictures beside the catalogue
         sample["tips"][0].update({{"style", 12}, {"show_first", true}});
+        std::ofstream(log.folder.File("banner.jpg"), std::ios::trunc) << "\xFF\xD8\xFF" << std::string(kBig - 3, '\0');
         std::ofstream(catalogue) << sample;
         ::signal(SIGHUP, SIG_DFL);  // inherited: its default action ends a process
         serve = ::popen(("echo $$; exec " + kProgram + " serve --catalogue " + catalogue +
@@ -239,6 +243,32 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     flood.Send("GET /welcome.gif HTTP/1.1\r\n");
     while (sent < (64u << 20) && flood.Send(line)) sent += line.size();
     EXPECT_LT(sent, 64u << 20);
+    // The banner over the 3 s write timeout: the deadline is on progress, so a reader taking 16 KiB per 40 ms gets
+    // it all, and one that stalls is cut, the cut logged with the bytes sent and counted as not taken.
+    auto steady = std::async(std::launch::async, [&] {
+        Socket reader(http_port, 16 << 10);
+        reader.Send("GET /banner.jpg HTTP/1.1\r\nHost: x\r\n\r\n");
+        std::string got;
+        char chunk[16 << 10];
+        for (ssize_t n = 1; n > 0; got.append(chunk, size_t(std::max<ssize_t>(n, 0)))) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            n = ::recv(reader.fd, chunk, sizeof chunk, 0);
+        }
+        return got.size() - got.find("\r\n\r\n") - 4;
+    });
+    Socket stalled_reader(http_port, 16 << 10);
+    stalled_reader.Send("GET /banner.jpg HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_picture_answers_cut_total") == 1; }));
+    EXPECT_LT(ReadAll(stalled_reader.fd).size(), kBig);
+    EXPECT_EQ(steady.get(), kBig);
+    std::smatch cut;
+    EXPECT_TRUE(
+        log.Has(" write_failed of=2097152\n") &&
+        std::regex_search(log.text, cut, std::regex("path=\"/banner.jpg\" status=200 bytes=(\\d+) write_failed")) &&
+        std::stoul(cut[1]) < kBig);
+    for (int i = 0; i < 150; ++i) HttpGet(http_port, "/welcome.gif");  // lines a second are bounded
+    EXPECT_TRUE(log.Has("picture: ") && log.Has(" more answers not logged one by one"));
+
     std::smatch validators;  // what a cache in front keeps, and asks with
     ASSERT_TRUE(
         std::regex_search(whole, validators, std::regex("ETag: (\"[0-9a-f]{16}\")\r\nLast-Modified: ([^\r]+)")));
@@ -306,10 +336,21 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
               3);
     EXPECT_EQ(Stop(), 0);
     EXPECT_TRUE(log.Has("stopped"));  // the summary of connections gone wrong, at the latest now
-    std::vector<std::string> said = {" timed_out=", "picture_timed_out=", "picture_evicted_at_cap=1",
-                                     "picture_malformed=4",
-                                     "(SIGHUP): 3 tips, 1 pictures; 0 added, 0 changed, 1 removed"};
+    std::vector<std::string> said = {
+        " timed_out=", "picture_timed_out=", "(SIGHUP): 3 tips, 1 pictures; 0 added, 0 changed, 1 removed"};
     for (const auto& row : rows) said.push_back(row.logged);
+    const std::string text = log.Text();
+    for (const auto& [kind, count] : std::map<std::string, int>{{"picture_evicted_at_cap", 1},
+                                                                {"picture_malformed", 4},
+                                                                {"picture_not_found", 1},
+                                                                {"picture_refused", 2}}) {
+        int summed = 0;  // over every summary line
+        const std::regex counted_kind(" " + kind + "=(\\d+)");
+        for (std::sregex_iterator it(text.begin(), text.end(), counted_kind), end; it != end; ++it)
+            summed += std::stoi((*it)[1]);
+        EXPECT_EQ(summed, count) << kind;
+    }
+    EXPECT_EQ(text.find("status=404"), std::string::npos);  // folded into the summary instead
     for (const auto& part : said) EXPECT_NE(log.Text().find(part), std::string::npos) << part << " in\n" << log.Text();
 
     sample["tips"].push_back({{"id", 7}, {"begin", "2024-02-01"}, {"end", "2030-01-01"}, {"text", "since February"}});
