@@ -49,7 +49,8 @@ Lines AgentRun(const std::string& url) { return {"create", TaskLine(url), "commi
 void StartRow(const std::string& step) {
     const handles::Module agent(LoadLibraryA(HostFile("test_agent.dll").c_str()));
     const auto entry = reinterpret_cast<HRESULT(__stdcall*)()>(GetProcAddress(agent.get(), "DllRegisterServer"));
-    EXPECT_TRUE(entry != nullptr && SUCCEEDED(entry()));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(SUCCEEDED(entry()));
     // The host's own name for the agent (message.ini's [AGENT] PROGID): the default name goes.
     wchar_t agentClass[40] = {};
     DWORD size = sizeof agentClass;
