@@ -60,6 +60,14 @@ struct Catalogue {
     std::map<std::string, ServedPicture> pictures;
 
     const ServedTip* FindById(uint32_t id) const;
+
+    // The same tips in each further code page the server answers in, in the
+    // order of CatalogueOptions::more_encodings (their pictures are these).
+    std::vector<std::shared_ptr<const Catalogue>> in_more_encodings;
+    // 0: this one; i: the i-th further code page.
+    const Catalogue& InEncoding(size_t index) const {
+        return index == 0 || index > in_more_encodings.size() ? *this : *in_more_encodings[index - 1];
+    }
 };
 
 // One thing wrong with a catalogue: which tip, which field, what is wrong.
@@ -74,6 +82,9 @@ struct CatalogueProblem {
 
 struct CatalogueOptions {
     std::string encoding = "CP936";
+    // Further code pages whose clients the same catalogue serves: each tip is
+    // checked and encoded in every one.
+    std::vector<std::string> more_encodings;
     // Base address under which the HTTP server serves the pictures folder.
     std::string public_url = "http://127.0.0.1:8080";
     // The moment of loading: an `updated` after it is refused.

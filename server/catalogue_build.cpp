@@ -43,13 +43,9 @@ std::string Quoted(const std::string& text) {
 
 class TipBuilder {
   public:
-    TipBuilder(const CatalogueOptions& options, const std::string& picture_dir, Catalogue& catalogue,
-               CatalogueLoad& load)
-        : options_(options),
-          picture_dir_(picture_dir),
-          encoder_(options.encoding),
-          catalogue_(catalogue),
-          load_(load) {}
+    TipBuilder(const CatalogueOptions& options, const std::string& encoding, const std::string& picture_dir,
+               std::map<std::string, ServedPicture>& pictures, CatalogueLoad& load)
+        : options_(options), picture_dir_(picture_dir), encoder_(encoding), pictures_(pictures), load_(load) {}
 
     bool EncodingKnown() const { return encoder_.IsValid(); }
 
@@ -157,8 +153,8 @@ class TipBuilder {
     std::string PictureAddress(const std::string& picture, PanelTip& panel) {
         if (picture.empty()) return {};
         if (IsPictureAddress(picture)) return Convert(picture, "picture");
-        auto it = catalogue_.pictures.find(picture);
-        if (it == catalogue_.pictures.end()) {
+        auto it = pictures_.find(picture);
+        if (it == pictures_.end()) {
             // Stamped before reading: a change from here on is a change the next look sees.
             load_.picture_stamps.emplace(picture, FileStamp(picture_dir_ + "/" + picture));
             ServedPicture served;
@@ -169,7 +165,7 @@ class TipBuilder {
                 Fail("picture", error);
                 return {};
             }
-            it = catalogue_.pictures.emplace(picture, std::move(served)).first;
+            it = pictures_.emplace(picture, std::move(served)).first;
         }
         panel.picture_width = it->second.width;
         panel.picture_height = it->second.height;
@@ -219,7 +215,7 @@ class TipBuilder {
     const CatalogueOptions& options_;
     const std::string& picture_dir_;
     TextEncoder encoder_;
-    Catalogue& catalogue_;
+    std::map<std::string, ServedPicture>& pictures_;
     CatalogueLoad& load_;
     const CatalogueEntry* entry_ = nullptr;
     bool ok_ = true;
@@ -275,6 +271,44 @@ void CheckEditionCase(const CatalogueDocument& document, std::vector<CataloguePr
 
 bool ByPosition(const CatalogueProblem& a, const CatalogueProblem& b) { return a.position < b.position; }
 
+// The tips of the document in one code page; null when that code page is
+// unknown. Pictures are read once, into `pictures`.
+std::shared_ptr<Catalogue> BuildInEncoding(const CatalogueDocument& document, const CatalogueOptions& options,
+                                           const std::string& encoding, const std::string& picture_dir,
+                                           std::map<std::string, ServedPicture>& pictures, CatalogueLoad& load) {
+    auto catalogue = std::make_shared<Catalogue>();
+    TipBuilder builder(options, encoding, picture_dir, pictures, load);
+    if (!builder.EncodingKnown()) {
+        load.problems.push_back({"", "", "unknown encoding " + EscapeCatalogueText(encoding)});
+        return nullptr;
+    }
+    catalogue->panel_interval_minutes = document.panel_interval_minutes.value_or(0);
+    for (const CatalogueEntry& entry : document.entries) {
+        if (options.abandon != nullptr && options.abandon->load(std::memory_order_relaxed)) {
+            load.problems.push_back({"", "", "load abandoned: the server is stopping"});
+            return nullptr;
+        }
+        if (!entry.readable) continue;
+        ServedTip tip;
+        if (builder.Build(entry, tip)) catalogue->tips.push_back(std::move(tip));
+    }
+    std::sort(catalogue->tips.begin(), catalogue->tips.end(), ServedBefore);
+    CheckStampGroups(catalogue->tips, load.problems);
+    for (size_t i = 0; i < catalogue->tips.size(); ++i) catalogue->index_by_id[catalogue->tips[i].id] = i;
+    return catalogue;
+}
+
+// What a further code page finds beyond the first; a message that does not
+// name its code page says which one it is about.
+void AddNew(std::vector<CatalogueProblem>& to, const std::vector<CatalogueProblem>& from, const std::string& encoding) {
+    for (const CatalogueProblem& found : from) {
+        const auto same = [&](const CatalogueProblem& p) { return p.ToString() == found.ToString(); };
+        if (std::any_of(to.begin(), to.end(), same)) continue;
+        to.push_back(found);
+        if (found.message.find(encoding) == std::string::npos) to.back().message += " (in " + encoding + ")";
+    }
+}
+
 }  // namespace
 
 std::string EscapeCatalogueText(const std::string& text) {
@@ -311,29 +345,23 @@ CatalogueLoad ParseCatalogue(const std::string& json_text, const std::string& pi
                              const CatalogueOptions& options) {
     CatalogueLoad load;
     CatalogueDocument document = ReadCatalogueDocument(json_text, load.problems);
-    auto catalogue = std::make_shared<Catalogue>();
-    TipBuilder builder(options, picture_dir, *catalogue, load);
-    if (!builder.EncodingKnown()) {
-        load.problems.push_back({"", "", "unknown encoding " + options.encoding});
-        return load;
+    std::map<std::string, ServedPicture> pictures;
+    std::shared_ptr<Catalogue> catalogue =
+        BuildInEncoding(document, options, options.encoding, picture_dir, pictures, load);
+    for (const std::string& encoding : options.more_encodings) {
+        CatalogueLoad more;
+        std::shared_ptr<Catalogue> other = BuildInEncoding(document, options, encoding, picture_dir, pictures, more);
+        AddNew(load.problems, more.problems, encoding);
+        AddNew(load.warnings, more.warnings, encoding);
+        load.read_failed = load.read_failed || more.read_failed;
+        load.may_pass_later = load.may_pass_later || more.may_pass_later;
+        if (catalogue && other) catalogue->in_more_encodings.push_back(std::move(other));
     }
-    catalogue->panel_interval_minutes = document.panel_interval_minutes.value_or(0);
-    for (const CatalogueEntry& entry : document.entries) {
-        if (options.abandon != nullptr && options.abandon->load(std::memory_order_relaxed)) {
-            load.problems.push_back({"", "", "load abandoned: the server is stopping"});
-            return load;
-        }
-        if (!entry.readable) continue;
-        ServedTip tip;
-        if (builder.Build(entry, tip)) catalogue->tips.push_back(std::move(tip));
-    }
-    std::sort(catalogue->tips.begin(), catalogue->tips.end(), ServedBefore);
-    CheckStampGroups(catalogue->tips, load.problems);
     CheckEditionCase(document, load.warnings);
     std::stable_sort(load.problems.begin(), load.problems.end(), ByPosition);
     std::stable_sort(load.warnings.begin(), load.warnings.end(), ByPosition);
-    if (!load.problems.empty()) return load;
-    for (size_t i = 0; i < catalogue->tips.size(); ++i) catalogue->index_by_id[catalogue->tips[i].id] = i;
+    if (!load.problems.empty() || !catalogue) return load;
+    catalogue->pictures = std::move(pictures);
     load.catalogue = std::move(catalogue);
     return load;
 }

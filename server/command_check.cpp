@@ -52,7 +52,11 @@ int RunCheck(int argc, char** argv) {
         return 1;
     }
     CatalogueOptions options;
-    options.encoding = args.Get("encoding", options.encoding);
+    // Several code pages, comma-separated: the catalogue is checked in each.
+    std::string encodings = args.Get("encoding", options.encoding);
+    for (size_t comma; (comma = encodings.rfind(',')) != std::string::npos; encodings.resize(comma))
+        options.more_encodings.insert(options.more_encodings.begin(), encodings.substr(comma + 1));
+    options.encoding = encodings;
     options.public_url = args.Get("public-url", options.public_url);
     options.now = static_cast<int64_t>(std::time(nullptr));
     const CatalogueLoad load = LoadCatalogueFile(args.positional[0], options);
@@ -79,7 +83,8 @@ int RunCheck(int argc, char** argv) {
     std::printf("catalogue OK: %s, %s, panel interval %u minutes, encoding %s%s\n",
                 Count(load.catalogue->tips.size(), "tip").c_str(),
                 Count(load.catalogue->pictures.size(), "picture").c_str(), load.catalogue->panel_interval_minutes,
-                options.encoding.c_str(), warnings.empty() ? "" : (", " + Count(warnings.size(), "warning")).c_str());
+                args.Get("encoding", options.encoding).c_str(),
+                warnings.empty() ? "" : (", " + Count(warnings.size(), "warning")).c_str());
     return 0;
 }
 

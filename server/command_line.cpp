@@ -27,6 +27,7 @@ bool ParseCommandLine(int argc, char** argv, int first, const std::set<std::stri
             return false;
         }
         out.options[name] = value;
+        out.repeated[name].push_back(value);
     }
     return true;
 }

@@ -11,13 +11,18 @@ namespace tipserver {
 
 struct CommandLine {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
+    std::map<std::string, std::string> options;                // the last value of each
+    std::map<std::string, std::vector<std::string>> repeated;  // every value, in order
 
     std::string Get(const std::string& name, const std::string& fallback) const {
         const auto it = options.find(name);
         return it == options.end() ? fallback : it->second;
     }
     bool Has(const std::string& name) const { return options.count(name) != 0; }
+    std::vector<std::string> All(const std::string& name) const {
+        const auto it = repeated.find(name);
+        return it == repeated.end() ? std::vector<std::string>() : it->second;
+    }
 };
 
 // Reads argv[first..]; false with a message on an unknown option or a

@@ -1,8 +1,10 @@
 // tipserver serve: answers queries and serves pictures until SIGINT or
 // SIGTERM; SIGHUP, or a change of the files, reloads the catalogue.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #include "catalogue_source.h"
@@ -26,8 +28,14 @@ constexpr int kSummaryEveryLooks = 5;  // seconds
 
 bool IsWildcard(const std::string& host) { return host == "0.0.0.0" || host == "::"; }
 
+// A query port and the code page of its clients.
+struct QueryListen {
+    HostPort address;
+    std::string encoding;
+};
+
 struct ServeOptions {
-    HostPort listen;
+    std::vector<QueryListen> listens;
     HostPort http_listen;
     std::optional<HostPort> metrics_listen;
     unsigned threads = 0;
@@ -39,10 +47,18 @@ struct ServeOptions {
 };
 
 bool ReadOptions(const CommandLine& args, ServeOptions& out) {
-    const auto listen = ParseHostPort(args.Get("listen", "127.0.0.1:5200"));
+    // "HOST:PORT" in the default code page, "HOST:PORT=CP1252" in its own.
+    std::vector<std::string> listens = args.All("listen");
+    if (listens.empty()) listens.push_back("127.0.0.1:5200");
+    for (const std::string& listen : listens) {
+        const size_t equals = listen.find('=');
+        const auto address = ParseHostPort(listen.substr(0, equals));
+        if (!address || (equals != std::string::npos && equals + 1 == listen.size())) return false;
+        out.listens.push_back(
+            {*address, equals == std::string::npos ? args.Get("encoding", "CP936") : listen.substr(equals + 1)});
+    }
     const auto http_listen = ParseHostPort(args.Get("http-listen", "127.0.0.1:8080"));
-    if (!listen || !http_listen) return false;
-    out.listen = *listen;
+    if (!http_listen) return false;
     out.http_listen = *http_listen;
     if (args.Has("metrics-listen")) {
         out.metrics_listen = ParseHostPort(args.Get("metrics-listen", ""));
@@ -61,9 +77,9 @@ bool ReadOptions(const CommandLine& args, ServeOptions& out) {
                               {"keep-alive", 3600, 5},
                               {"log-queue-kib", 1024 * 1024, out.log_queue_bytes / 1024}};
     for (NumberOption& number : numbers) {
-        if (args.Has(number.name) && (!ParseNumber(args.Get(number.name, ""), number.max, number.value) ||
-                                      (number.value == 0 && number.name != std::string("threads") &&
-                                       number.name != std::string("keep-alive"))))
+        if (args.Has(number.name) &&
+            (!ParseNumber(args.Get(number.name, ""), number.max, number.value) ||
+             (number.value == 0 && number.name != std::string("threads") && number.name != std::string("keep-alive"))))
             return false;
     }
     out.threads = static_cast<unsigned>(numbers[0].value);
@@ -121,39 +137,57 @@ int RunServe(int argc, char** argv) {
 
     CommandLine args;
     std::string error;
-    if (!ParseCommandLine(argc, argv, 2,
-                          {"catalogue", "listen", "http-listen", "metrics-listen", "public-url", "encoding", "threads",
-                           "max-connections", "max-http-connections", "query-timeout", "http-timeout", "keep-alive",
-                           "log-queue-kib"},
-                          args, error) ||
+    if (!ParseCommandLine(
+            argc, argv, 2,
+            {"catalogue", "listen", "http-listen", "metrics-listen", "public-url", "encoding", "threads",
+             "max-connections", "max-http-connections", "query-timeout", "http-timeout", "keep-alive", "log-queue-kib"},
+            args, error) ||
         !args.positional.empty() || !args.Has("catalogue")) {
         std::fprintf(stderr, "tipserver serve: %s\n", error.empty() ? "--catalogue FILE is required" : error.c_str());
         return 1;
     }
     ServeOptions options;
     if (!ReadOptions(args, options)) {
-        std::fputs("tipserver serve: --listen, --http-listen and --metrics-listen take HOST:PORT; --threads, "
-                   "--max-connections, --max-http-connections, --query-timeout, --http-timeout, --keep-alive and "
-                   "--log-queue-kib a number\n",
-                   stderr);
+        std::fputs(
+            "tipserver serve: --listen, --http-listen and --metrics-listen take HOST:PORT; --threads, "
+            "--max-connections, --max-http-connections, --query-timeout, --http-timeout, --keep-alive and "
+            "--log-queue-kib a number\n",
+            stderr);
         return 1;
     }
     if (!args.Has("public-url") && IsWildcard(options.http_listen.host)) {
-        std::fputs("tipserver serve: with --http-listen on every address, say --public-url (the address clients "
-                   "fetch pictures from)\n",
-                   stderr);
+        std::fputs(
+            "tipserver serve: with --http-listen on every address, say --public-url (the address clients "
+            "fetch pictures from)\n",
+            stderr);
         return 1;
     }
     const DescriptorLimit descriptors = RaiseDescriptorLimit();
     if (!options.metrics_listen) options.caps.metrics = 0;
-    // The query port's loops, the picture port's and the metrics port's.
-    const unsigned event_loops = QueryLoops(options.threads) + 1 + (options.metrics_listen ? 1 : 0);
-    const ConnectionCaps caps = FitCaps(options.caps, descriptors.soft, event_loops);
+    // The query ports' loops, the picture port's and the metrics port's. Each
+    // query port has the query cap of its own: together they need that many
+    // times the descriptors.
+    const size_t query_ports = options.listens.size();
+    const unsigned event_loops =
+        QueryLoops(options.threads) * static_cast<unsigned>(query_ports) + 1 + (options.metrics_listen ? 1 : 0);
+    ConnectionCaps wanted = options.caps;
+    wanted.query *= query_ports;
+    ConnectionCaps caps = FitCaps(wanted, descriptors.soft, event_loops);
+    caps.query = std::max<uint64_t>(1, caps.query / query_ports);
 
     LogSink log(2, options.log_queue_bytes);
     TroubleSummary trouble;
+    // Every code page a port answers in; the catalogue is built and checked in each.
+    std::vector<std::string> encodings;
+    std::vector<size_t> encoding_of_listen;
+    for (const QueryListen& listen : options.listens) {
+        const auto known = std::find(encodings.begin(), encodings.end(), listen.encoding);
+        encoding_of_listen.push_back(static_cast<size_t>(known - encodings.begin()));
+        if (known == encodings.end()) encodings.push_back(listen.encoding);
+    }
     CatalogueOptions catalogue_options;
-    catalogue_options.encoding = args.Get("encoding", "CP936");
+    catalogue_options.encoding = encodings[0];
+    catalogue_options.more_encodings.assign(encodings.begin() + 1, encodings.end());
     CatalogueSource source(args.Get("catalogue", ""), catalogue_options, log);
 
     HttpServerConfig picture_config;
@@ -180,16 +214,23 @@ int RunServe(int argc, char** argv) {
         return 2;
     }
 
-    TipsServerConfig config;
-    config.host = options.listen.host;
-    config.port = options.listen.port;
-    config.threads = options.threads;
-    config.query_timeout = config.write_timeout = options.query_timeout;
-    config.max_connections = caps.query;
-    TipsServer tips(config, source, log, trouble);
-    if (!tips.Bind(error)) {
-        std::fprintf(stderr, "tipserver serve: %s\n", error.c_str());
-        return 3;
+    // One server per query port, each in its code page.
+    std::vector<std::unique_ptr<TipsServer>> tips;
+    std::vector<const TipsServer*> tips_ports;
+    for (size_t i = 0; i < options.listens.size(); ++i) {
+        TipsServerConfig config;
+        config.host = options.listens[i].address.host;
+        config.port = options.listens[i].address.port;
+        config.threads = options.threads;
+        config.query_timeout = config.write_timeout = options.query_timeout;
+        config.max_connections = caps.query;
+        config.encoding = encoding_of_listen[i];
+        tips.push_back(std::make_unique<TipsServer>(config, source, log, trouble));
+        tips_ports.push_back(tips.back().get());
+        if (!tips.back()->Bind(error)) {
+            std::fprintf(stderr, "tipserver serve: %s\n", error.c_str());
+            return 3;
+        }
     }
 
     std::unique_ptr<HttpServer> metrics;
@@ -201,7 +242,7 @@ int RunServe(int argc, char** argv) {
         metrics_config.max_connections = caps.metrics;
         metrics_config.log_requests = false;
         metrics = std::make_unique<HttpServer>(
-            metrics_config, MetricsHandler({tips, pictures, source, log, start_time}), log, trouble);
+            metrics_config, MetricsHandler({tips_ports, pictures, source, log, start_time}), log, trouble);
         if (!metrics->Bind(error)) {
             std::fprintf(stderr, "tipserver serve: %s\n", error.c_str());
             return 3;
@@ -217,11 +258,12 @@ int RunServe(int argc, char** argv) {
               ") query_connections=" + std::to_string(caps.query) + " picture_connections=" +
               std::to_string(caps.picture) + " metrics_connections=" + std::to_string(caps.metrics) +
               " query_timeout_s=" + std::to_string(options.query_timeout.count() / 1000) +
-              " http_header_bytes=" + std::to_string(picture_config.header_limit) + " http_timeout_s=" +
-              std::to_string(options.http_timeout.count() / 1000) + " keep_alive_s=" +
-              std::to_string(options.keep_alive.count() / 1000) + " log_queue_kib=" +
-              std::to_string(options.log_queue_bytes / 1024));
-    log.Write("listening tips=" + tips.LocalAddress());
+              " http_header_bytes=" + std::to_string(picture_config.header_limit) +
+              " http_timeout_s=" + std::to_string(options.http_timeout.count() / 1000) +
+              " keep_alive_s=" + std::to_string(options.keep_alive.count() / 1000) +
+              " log_queue_kib=" + std::to_string(options.log_queue_bytes / 1024));
+    for (size_t i = 0; i < tips.size(); ++i)
+        log.Write("listening tips=" + tips[i]->LocalAddress() + " encoding=" + options.listens[i].encoding);
     log.Write("listening pictures=http://" + http_bound.ToString() + " public_url=" + public_url);
     if (metrics) {
         HostPort metrics_bound = *options.metrics_listen;
@@ -232,13 +274,13 @@ int RunServe(int argc, char** argv) {
 
     CatalogueWatch watch(source, kLookEvery);
     pictures.Start();
-    tips.Start();
+    for (auto& port : tips) port->Start();
     if (metrics) metrics->Start();
     watch.Start();
     RunUntilStopped(control, signals, watch, trouble, log);
     watch.Stop();
     if (metrics) metrics->Stop();
-    tips.Stop();
+    for (auto& port : tips) port->Stop();
     pictures.Stop();
     const std::string last = trouble.TakeLine();
     if (!last.empty()) log.Write(last);

@@ -9,7 +9,7 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  tipserver serve --catalogue FILE [--listen 127.0.0.1:5200] [--http-listen 127.0.0.1:8080]\n"
+    "  tipserver serve --catalogue FILE [--listen 127.0.0.1:5200[=CODEPAGE]]... [--http-listen 127.0.0.1:8080]\n"
     "                  [--public-url http://HOST:PORT] [--encoding CP936] [--threads N]\n"
     "                  [--metrics-listen HOST:PORT] [--max-connections 10000] [--max-http-connections 1024]\n"
     "                  [--query-timeout 10] [--http-timeout 10] [--keep-alive 5] [--log-queue-kib 1024]\n"

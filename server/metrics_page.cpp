@@ -33,7 +33,12 @@ class Page {
 }  // namespace
 
 std::string RenderMetrics(const MetricsSources& sources) {
-    const QueryTotals query = sources.tips.Totals();
+    QueryTotals query;
+    size_t query_open = 0;
+    for (const TipsServer* tips : sources.tips) {
+        query += tips->Totals();
+        query_open += tips->OpenConnections();
+    }
     const HttpCounters& http = sources.pictures.Counters();
     Page page;
     page.Head("tipserver_queries_total", "counter", "Query connections ended, by outcome.");
@@ -60,7 +65,7 @@ std::string RenderMetrics(const MetricsSources& sources) {
     page.Value("tipserver_query_duration_seconds_count", cumulative);
 
     page.Head("tipserver_connections_open", "gauge", "Connections open now, by port.");
-    page.Value("tipserver_connections_open{port=\"query\"}", sources.tips.OpenConnections());
+    page.Value("tipserver_connections_open{port=\"query\"}", query_open);
     page.Value("tipserver_connections_open{port=\"picture\"}", Read(http.open));
     page.Head("tipserver_connections_refused_total", "counter",
               "Connections refused at the port's cap, or that made way there for a new one.");

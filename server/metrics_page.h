@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "catalogue_source.h"
 #include "http_server.h"
@@ -13,7 +14,7 @@
 namespace tipserver {
 
 struct MetricsSources {
-    const TipsServer& tips;
+    std::vector<const TipsServer*> tips;  // one per query port
     const HttpServer& pictures;
     const CatalogueSource& catalogue;
     const LogSink& log;

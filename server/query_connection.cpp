@@ -88,7 +88,8 @@ void QueryConnection::Answer(size_t total) {
         Send(QueryOutcome::kErrorAnswer, {});
         return;
     }
-    const std::shared_ptr<const Catalogue> catalogue = context_.catalogue.Current();
+    const std::shared_ptr<const Catalogue> snapshot = context_.catalogue.Current();
+    const Catalogue* catalogue = &snapshot->InEncoding(context_.config.encoding);
     AnswerRequest request;
     request.pid = query.pid;
     request.last_time = query.lastTime;

@@ -33,4 +33,14 @@ void QueryCounters::AddTo(QueryTotals& totals) const {
     totals.nanoseconds += Read(nanoseconds);
 }
 
+QueryTotals& QueryTotals::operator+=(const QueryTotals& other) {
+    for (size_t i = 0; i < outcomes.size(); ++i) outcomes[i] += other.outcomes[i];
+    for (size_t i = 0; i < buckets.size(); ++i) buckets[i] += other.buckets[i];
+    tips_sent += other.tips_sent;
+    bytes_sent += other.bytes_sent;
+    refused_at_cap += other.refused_at_cap;
+    nanoseconds += other.nanoseconds;
+    return *this;
+}
+
 }  // namespace tipserver

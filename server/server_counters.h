@@ -34,6 +34,8 @@ struct QueryTotals {
     // bucket; the last is +Inf.
     std::array<uint64_t, kQuerySecondsBuckets.size() + 1> buckets{};
     uint64_t nanoseconds = 0;
+
+    QueryTotals& operator+=(const QueryTotals& other);
 };
 
 struct alignas(64) QueryCounters {

@@ -30,6 +30,8 @@ struct TipsServerConfig {
     std::chrono::milliseconds write_timeout{10000};
     size_t max_query_bytes = kMaxQueryBytes;
     size_t max_connections = 10000;
+    // Which of the catalogue's code pages this port answers in (Catalogue::InEncoding).
+    size_t encoding = 0;
 };
 
 // The number of event loops `threads` asks for (0: one per core).

@@ -217,6 +217,29 @@ TEST(ServerCatalogue, ComparedWithTheCatalogueInServiceNamesTipsOldClientsWillNe
                   "\"updated\": \"2024-05-01T00:00:00Z\""}));
 }
 
+// One catalogue for clients of several code pages: each tip encoded in each, what each finds named once.
+TEST(ServerCatalogue, ServedInSeveralCodePages) {
+    tipserver::CatalogueOptions options;
+    options.now = kNow;
+    options.more_encodings = {"CP1252"};
+    const auto load = tipserver::ParseCatalogue(
+        With(json::array({Tip(1, {{"text", "déjà vu"}, {"buttons", Button({{"caption", "éééééé"}})}})})), ".", options);
+    ASSERT_TRUE(load.catalogue);
+    const auto text_of = [&](size_t encoding) {
+        const auto& wire = load.catalogue->InEncoding(encoding).tips.at(0).wire;
+        return std::string(wire.begin(), wire.end()).find(encoding == 0 ? "d\xA8\xA6j\xA8\xA4 vu" : "d\xE9j\xE0 vu");
+    };
+    EXPECT_TRUE(text_of(0) != std::string::npos && text_of(1) != std::string::npos);
+    std::vector<std::string> warned;
+    for (const auto& w : load.warnings) warned.push_back(w.ToString());
+    const std::string holds = " wide, a button holds 30 pixels (5 single-byte or 2 double-byte characters): cut";
+    EXPECT_EQ(warned, (std::vector<std::string>{"tip 1: buttons[0].caption: 72 pixels" + holds,
+                                                "tip 1: buttons[0].caption: 36 pixels" + holds + " (in CP1252)"}));
+    const auto refused = tipserver::ParseCatalogue(With(json::array({Tip(1, {{"text", "中文"}})})), ".", options);
+    ASSERT_EQ(refused.problems.size(), 1u);
+    EXPECT_EQ(refused.problems[0].ToString(), "tip 1: text: character U+4E2D at byte 0 has no CP1252 form");
+}
+
 TEST(ServerAnswer, Selection) {
     const auto catalogue = Load(With({Tip(1, {{"updated", "2024-02-01"}}), Tip(2, {{"updated", "2024-03-01"}}), Tip(3),
                                       Tip(4, {{"updated", "2024-04-20"}, {"end", "2024-04-30"}}),  // closed before now

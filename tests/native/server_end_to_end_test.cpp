@@ -133,13 +133,14 @@ class Serve : public testing::Test {
         std::ofstream(log.folder.File("banner.jpg"), std::ios::trunc) << "\xFF\xD8\xFF" << std::string(kBig - 3, '\0');
         std::ofstream(catalogue) << sample;
         ::signal(SIGHUP, SIG_DFL);  // inherited: its default action ends a process
-        serve = ::popen(("echo $$; exec " + kProgram + " serve --catalogue " + catalogue +
-                         " --listen 127.0.0.1:0 --http-listen 127.0.0.1:" + std::to_string(http_port) +
-                         " --metrics-listen 127.0.0.1:0 --query-timeout 3 --http-timeout 3 --max-connections 20"
-                         " --max-http-connections 8 --keep-alive 0 2>" +
-                         log.path)
-                            .c_str(),
-                        "r");
+        serve = ::popen(
+            ("echo $$; exec " + kProgram + " serve --catalogue " + catalogue +
+             " --listen 127.0.0.1:0 --listen 127.0.0.1:0=UTF-8 --http-listen 127.0.0.1:" + std::to_string(http_port) +
+             " --metrics-listen 127.0.0.1:0 --query-timeout 3 --http-timeout 3 --max-connections 20"
+             " --max-http-connections 8 --keep-alive 0 2>" +
+             log.path)
+                .c_str(),
+            "r");
         ASSERT_EQ(std::fscanf(serve, "%d", &pid), 1);
         ASSERT_TRUE(WaitFor([&] { return Socket(http_port).connected; }));
         ::kill(pid, SIGHUP);
@@ -149,10 +150,12 @@ class Serve : public testing::Test {
             log.text, m,
             std::regex(
                 "limits: descriptors=\\d+ \\(soft was \\d+, hard \\d+\\) query_connections=20 picture_connections=8"
-                "[\\s\\S]*listening tips=(127.0.0.1:(\\d+))[\\s\\S]*listening metrics=http://127.0.0.1:(\\d+)")));
+                "[\\s\\S]*listening tips=(127.0.0.1:(\\d+)) encoding=CP936\n.*listening tips=(127.0.0.1:\\d+) "
+                "encoding=UTF-8[\\s\\S]*listening metrics=http://127.0.0.1:(\\d+)")));
         tips = m[1];
+        utf8_tips = m[3];
         tips_port = uint16_t(std::stoi(m[2]));
-        metrics_port = uint16_t(std::stoi(m[3]));
+        metrics_port = uint16_t(std::stoi(m[4]));
     }
     void TearDown() override { Stop(); }
     int Stop() {  // the exit status
@@ -170,7 +173,7 @@ class Serve : public testing::Test {
     json sample = json::parse(coretest::ReadBytes(TIPSERVER_SAMPLE "/catalogue.json"));
     const std::string catalogue = log.folder.File("catalogue.json");
     const uint16_t http_port = FreePort();
-    std::string tips;
+    std::string tips, utf8_tips;  // a port of each code page
     uint16_t tips_port = 0, metrics_port = 0;
     FILE* serve = nullptr;
     pid_t pid = 0;
@@ -189,8 +192,9 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
                             "  button 1: \"Open\" OPENURL http://www.example.com/tips/welcome\n"
                             "  button 2: \"Get it\" DOWNLOAD http://www.example.com/files/sample.zip\n"),
               0);
-    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"answered\"}") == 1; }));
-    EXPECT_EQ(Metric("tipserver_tips_sent_total") + Metric("tipserver_query_duration_seconds_count"), 5);
+    EXPECT_EQ(Tipserver("query " + utf8_tips + " --pid PRO --encoding UTF-8", "title: 欢迎 Welcome\n"), 0);
+    EXPECT_TRUE(WaitFor([&] { return Metric("tipserver_queries_total{outcome=\"answered\"}") == 2; }));
+    EXPECT_EQ(Metric("tipserver_tips_sent_total") + Metric("tipserver_query_duration_seconds_count"), 10);
     EXPECT_TRUE(std::regex_search(HttpGet(metrics_port, "/metrics"),  // exact, not 1.79662857e+09
                                   std::regex("\nprocess_start_time_seconds \\d{10}\\.\\d{3}\n")));
     EXPECT_NE(HttpGet(http_port, "/banner.jpg").find("Content-Type: image/jpeg"), std::string::npos);
@@ -226,11 +230,11 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     }
     const std::string counted = "tipserver_queries_total{outcome=\"";
     for (const auto& row : std::vector<std::pair<std::string, double>>{
-             {counted + "answered\"}", 3},
+             {counted + "answered\"}", 4},
              {counted + "error_answer\"}", 2},
              {counted + "refused_framing\"}", 1},
              {counted + "closed_early\"}", 1},
-             {"tipserver_query_duration_seconds_count", 3}})  // answered queries only
+             {"tipserver_query_duration_seconds_count", 4}})  // answered queries only
         EXPECT_TRUE(WaitFor([&] { return Metric(row.first) == row.second; })) << row.first;
     std::string ranges = "Range: bytes=0-0";  // many ranges: the whole picture once
     for (int i = 1; i < 900; ++i) ranges += "," + std::to_string(i) + "-" + std::to_string(i);
