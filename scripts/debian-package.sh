@@ -2,8 +2,9 @@
 # Makes the Debian package of the server:
 #   scripts/debian-package.sh VERSION TIPSERVER OUTDIR
 # writes OUTDIR/tipserver_VERSION-1_<arch>.deb from the (stripped) TIPSERVER:
-# the program in /usr/bin with its manual page, the systemd unit, the sample catalogue with its
-# pictures in /etc/tipserver/ as configuration files, and the operator's guide.
+# the program in /usr/bin with its manual page, the systemd unit, an empty
+# live catalogue in /etc/tipserver/ (a configuration file), the sample
+# catalogue with its pictures as an example, and the operator's guide.
 # Depends comes from the libraries the program links, so it follows the build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,8 +27,11 @@ sed -e 's#^ExecStart=[^ ]*tipserver #ExecStart=/usr/bin/tipserver #' \
   >"$root/lib/systemd/system/tipserver.service"
 grep -q '^ExecStart=/usr/bin/tipserver ' "$root/lib/systemd/system/tipserver.service" ||
   { echo "debian-package: the unit's ExecStart names no tipserver" >&2; exit 1; }
+# The live catalogue starts empty; the sample, with its pictures, is an example.
+install -m 0644 packaging/catalogue.json "$root/etc/tipserver/"
+install -d "$doc/examples"
 find server/sample -maxdepth 1 -type f \( -name '*.json' -o -name '*.gif' -o -name '*.jpg' -o -name '*.png' \) \
-  -exec install -m 0644 {} "$root/etc/tipserver/" \;
+  -exec install -m 0644 {} "$doc/examples/" \;
 install -m 0644 docs/operator.md packaging/debian/copyright "$doc/"
 gzip -9n <packaging/debian/tipserver.1 >"$man/tipserver.1.gz"
 sed -e "s/@VERSION@/$version/" -e "s/@UPSTREAM@/$upstream/" -e "s/@MAINTAINER@/$maintainer/" \

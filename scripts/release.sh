@@ -69,6 +69,7 @@ cp server/sample/catalogue.json "$srv/sample/"
 find server/sample -maxdepth 1 -type f \( -name '*.gif' -o -name '*.jpg' -o -name '*.png' \) \
   -exec cp {} "$srv/sample/" \;
 cp packaging/tipserver.service docs/operator.md "$srv/"
+cp packaging/tipserver-README.md "$srv/README.md"
 tar -C "$stage" --owner=0 --group=0 -czf "$dist/tipserver-$version-linux-x86_64.tar.gz" "$(basename "$srv")"
 
 rm -f "$dist"/tipserver_*.deb

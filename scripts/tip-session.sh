@@ -2,9 +2,10 @@
 # a host folder with tiphost.exe, the test stand-ins for the browser and
 # the download agent in the current Wine prefix, and a script's scratch
 # folder, failure and clean-up.
-#   tr_e2e_begin NAME                scratch folder TR_WORK; at exit the
-#                                    servers stop, a Wine prefix joined is
-#                                    left and TR_WORK removed
+#   tr_e2e_begin NAME                scratch folder TR_WORK; at exit (a
+#                                    signal's too) the servers and the other
+#                                    programs in TR_PIDS stop, a Wine prefix
+#                                    joined is left and TR_WORK removed
 #   tr_fail TEXT                     "NAME: FAIL: TEXT" on stderr, exit 1
 #   tr_server_start CATALOGUE LOG [ARG]...
 #                                    tipserver on loopback ports the system
@@ -25,15 +26,18 @@
 
 tr_e2e_begin() {
   TR_NAME="$1"
-  TR_WORK="$(mktemp -d "/tmp/tiprelay-$1.XXXXXX")"
   TR_PIDS=()
+  # Bash runs the exit trap on SIGHUP, SIGINT and SIGTERM too.
   trap tr_e2e_end EXIT
+  TR_WORK="$(mktemp -d "${TMPDIR:-/tmp}/tiprelay-$1.XXXXXX")"
 }
 
 tr_e2e_end() {
   local pid
   for pid in "${TR_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  # Only what was stopped here: the Xvfb of a prefix of our own is a child
+  # too, and ends only with tr_wine_leave below.
+  for pid in "${TR_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   TR_SERVER_PID=""
   tr_wine_leave
   rm -rf "$TR_WORK"

@@ -18,7 +18,7 @@ tr_wine_begin() {
     TR_OWN_PREFIX=""
   else
     export WINEPREFIX
-    WINEPREFIX="$(mktemp -d /tmp/tiprelay-wine.XXXXXX)"
+    WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/tiprelay-wine.XXXXXX")"
     TR_OWN_PREFIX="$WINEPREFIX"
   fi
   TR_XVFB_PID=""

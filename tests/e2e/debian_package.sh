@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian package from scripts/release.sh with apt, serves the
-# installed catalogue on loopback, purges it and finds nothing left. Needs root.
+# Installs the Debian package from scripts/release.sh with apt, finds the live
+# catalogue empty and the unit refusing the sample, serves the sample on
+# loopback, purges it and finds nothing left. Needs root.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/wine-env.sh
@@ -17,12 +18,17 @@ lintian --fail-on error "${debs[0]}" >"$work/lintian.log" 2>&1 || tr_fail "linti
 apt_get install "./${debs[0]}" || tr_fail "apt-get install: $(tail -5 "$work/apt.log")"
 dpkg -L tipserver >"$work/files"
 
-tipserver check /etc/tipserver/catalogue.json >/dev/null || tr_fail "the installed catalogue does not check"
+# The live catalogue holds no tips; the unit refuses the sample, which is an example.
+tipserver check /etc/tipserver/catalogue.json | grep -q "^catalogue OK: 0 tips" || tr_fail "the live catalogue is not empty"
+examples=/usr/share/doc/tipserver/examples
+refuse_sample="$(sed -n "s#^ExecStartPre=##; T; s#/etc/tipserver/catalogue.json#$examples/catalogue.json#gp" \
+  /lib/systemd/system/tipserver.service)"
+! eval "$refuse_sample" 2>/dev/null || tr_fail "the unit would start on the sample"
 TR_TIPSERVER=/usr/bin/tipserver
-tr_server_start /etc/tipserver/catalogue.json "$work/server.log" || tr_fail "the installed tipserver did not start"
+tr_server_start "$examples/catalogue.json" "$work/server.log" || tr_fail "the installed tipserver did not start"
 tipserver query "127.0.0.1:$TR_TIPS_PORT" >"$work/query" || tr_fail "query: $(cat "$work/query")"
 picture="$(sed -n 's/^  picture: //p' "$work/query" | head -1)"
-[ -n "$picture" ] && curl -sf "$picture" | cmp -s - "/etc/tipserver/$(basename "$picture")" ||
+[ -n "$picture" ] && curl -sf "$picture" | cmp -s - "$examples/$(basename "$picture")" ||
   tr_fail "the installed server does not serve the picture '$picture'"
 tr_server_stop
 

@@ -8,7 +8,11 @@ cd "$(dirname "$0")/../.."
 tr_e2e_begin preview-test
 work="$TR_WORK"
 
-scripts/preview.sh server/sample/catalogue.json --out "$work/sample" >/dev/null || tr_fail "the sample did not preview cleanly"
+# Without a display it starts an Xvfb and a prefix of its own: it returns, and leaves neither behind.
+mkdir "$work/tmp" "$work/killed"
+TMPDIR="$work/tmp" timeout 900 env -u DISPLAY -u WINEPREFIX scripts/preview.sh server/sample/catalogue.json \
+  --out "$work/sample" >/dev/null || tr_fail "the sample did not preview cleanly, or the preview did not return"
+! compgen -G "$work/tmp/tiprelay-*" >/dev/null || tr_fail "the preview left $(ls "$work/tmp") behind"
 tips="$(build/native/bin/tipserver check server/sample/catalogue.json | sed -n 's/^catalogue OK: \([0-9]*\) tips.*/\1/p')"
 pngs=("$work"/sample/[0-9]*.png)
 [ "${#pngs[@]}" = "$tips" ] || tr_fail "${#pngs[@]} PNGs for $tips tips"
@@ -29,4 +33,14 @@ scripts/preview.sh "$work/overflow.json" --out "$work/overflow" >/dev/null || st
 [ "$status" = 1 ] || tr_fail "a sheet with a cut tip ends with $status, expected 1"
 grep -q '<figure class="cut"><img src="7.png".*cut: title, button 1<' "$work/overflow/index.html" || tr_fail "tip 7 is not marked"
 grep -q '<figure><img src="8.png"' "$work/overflow/index.html" || tr_fail "tip 8 is marked or missing"
-echo "preview: $tips sample tips as 260x160 PNGs; the overflowing tip (expired) marked, the one that fits (not yet valid) not"
+
+# Killed while Wine runs: it ends at once and cleans up all the same.
+TMPDIR="$work/killed" env -u DISPLAY -u WINEPREFIX scripts/preview.sh "$work/overflow.json" --out "$work/gone" \
+  >/dev/null 2>&1 &
+preview=$!
+for _ in $(seq 600); do compgen -G "$work/killed/tiprelay-preview.*/wine.log" >/dev/null && break; sleep 0.5; done
+kill -TERM "$preview"
+for _ in $(seq 120); do kill -0 "$preview" 2>/dev/null || break; sleep 0.5; done
+! kill -0 "$preview" 2>/dev/null || tr_fail "a preview killed mid-run did not end"
+! compgen -G "$work/killed/tiprelay-*" >/dev/null || tr_fail "a killed preview left $(ls "$work/killed") behind"
+echo "preview: $tips sample tips as 260x160 PNGs; the overflowing tip (expired) marked, the one that fits (not yet valid) not; without a display it returns and cleans up, killed too"

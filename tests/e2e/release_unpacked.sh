@@ -22,7 +22,7 @@ win="$work/tiprelay-$version-win32"
 srv="$work/tipserver-$version-linux-x86_64"
 for f in "$win"/{bin/{x86,x64}/{tiprelay.dll,tiphost.exe},lib/{x86,x64}/{libtiprelay.dll.a,tiprelay.lib}} \
   "$win"/{include/tiprelay.h,tiprelay.def,message.ini,host-guide.md} \
-  "$srv"/{bin/tipserver,sample/catalogue.json,tipserver.service,operator.md}; do
+  "$srv"/{bin/tipserver,sample/catalogue.json,tipserver.service,operator.md,README.md}; do
   [ -f "$f" ] || tr_fail "the archives lack ${f#"$work"/}"
 done
 for entry in "x86 PE32 Intel 80386" "x64 PE32+ x86-64"; do
