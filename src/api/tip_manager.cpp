@@ -23,6 +23,8 @@ void CTipManager::Start() {
     m_service.Start();
     platform::Contain("agent", [this] { SetDownloadAgentProgID(m_service.Settings().agentProgId.c_str()); });
     platform::Contain("sliding panel create", [this] { m_slidingPanel.Create(); });
+    // The worker builds its query once the host's thread is back in its loop.
+    platform::Contain("host loop signal", [this] { m_slidingPanel.SignalOnHostLoop(m_service.HostLoopSignal()); });
     platform::Contain("static panel create", [this] { m_staticPanel.Create(); });
     platform::Contain("panel interval", [this] { m_slidingPanel.SetInterval(m_service.GetPanelInterval()); });
 }

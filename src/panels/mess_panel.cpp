@@ -104,10 +104,24 @@ int32_t CMessPanel::Create() {
     return 1;
 }
 
+void CMessPanel::SignalOnHostLoop(std::function<void()> signal) {
+    m_onHostLoop = std::move(signal);
+    if (m_hWnd && SetTimer(m_hWnd, TIMER_HOST_LOOP, USER_TIMER_MINIMUM, nullptr) != 0) return;
+    OnHostLoop();
+}
+
+void CMessPanel::OnHostLoop() {
+    if (m_hWnd) KillTimer(m_hWnd, TIMER_HOST_LOOP);
+    const std::function<void()> signal = std::move(m_onHostLoop);
+    m_onHostLoop = nullptr;
+    if (signal) signal();
+}
+
 void CMessPanel::Destroy() {
     if (m_hWnd) {
         KillTimer(m_hWnd, TIMER_POLL);
         KillTimer(m_hWnd, TIMER_ANIMATE);
+        KillTimer(m_hWnd, TIMER_HOST_LOOP);
         // WM_NCDESTROY forgets the handle. Only the thread that made the
         // window may destroy it: from any other, the window stays with that
         // thread and must reach neither this panel nor, once the library is
@@ -120,6 +134,7 @@ void CMessPanel::Destroy() {
         m_bDestroying = false;
         m_hWnd = nullptr;
     }
+    m_onHostLoop = nullptr;
     // The next start in this process registers the class afresh.
     if (m_classRegistered) {
         UnregisterClassA(ClassName(), LibraryModule());
@@ -156,6 +171,7 @@ void CMessPanel::DetachAtUnload() {
     if (GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId()) {
         KillTimer(m_hWnd, TIMER_POLL);
         KillTimer(m_hWnd, TIMER_ANIMATE);
+        KillTimer(m_hWnd, TIMER_HOST_LOOP);
     } else {
         platform::DebugLine("CMessPanel unloaded on another thread, timers left to the window's thread");
     }
@@ -216,7 +232,9 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return true;
     }
     case WM_TIMER:
-        if (wParam == TIMER_POLL)
+        if (wParam == TIMER_HOST_LOOP)
+            OnHostLoop();
+        else if (wParam == TIMER_POLL)
             TryShowTip();
         else
             AnimationTick();

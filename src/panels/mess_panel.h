@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "panels/button_bar.h"
 #include "panels/panel_slide.h"
@@ -20,6 +21,7 @@ struct TipRecord;
 
 constexpr UINT_PTR TIMER_ANIMATE = 1;
 constexpr UINT_PTR TIMER_POLL = 2;
+constexpr UINT_PTR TIMER_HOST_LOOP = 3;
 constexpr UINT kPollPeriodMs = 10000;
 constexpr int kPanelWidth = 260;
 constexpr int kPanelHeight = 160;
@@ -45,6 +47,10 @@ public:
     // The calling thread is ending: if it owns the window, the window goes
     // with it, and the panel says so and lets go of it.
     void ForgetAtThreadEnd();
+    // Calls `signal` once the window's thread is back in its message loop:
+    // a timer of the window, which goes with the window and, detached from
+    // another thread, never reaches this library. At once without a window.
+    void SignalOnHostLoop(std::function<void()> signal);
 
     // Lays a tip out into the elements and shows the window, which then
     // rises. 0 (and nothing changes) when the tip has neither a picture
@@ -103,12 +109,14 @@ private:
         fn(m_buttons);
     }
     void RenderNow();
+    void OnHostLoop();
     void OnMouseMove(int32_t x, int32_t y);
     void OnPanelAction(WPARAM command, LPARAM element);
     // Hides the window and routes it to default handling, from any thread.
     void DetachWindow();
 
     HWND m_hWnd = nullptr;
+    std::function<void()> m_onHostLoop;
     handles::Font m_normalFont;
     handles::Font m_normalHotFont;
     handles::Font m_boldFont;

@@ -16,11 +16,8 @@
 
 CDataService::CDataService() : m_identity(std::make_shared<CIdentity>()) {}
 
-// The thread is the stop's business; only the host's timer goes here, on
-// the host's thread.
-CDataService::~CDataService() {
-    if (m_hostSettled) m_hostSettled->Disarm();
-}
+// The thread is the stop's business.
+CDataService::~CDataService() = default;
 
 int32_t CDataService::Start() {
     m_store = CShowDataList::SharedInstance();
@@ -45,7 +42,6 @@ int32_t CDataService::Start() {
     m_loadedDataFiles = m_identity->Copy().messageId == 0;
 
     m_hostSettled = std::make_shared<CHostSettled>();
-    m_hostSettled->Arm();
     WorkerValues values;
     values.target.serverHost = m_settings.serverHost;
     values.target.serverPort = static_cast<uint16_t>(m_settings.serverPort);
@@ -63,10 +59,7 @@ int32_t CDataService::Start() {
 int32_t CDataService::Stop() {
     platform::Contain("CDataService::Stop", [this] {
         if (m_loadedDataFiles) SaveHistory();
-        if (m_hostSettled) {
-            m_hostSettled->Release();
-            m_hostSettled->Disarm();
-        }
+        if (m_hostSettled) m_hostSettled->Release();
         m_worker.Stop();
     });
     // A worker left to finish a store step keeps its own hold on this store;
@@ -91,10 +84,7 @@ void CDataService::LogStart(const std::string& settingsFile) const {
 }
 
 void CDataService::Abandon() {
-    if (m_hostSettled) {
-        m_hostSettled->Release();
-        m_hostSettled->Disarm();
-    }
+    if (m_hostSettled) m_hostSettled->Release();
     m_worker.WalkAway();
 }
 
@@ -124,6 +114,12 @@ int32_t CDataService::SetIdentity(const char* name, int32_t nameCount, const cha
         platform::DebugLine(value.c_str());
     }
     return 1;
+}
+
+std::function<void()> CDataService::HostLoopSignal() const {
+    return [settled = m_hostSettled] {
+        if (settled) settled->Release();
+    };
 }
 
 void CDataService::SetMessageID(uint32_t messageId) { m_identity->SetMessageId(messageId); }

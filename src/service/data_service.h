@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,9 @@ public:
     int32_t SetIdentity(const char* name, int32_t nameCount, const char* pid, int32_t pidCount);
     void SetMessageID(uint32_t messageId);
     QueryIdentity CopyIdentity() const;
+    // Tells this start's worker that the host's thread is back in its
+    // message loop; harmless after the stop. Null before a start.
+    std::function<void()> HostLoopSignal() const;
 
     int32_t GetPanelInterval() const { return m_settings.panelInterval; }
     const HostPaths& Paths() const { return m_paths; }

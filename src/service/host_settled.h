@@ -3,31 +3,26 @@
 // The host calls msg_init and then hands over the user name, the client
 // type and a message ID, all before it returns to its message loop. The
 // worker builds its one query from those values, so it waits until the
-// host's thread is back in its message loop (a thread timer fires there),
-// and never longer than a bound, so a host without a loop still gets its
-// query. The worker shares the signal; the host's thread owns the timer.
+// host's thread is back in its message loop, and never longer than a bound,
+// so a host without a loop still gets its query. What notices the loop is a
+// timer of the sliding panel's window: it goes with the window, so it can
+// neither outlive the library nor reach a later start's signal.
 #pragma once
 
 #include "platform/handles.h"
 
 class CHostSettled {
 public:
-    CHostSettled() = default;
+    CHostSettled();
     CHostSettled(const CHostSettled&) = delete;
     CHostSettled& operator=(const CHostSettled&) = delete;
 
-    // On the host's thread: arms the timer. False if nothing could be armed
-    // (then Wait returns at once).
-    bool Arm();
-    // On the worker: waits for the host's loop, at most `boundMs`.
+    // On the worker: waits for the host's loop, at most `boundMs`; at once
+    // when no event could be made.
     void Wait(DWORD boundMs) const;
-    // Releases any waiter at once (service stop).
+    // The host's loop is reached, or the service stops: releases any waiter.
     void Release() const;
-    // On the host's thread, at the stop: the timer goes, so that the event
-    // may live on with a worker that still holds it.
-    void Disarm();
 
 private:
     handles::Kernel m_event;
-    UINT_PTR m_timer = 0;
 };

@@ -25,7 +25,9 @@
 
 namespace {
 
+// What the sliding panel's window does once the host's thread is back in its loop.
 bool WaitReady(CDataService& service) {
+    service.HostLoopSignal()();
     return PumpUntil([&] { return service.Store() != nullptr && service.Store()->IsReady(); }, 8000);
 }
 

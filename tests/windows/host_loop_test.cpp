@@ -1,0 +1,38 @@
+// msg_exit from another thread than msg_init's, the library unloaded after it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "support/dll_under_test.h"
+#include "support/host_folder.h"
+
+namespace {
+
+class HostLoop : public HostFolderTest {};
+
+// Regression: the signal that the host's thread is back in its loop was a
+// thread timer with its callback in the library; the other thread could not
+// kill it, and msg_init's thread then dispatched it into the unloaded library.
+TEST_F(HostLoop, AStopFromAnotherThreadLeavesNoTimerIntoTheLibrary) {
+    auto dll = std::make_unique<DllUnderTest>();
+    ASSERT_TRUE(dll->Loaded());
+    ASSERT_EQ(dll->msg_init(), 1);
+    std::thread([&] {
+        dll->msg_exit();
+        dll.reset();
+    }).join();
+    int intoCode = 0;  // timer messages whose dispatch would run a callback
+    MSG msg;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(10)) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            intoCode += msg.message == WM_TIMER && (msg.hwnd == nullptr || msg.lParam != 0);
+            DispatchMessageA(&msg);
+        }
+    }
+    EXPECT_EQ(intoCode, 0);
+}
+
+}  // namespace
