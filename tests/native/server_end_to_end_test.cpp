@@ -432,6 +432,13 @@ TEST(CatalogueSource, ReloadsGoodFilesOnlyAndRetriesReadErrors) {
     source.Poll();
     source.Poll();
     EXPECT_EQ(source.Current()->pictures.count("new.gif"), 1u);
+
+    // A tip added with a stamp older than what clients hold: loaded, named in the log and counted.
+    sample["tips"].push_back({{"id", 7}, {"begin", "2024-02-01"}, {"end", "2030-01-01"}, {"text", "since February"}});
+    std::ofstream(path, std::ios::trunc) << sample;
+    source.Reload("SIGHUP");
+    EXPECT_EQ(source.UnreachableTips(), 1u);
+    EXPECT_TRUE(log.Has("catalogue warning: tip 7: updated: new, but its stamp 2024-02-01T00:00:00Z is not after"));
 }
 
 // Writes `text` into the pipe `path` once a reader opens it (false if none does within `within`);
