@@ -15,7 +15,7 @@
 namespace tipserver {
 
 class CatalogueWatch {
-public:
+  public:
     CatalogueWatch(CatalogueSource& source, std::chrono::milliseconds look_every);
     ~CatalogueWatch();
     CatalogueWatch(const CatalogueWatch&) = delete;
@@ -26,7 +26,7 @@ public:
     void RequestReload();
     void Stop();
 
-private:
+  private:
     void Run();
 
     CatalogueSource& source_;

@@ -14,7 +14,7 @@ namespace tipserver {
 class QueryConnection;
 
 class ConnectionDeadlines {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     void Add(QueryConnection* connection);
@@ -34,7 +34,7 @@ public:
     // their client to close: another loop that is full reads it to find one.
     std::atomic<size_t> answered_open{0};
 
-private:
+  private:
     std::vector<QueryConnection*> connections_;
 };
 

@@ -225,10 +225,9 @@ class Session : public std::enable_shared_from_this<Session> {
         serializer_.emplace(response_);
         serializer_->split(true);
         stream_.expires_after(shared_.config.write_timeout);
-        http::async_write_header(stream_, *serializer_,
-                                 [self = shared_from_this()](const error_code& error, size_t) {
-                                     self->WriteMore(error, 0);
-                                 });
+        http::async_write_header(stream_, *serializer_, [self = shared_from_this()](const error_code& error, size_t) {
+            self->WriteMore(error, 0);
+        });
     }
 
     // The body goes out piece by piece, and the deadline is on progress: a
@@ -364,8 +363,8 @@ class HttpServer::Impl {
         const uint64_t unlogged = shared_.answer_lines.TakeSkipped();
         if (unlogged != 0)
             shared_.log.Write(config_.name + ": " + std::to_string(unlogged) +
-                              " more answers not logged one by one (at most " +
-                              std::to_string(kAnswerLinesPerSecond) + " lines a second)");
+                              " more answers not logged one by one (at most " + std::to_string(kAnswerLinesPerSecond) +
+                              " lines a second)");
     }
 
     void Accept() {

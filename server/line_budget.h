@@ -9,7 +9,7 @@
 namespace tipserver {
 
 class LineBudget {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     explicit LineBudget(unsigned per_second) : per_second_(per_second) {}
@@ -35,7 +35,7 @@ public:
         return skipped;
     }
 
-private:
+  private:
     const unsigned per_second_;
     Clock::time_point window_{};
     unsigned used_ = 0;

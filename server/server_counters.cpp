@@ -4,11 +4,16 @@ namespace tipserver {
 
 const char* QueryOutcomeName(QueryOutcome outcome) {
     switch (outcome) {
-        case QueryOutcome::kAnswered: return "answered";
-        case QueryOutcome::kErrorAnswer: return "error_answer";
-        case QueryOutcome::kRefusedFraming: return "refused_framing";
-        case QueryOutcome::kTimedOut: return "timed_out";
-        case QueryOutcome::kClosedEarly: return "closed_early";
+    case QueryOutcome::kAnswered:
+        return "answered";
+    case QueryOutcome::kErrorAnswer:
+        return "error_answer";
+    case QueryOutcome::kRefusedFraming:
+        return "refused_framing";
+    case QueryOutcome::kTimedOut:
+        return "timed_out";
+    case QueryOutcome::kClosedEarly:
+        return "closed_early";
     case QueryOutcome::kEvicted:
         return "evicted";
     }

@@ -13,7 +13,7 @@
 namespace tipserver {
 
 class TroubleSummary {
-public:
+  public:
     // `kind` is a short fixed word ("timed_out"); `address` the peer's
     // address without its port, or empty when there is no peer (a failed
     // accept).
@@ -23,7 +23,7 @@ public:
     // a new window.
     std::string TakeLine();
 
-private:
+  private:
     static constexpr size_t kMaxPeers = 4096;
     static constexpr size_t kTopPeers = 5;
 
