@@ -3,9 +3,10 @@
 # the download agent in the current Wine prefix, and a script's scratch
 # folder, failure and clean-up.
 #   tr_e2e_begin NAME                scratch folder TR_WORK; at exit (a
-#                                    signal's too) the servers and the other
-#                                    programs in TR_PIDS stop, a Wine prefix
-#                                    joined is left and TR_WORK removed
+#                                    signal's too) the servers stop, the
+#                                    script's other programs are waited for,
+#                                    a Wine prefix joined is left and TR_WORK
+#                                    removed
 #   tr_fail TEXT                     "NAME: FAIL: TEXT" on stderr, exit 1
 #   tr_server_start CATALOGUE LOG [ARG]...
 #                                    tipserver on loopback ports the system
@@ -35,9 +36,9 @@ tr_e2e_begin() {
 tr_e2e_end() {
   local pid
   for pid in "${TR_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # Only what was stopped here: the Xvfb of a prefix of our own is a child
-  # too, and ends only with tr_wine_leave below.
-  for pid in "${TR_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  # Every other program of the script ends first, but not the Xvfb of a
+  # prefix of our own: it ends only with tr_wine_leave below.
+  for pid in $(jobs -p); do [ "$pid" = "${TR_XVFB_PID:-}" ] || wait "$pid" 2>/dev/null || true; done
   TR_SERVER_PID=""
   tr_wine_leave
   rm -rf "$TR_WORK"
