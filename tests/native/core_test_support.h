@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
 #include "shared/line_capture.h"
+#include "shared/named_fields.h"
 #include "shared/wire_builders.h"
 #include "store/show_data_list.h"
 

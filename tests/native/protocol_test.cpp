@@ -25,12 +25,7 @@ struct Outcome {
     int changes = 0;  // "struct change" lines: records longer than this decoder reads
     uint32_t version = 10;
     uint32_t seq = 1;
-    bool operator==(const Outcome&) const = default;
-    friend void PrintTo(const Outcome& o, std::ostream* os) {
-        *os << "{threw " << o.threw << ", line \"" << o.line << "\", result " << o.result << ", last " << o.last
-            << ", interval " << o.interval << ", tips " << o.tips << ", changes " << o.changes << ", version "
-            << o.version << ", seq " << o.seq << "}";
-    }
+    NAMED_FIELDS(Outcome, threw, line, result, last, interval, tips, changes, version, seq)
 };
 
 // Decodes a packet into `store` (none: nothing is counted there).

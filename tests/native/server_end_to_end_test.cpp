@@ -494,10 +494,7 @@ TEST(CatalogueWatch, ChangeDuringALoadIsLoadedNextAndRequestsDuringALoadBecomeOn
 
 struct Caps {
     uint64_t query = 0, picture = 0, metrics = 0;
-    bool operator==(const Caps&) const = default;
-    friend void PrintTo(const Caps& c, std::ostream* os) {
-        *os << "{query " << c.query << ", picture " << c.picture << ", metrics " << c.metrics << "}";
-    }
+    NAMED_FIELDS(Caps, query, picture, metrics)
 };
 
 TEST(ConnectionCaps, FitWithinTheDescriptorsBesideAReserveForEachEventLoop) {

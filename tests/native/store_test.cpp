@@ -51,10 +51,7 @@ class StoreTest : public testing::Test {
 struct AddResult {
     int result;
     std::vector<std::string> lines;
-    bool operator==(const AddResult&) const = default;
-    friend void PrintTo(const AddResult& r, std::ostream* os) {
-        *os << "{result " << r.result << ", lines " << testing::PrintToString(r.lines) << "}";
-    }
+    NAMED_FIELDS(AddResult, result, lines)
 };
 
 TEST_F(StoreTest, AddingChecksTheLimitsFirstThenTheWindowThenTheId) {
@@ -218,10 +215,7 @@ std::vector<uint8_t> DataFile(const std::vector<Record>& records, int32_t versio
 // or the history entries, and the tips waiting for their picture.
 struct Loaded {
     int handed = 0, held = 0, waiting = 0;
-    bool operator==(const Loaded&) const = default;
-    friend void PrintTo(const Loaded& l, std::ostream* os) {
-        *os << "{handed " << l.handed << ", held " << l.held << ", waiting " << l.waiting << "}";
-    }
+    NAMED_FIELDS(Loaded, handed, held, waiting)
 };
 
 // Odd tips were saved before their picture arrived: they wait for it again.

@@ -22,11 +22,7 @@ struct ReadSettings {
     uint32_t messageId = 0;
     bool owns = true;  // the data files: none when a message ID is set
     std::string agent = "";
-    bool operator==(const ReadSettings&) const = default;
-    friend void PrintTo(const ReadSettings& r, std::ostream* os) {
-        *os << "{port " << r.port << ", host " << r.host << ", lastTime " << r.lastTime << ", interval " << r.interval
-            << ", messageId " << r.messageId << ", owns " << r.owns << ", agent " << r.agent << "}";
-    }
+    NAMED_FIELDS(ReadSettings, port, host, lastTime, interval, messageId, owns, agent)
 };
 
 // Each start reads message.ini afresh, once; the paths the service works

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shared/line_capture.h"
+#include "shared/named_fields.h"
 
 std::string ExeFolder();                        // no trailing backslash
 std::string HostFile(const std::string& name);  // ExeFolder() + "\" + name
