@@ -2,9 +2,8 @@
 // holds under the pointer and sinks.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "panels/panel_slide.h"
+#include "shared/named_fields.h"
 
 namespace {
 
@@ -15,25 +14,10 @@ constexpr int kMaxTicks = 2000;
 // top, ticks spent fully up, ticks that moved it down, how many asked to
 // hide the window, and the state at the end.
 struct SlideRun {
-    int riseTicks = 0;
-    int shownTicks = 0;
-    int sinkTicks = 0;
-    int hides = 0;
+    int riseTicks = 0, shownTicks = 0, sinkTicks = 0, hides = 0;
     int32_t endState = PANEL_HIDDEN;
-    bool operator==(const SlideRun&) const = default;
+    NAMED_FIELDS(SlideRun, riseTicks, shownTicks, sinkTicks, hides, endState)
 };
-void PrintTo(const SlideRun& r, std::ostream* os) {
-    *os << "{riseTicks=" << r.riseTicks << " shownTicks=" << r.shownTicks << " sinkTicks=" << r.sinkTicks
-        << " hides=" << r.hides << " endState=" << r.endState << "}";
-}
-
-struct SlideCase {
-    const char* why;
-    bool sliding;
-    int32_t staySeconds, height, rise, sink;
-    SlideRun expected;
-};
-void PrintTo(const SlideCase& c, std::ostream* os) { *os << c.why; }
 
 SlideRun RunSlide(CPanelSlide& slide, int32_t height, int32_t rise, int32_t sink) {
     slide.Start(740, kWorkBottom - height, kWorkBottom, rise, sink);
@@ -51,64 +35,30 @@ SlideRun RunSlide(CPanelSlide& slide, int32_t height, int32_t rise, int32_t sink
     return run;
 }
 
-class PanelSlideRun : public testing::TestWithParam<SlideCase> {};
-
-TEST_P(PanelSlideRun, RisesStaysItsSecondsAndSinksOutOfSight) {
-    const SlideCase& c = GetParam();
-    CPanelSlide slide(c.sliding);
-    slide.SetStaySeconds(c.staySeconds);
-    EXPECT_EQ(RunSlide(slide, c.height, c.rise, c.sink), c.expected);
-}
-
 // A stay of s seconds leaves the top on the (50 s + 1)-th tick there.
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PanelSlideRun,
-    testing::Values(
-        SlideCase{"one second", true, 1, 160, 15, 10, {.riseTicks = 11, .shownTicks = 51, .sinkTicks = 17, .hides = 1}},
-        SlideCase{
-            "two seconds", true, 2, 160, 15, 10, {.riseTicks = 11, .shownTicks = 101, .sinkTicks = 17, .hides = 1}},
-        SlideCase{"no stay: up until sent away",
-                  true,
-                  0,
-                  160,
-                  15,
-                  10,
-                  {.riseTicks = 11, .shownTicks = kMaxTicks - 11, .endState = PANEL_SHOWN}},
-        SlideCase{"a negative stay is no stay",
-                  true,
-                  -5,
-                  160,
-                  15,
-                  10,
-                  {.riseTicks = 11, .shownTicks = kMaxTicks - 11, .endState = PANEL_SHOWN}},
-        SlideCase{"a static panel holds without counting",
-                  false,
-                  1,
-                  160,
-                  15,
-                  10,
-                  {.riseTicks = 11, .endState = PANEL_SLIDING_IN}},
-        SlideCase{"the last rise stops at the top",
-                  true,
-                  1,
-                  100,
-                  15,
-                  10,
-                  {.riseTicks = 7, .shownTicks = 51, .sinkTicks = 11, .hides = 1}},
-        SlideCase{"144 DPI: 240 high, steps of 23 and 15",
-                  true,
-                  1,
-                  240,
-                  23,
-                  15,
-                  {.riseTicks = 11, .shownTicks = 51, .sinkTicks = 17, .hides = 1}},
-        SlideCase{"a step below a pixel still arrives",
-                  true,
-                  1,
-                  3,
-                  0,
-                  0,
-                  {.riseTicks = 3, .shownTicks = 51, .sinkTicks = 4, .hides = 1}}));
+TEST(PanelSlide, RisesStaysItsSecondsAndSinksOutOfSight) {
+    constexpr int kUp = kMaxTicks - 11;  // ticks up after the rise, when nothing sends it away
+    const struct {
+        const char* why;
+        bool sliding;
+        int32_t staySeconds, height, rise, sink;
+        SlideRun expected;  // rise, shown, sink ticks, hides, end state
+    } cases[] = {
+        {"one second", true, 1, 160, 15, 10, {11, 51, 17, 1}},
+        {"two seconds", true, 2, 160, 15, 10, {11, 101, 17, 1}},
+        {"no stay: up until sent away", true, 0, 160, 15, 10, {11, kUp, 0, 0, PANEL_SHOWN}},
+        {"a negative stay is no stay", true, -5, 160, 15, 10, {11, kUp, 0, 0, PANEL_SHOWN}},
+        {"a static panel holds without counting", false, 1, 160, 15, 10, {11, 0, 0, 0, PANEL_SLIDING_IN}},
+        {"the last rise stops at the top", true, 1, 100, 15, 10, {7, 51, 11, 1}},
+        {"144 DPI: 240 high, steps of 23 and 15", true, 1, 240, 23, 15, {11, 51, 17, 1}},
+        {"a step below a pixel still arrives", true, 1, 3, 0, 0, {3, 51, 4, 1}},
+    };
+    for (const auto& c : cases) {
+        CPanelSlide slide(c.sliding);
+        slide.SetStaySeconds(c.staySeconds);
+        EXPECT_EQ(RunSlide(slide, c.height, c.rise, c.sink), c.expected) << c.why;
+    }
+}
 
 // Hover on a sinking panel brings it back and holds it there; the pointer
 // leaving starts the whole stay again; a panel sent away ignores hover.
