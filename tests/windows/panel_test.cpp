@@ -132,21 +132,16 @@ TEST_F(PanelShow, TheSlidingPanelTakesATipOnlyWhenReadyNotShownAndTheIntervalHas
         int32_t after;
         bool shown;
     } cases[] = {
-        {.ready = false, .interval = 2, .first = "First tip", .close = true, .after = 120, .shown = false},
-        {.ready = true,
-         .interval = 0,
-         .first = "First tip",
-         .close = true,
-         .after = 30 * 60 - 1,
-         .shown = false},  // 0: 30 minutes
-        {.ready = true, .interval = 0, .first = "First tip", .close = true, .after = 30 * 60, .shown = true},
-        {.ready = true, .interval = 2, .first = "First tip", .close = true, .after = 119, .shown = false},
-        {.ready = true, .interval = 2, .first = "First tip", .close = true, .after = 120, .shown = true},
-        {.ready = true, .interval = 2, .first = "First tip", .close = false, .after = 3600, .shown = false},  // still
-                                                                                                              // up
+        // ready, interval, first, close, after, shown
+        {false, 2, "First tip", true, 120, false},
+        {true, 0, "First tip", true, 30 * 60 - 1, false},  // 0: 30 minutes
+        {true, 0, "First tip", true, 30 * 60, true},
+        {true, 2, "First tip", true, 119, false},
+        {true, 2, "First tip", true, 120, true},
+        {true, 2, "First tip", false, 3600, false},  // still up
         // A refused tip restarts the interval; no tip does not start it.
-        {.ready = true, .interval = 2, .first = "ab", .close = true, .after = 119, .shown = false},
-        {.ready = true, .interval = 2, .first = nullptr, .close = true, .after = 0, .shown = true},
+        {true, 2, "ab", true, 119, false},
+        {true, 2, nullptr, true, 0, true},
     };
     panel_.Destroy();  // it keeps the store that each row replaces
     for (const auto& c : cases) {
