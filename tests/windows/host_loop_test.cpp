@@ -9,17 +9,14 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 
-namespace {
-
-class HostLoop : public HostFolderTest {};
+using HostLoop = HostFolderTest;
 
 // Regression: the signal that the host's thread is back in its loop was a
 // thread timer with its callback in the library; the other thread could not
 // kill it, and msg_init's thread then dispatched it into the unloaded library.
 TEST_F(HostLoop, AStopFromAnotherThreadLeavesNoTimerIntoTheLibrary) {
     auto dll = std::make_unique<DllUnderTest>();
-    ASSERT_TRUE(dll->Loaded());
-    ASSERT_EQ(dll->msg_init(), 1);
+    ASSERT_TRUE(dll->Loaded() && dll->msg_init() == 1);
     std::thread([&] {
         dll->msg_exit();
         dll.reset();
@@ -34,5 +31,3 @@ TEST_F(HostLoop, AStopFromAnotherThreadLeavesNoTimerIntoTheLibrary) {
     }
     EXPECT_EQ(intoCode, 0);
 }
-
-}  // namespace
