@@ -4,13 +4,9 @@
 # by tipuser with real input: the browser, then the agent with its arguments.
 #   tests/e2e/clicks.sh [path/to/tipserver] [windows bin folder]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-. scripts/tip-session.sh
-. scripts/wine-env.sh
+. "$(dirname "$0")/e2e_begin.sh" clicks
 TR_TIPSERVER="$(realpath "${1:-build/native/bin/tipserver}")"
 winbin="$(realpath "${2:-build/windows/bin}")"
-tr_e2e_begin clicks
-work="$TR_WORK"
 
 cp server/sample/welcome.gif "$work/"
 cat >"$work/catalogue.json" <<'JSON'

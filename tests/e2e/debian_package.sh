@@ -3,11 +3,7 @@
 # catalogue empty and the unit refusing the sample, serves the sample on
 # loopback, purges it and finds nothing left. Needs root.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-. scripts/wine-env.sh
-. scripts/tip-session.sh
-tr_e2e_begin debian-package
-work="$TR_WORK"
+. "$(dirname "$0")/e2e_begin.sh" debian-package
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -q -y -o DPkg::Lock::Timeout=300 "$@" >>"$work/apt.log" 2>&1; }
 trap '! dpkg -s tipserver >/dev/null 2>&1 || apt_get purge tipserver || true; tr_e2e_end' EXIT
 

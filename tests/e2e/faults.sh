@@ -4,13 +4,10 @@
 # --check); the data files stay or are replaced whole, no partial picture or temporary file is left.
 #   tests/e2e/faults.sh [path/to/tipserver] [windows bin folder]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+. "$(dirname "$0")/e2e_begin.sh" faults
 TR_TIPSERVER="$(realpath "${1:-build/native/bin/tipserver}")"
 winbin="$(realpath "${2:-build/windows/bin}")"
-. scripts/tip-session.sh
-. scripts/wine-env.sh
-tr_e2e_begin faults
-work="$TR_WORK" host="$TR_WORK/host" tips="$TR_WORK/host/tips"
+host="$work/host" tips="$work/host/tips"
 writable() { chattr -i "$tips" 2>/dev/null || true; umount "$tips" 2>/dev/null || true; rm -f "$tips/probe"; }
 trap 'writable; [ -z "${TR_SERVER_PID:-}" ] || kill -CONT "$TR_SERVER_PID" 2>/dev/null; tr_e2e_end' EXIT
 

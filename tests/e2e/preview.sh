@@ -2,11 +2,7 @@
 # The operators' preview: a 260 x 160 PNG per sample tip; a tip that does not
 # fit is marked, its neighbour that fits is not, though neither is valid now.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-. scripts/wine-env.sh
-. scripts/tip-session.sh
-tr_e2e_begin preview-test
-work="$TR_WORK"
+. "$(dirname "$0")/e2e_begin.sh" preview-test
 
 # Without a display it starts an Xvfb and a prefix of its own: it returns, and leaves neither behind.
 mkdir "$work/tmp" "$work/killed"

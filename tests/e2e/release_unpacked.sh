@@ -9,10 +9,7 @@ cd "$(dirname "$0")/../.."
 root="$(pwd)"
 version="$(sed -n 's/^project(tiprelay VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 scripts/release.sh >/dev/null
-. scripts/tip-session.sh
-. scripts/wine-env.sh
-tr_e2e_begin release
-work="$TR_WORK"
+. tests/e2e/e2e_begin.sh release
 
 (cd dist && sha256sum -c "SHA256SUMS-$version" >/dev/null) || tr_fail "checksums do not match"
 unzip -q "dist/tiprelay-$version-win32.zip" -d "$work"

@@ -3,12 +3,8 @@
 # also after one is killed mid-run.
 #   tests/e2e/scale_out.sh [path/to/tipserver]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+. "$(dirname "$0")/e2e_begin.sh" scale-out
 TR_TIPSERVER="$(realpath "${1:-build/native/bin/tipserver}")"
-. scripts/wine-env.sh
-. scripts/tip-session.sh
-tr_e2e_begin scale-out
-work="$TR_WORK"
 module=/usr/lib/nginx/modules/ngx_stream_module.so
 [ -f "$module" ] || tr_fail "nginx stream module missing ($module)"
 
