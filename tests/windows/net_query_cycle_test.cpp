@@ -163,6 +163,7 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
     using enum TipsFault;
     const std::string tip7 = NewTipsAnswer(0, 2, {MakeTip(7, "a")}, 20);
     const Exchange stored{.lastTime = "2", .interval = "20", .handed = {7, 6}, .saved = {6, 7}, .history = 3};
+    const auto unasked = [](const std::string& failed) { return Exchange{.asked = -1, .saved = {}, .failed = failed}; };
     const struct {
         TipsFault fault = kAnswer;
         std::string answer;
@@ -182,7 +183,7 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         {.fault = kOversize, .answer = tip7, .expected = stored},  // read up to its buffer
         {.fault = kRefuse,
          .answer = tip7,
-         .expected = {.asked = -1, .saved = {}, .failed = "DataService connect server failed: connection refused"}},
+         .expected = unasked("DataService connect server failed: connection refused")},
         {.fault = kCutOff,
          .answer = tip7,
          .expected = {.saved = {}, .failed = "DataService recv data failed: refused by the decoder"}},
@@ -190,13 +191,11 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         {.answer = "", .expected = {.failed = "DataService recv data failed: answer empty"}},
         {.answer = std::string(64, 'x'), .expected = {.failed = "DataService recv data failed: not a tips answer"}},
         {.answer = tip7,
-         .expected = {.asked = -1, .saved = {}, .failed = "DataService connect server failed: name lookup failed"},
+         .expected = unasked("DataService connect server failed: name lookup failed"),
          .host = "no-such-host.invalid"},
         // A query too big for the buffer is not sent.
         {.answer = tip7,
-         .expected = {.asked = -1,
-                      .saved = {},
-                      .failed = "DataService send query data failed: query larger than its buffer"},
+         .expected = unasked("DataService send query data failed: query larger than its buffer"),
          .userSize = kExchangeBufferSize - 40},
         // Tips of one message ID are not stored: the last time stays.
         {.answer = tip7,
