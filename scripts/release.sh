@@ -55,7 +55,13 @@ for arch in x86 x64; do
   ship_stripped "$objcopy" "$build/bin/tiphost.exe" "$win/bin/$arch" "$arch"
   cp "$build/sdk/libtiprelay.dll.a" "$build/sdk/tiprelay.lib" "$win/lib/$arch/"
 done
-cp include/tiprelay.h "$win/include/"
+cp include/tiprelay.h include/tiprelay_agent.h "$win/include/"
+# Samples as source, the toolchain files they build with, the licence.
+mkdir -p "$win/samples" "$win/cmake"
+cp host/samples/sample_host.c host/samples/sample_agent.cpp host/samples/sample_agent.def \
+  host/samples/CMakeLists.txt "$win/samples/"
+cp cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake "$win/cmake/"
+cp packaging/LICENSE.txt "$win/"
 cp build/windows/sdk/cmake/tiprelayConfig.cmake build/windows/sdk/cmake/tiprelayConfigVersion.cmake \
   "$win/lib/cmake/tiprelay/"
 cp src/api/tiprelay.def packaging/message.ini docs/host-guide.md "$win/"

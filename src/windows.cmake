@@ -73,5 +73,12 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/cmake/tiprelayConfig.cmake
   ${TR_SDK_DIR}/cmake/tiprelayConfig.cmake COPYONLY)
 # One package serves 32-bit and 64-bit projects: tiprelayConfig.cmake picks
 # the architecture by the project's pointer size.
+# Before 1.0 a minor version may change the exports' behaviour: a 0.x
+# package serves only requests for its own minor version.
+if(PROJECT_VERSION_MAJOR EQUAL 0)
+  set(TR_SDK_COMPATIBILITY SameMinorVersion)
+else()
+  set(TR_SDK_COMPATIBILITY SameMajorVersion)
+endif()
 write_basic_package_version_file(${TR_SDK_DIR}/cmake/tiprelayConfigVersion.cmake
-  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+  COMPATIBILITY ${TR_SDK_COMPATIBILITY} ARCH_INDEPENDENT)

@@ -18,7 +18,8 @@ tar -C "$work" -xzf "dist/tiprelay-$version-symbols.tar.gz"
 win="$work/tiprelay-$version-win32"
 srv="$work/tipserver-$version-linux-x86_64"
 for f in "$win"/{bin/{x86,x64}/{tiprelay.dll,tiphost.exe},lib/{x86,x64}/{libtiprelay.dll.a,tiprelay.lib}} \
-  "$win"/{include/tiprelay.h,tiprelay.def,message.ini,host-guide.md} \
+  "$win"/{include/{tiprelay.h,tiprelay_agent.h},tiprelay.def,message.ini,host-guide.md,LICENSE.txt} \
+  "$win"/{samples/{sample_host.c,sample_agent.cpp,sample_agent.def,CMakeLists.txt},cmake/mingw-{i686,x86_64}.cmake} \
   "$srv"/{bin/tipserver,sample/catalogue.json,tipserver.service,operator.md,README.md}; do
   [ -f "$f" ] || tr_fail "the archives lack ${f#"$work"/}"
 done
@@ -53,6 +54,15 @@ for arch in x86 x64; do
     cmp -s "$work/package-$arch/tiprelay.dll" "$win/bin/$arch/tiprelay.dll" ||
     tr_fail "the $arch host built against the CMake package has not its DLL beside it"
 done
+# The samples build from the zip alone, with its own toolchain file.
+cmake -S "$win/samples" -B "$work/samples" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$win/cmake/mingw-i686.cmake" \
+  -Dtiprelay_DIR="$win/lib/cmake/tiprelay" >"$work/samples.log" 2>&1 && cmake --build "$work/samples" >>"$work/samples.log" 2>&1 ||
+  tr_fail "the samples do not build from the zip: $(cat "$work/samples.log")"
+# A 0.x package serves only its own minor version.
+mkdir -p "$work/next-minor" && printf 'cmake_minimum_required(VERSION 3.21)\nproject(n C)\nfind_package(tiprelay %s CONFIG REQUIRED)\n' \
+  "$(echo "$version" | awk -F. '{print $1 "." $2 + 1}')" >"$work/next-minor/CMakeLists.txt"
+! cmake -S "$work/next-minor" -B "$work/next-minor/build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -Dtiprelay_DIR="$win/lib/cmake/tiprelay" >/dev/null 2>&1 || tr_fail "the CMake package took a request for the next minor version"
 ! package_host linux "" || tr_fail "the CMake package took a build that is not for Windows"
 grep -q "tiprelay is a Windows library" "$work/package-linux.log" || tr_fail "the CMake package refused a Linux build without saying why: $(cat "$work/package-linux.log")"
 

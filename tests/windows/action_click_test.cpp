@@ -64,6 +64,28 @@ void StartRow(const std::string& step) {
     DeleteFileA(HostFile("calls.log").c_str());
 }
 
+// The SDK's sample agent, registered as its guide says, gets the
+// download that the library hands to the ProgID message.ini names.
+TEST(SampleAgent, RegistersAndWritesEachCommittedTask) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string list = std::string(temp) + "sample_agent_downloads.txt";
+    DeleteFileA(list.c_str());
+    const handles::Module agent(LoadLibraryA(HostFile("sample_agent.dll").c_str()));
+    ASSERT_TRUE(agent);
+    using Entry = HRESULT(__stdcall*)();
+    ASSERT_EQ(reinterpret_cast<Entry>(GetProcAddress(agent.get(), "DllRegisterServer"))(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(SetDownloadAgentProgID("SampleHost.Agent"));
+    DownloadThroughAgent(kFile.c_str());
+    SetDownloadAgentProgID("");
+    CoUninitialize();
+    EXPECT_EQ(reinterpret_cast<Entry>(GetProcAddress(agent.get(), "DllUnregisterServer"))(), S_OK);
+    // UTF-8 with a byte order mark, one task a text line: address, tab, folder.
+    EXPECT_EQ(ReadWholeFile(list), "\xEF\xBB\xBF" + kFile + "\tC:\\QLDOWNLOAD\\\r\n");
+    DeleteFileA(list.c_str());
+}
+
 using ActionClick = PanelTest;
 
 // The panel's state after a click.
