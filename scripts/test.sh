@@ -35,15 +35,29 @@ cmake --build --preset native -j "$jobs"
 step "two tipservers behind nginx's stream proxy"
 tests/e2e/scale_out.sh build/native/bin/tipserver
 
-step "windows build"
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs"
+step "windows build: x86 and x64"
+for preset in windows windows-x64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
 
-step "windows tests under Wine"
+step "windows tests under Wine: x86 in a 32-bit prefix; beside it x64 in a 64-bit prefix on a display of its own"
 . scripts/wine-env.sh
 tr_wine_begin
 trap tr_wine_end EXIT
-ctest --preset windows
+# Begun after the x86 display is up, so that it finds that one taken.
+x64_log="build/windows-x64/windows-tests.log"
+(unset DISPLAY WINEPREFIX && tr_wine_begin win64 && trap tr_wine_end EXIT && ctest --preset windows-x64) >"$x64_log" 2>&1 &
+x64_tests=$!
+x86_rc=0
+ctest --preset windows || x86_rc=$?
+x64_rc=0
+wait "$x64_tests" || x64_rc=$?
+printf '\n--- x64:\n' && cat "$x64_log"
+[ "$x86_rc" -eq 0 ] && [ "$x64_rc" -eq 0 ] || { echo "windows tests failed (x86 $x86_rc, x64 $x64_rc)"; exit 1; }
+
+step "the 32-bit and the 64-bit library in one host folder: neither shows again what the other showed"
+tests/e2e/cross_arch.sh build/native/bin/tipserver build/windows/bin build/windows-x64/bin
 
 step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
 tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
