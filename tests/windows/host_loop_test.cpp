@@ -30,4 +30,14 @@ TEST_F(HostLoop, AStopFromAnotherThreadLeavesNoTimerIntoTheLibrary) {
         }
     }
     EXPECT_EQ(intoCode, 0);
+    // The detached panels are still this thread's windows, and keep their
+    // classes: both go here, or a later test's copy of the library, loaded at
+    // the same address, finds them.
+    for (const char* name : {"slipzemtraMessPanelClass", "statzemtraMessPanelClass"}) {
+        for (HWND w; (w = FindWindowExA(nullptr, nullptr, name, nullptr)) != nullptr;) {
+            const auto module = reinterpret_cast<HINSTANCE>(GetClassLongPtrA(w, GCLP_HMODULE));
+            if (!DestroyWindow(w)) break;
+            UnregisterClassA(name, module);
+        }
+    }
 }
