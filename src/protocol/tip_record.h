@@ -59,6 +59,14 @@ static_assert(offsetof(TipRecord, aButtons) + 2 * sizeof(TipButton) == 4301, "Ti
 static_assert(offsetof(TipRecord, byShowFirst) == 5365, "TipRecord layout");
 static_assert(offsetof(TipRecord, szTitle) == 5366, "TipRecord layout");
 static_assert(offsetof(TipRecord, byVersion) == 5406, "TipRecord layout");
+// The wire carries the numbers of a record in these same widths (words of
+// four bytes, the style and show-first flags one byte), so neither the
+// encoder nor the decoder narrows or widens one on either architecture.
+static_assert(sizeof(TipRecord::nMessageID) == 4 && sizeof(TipRecord::nShowSeconds) == 4 &&
+                  sizeof(TipRecord::tBeginTime) == 4 && sizeof(TipRecord::tEndTime) == 4 &&
+                  sizeof(TipRecord::nButtonCount) == 4 && sizeof(TipRecord::byStyle) == 1 &&
+                  sizeof(TipRecord::byShowFirst) == 1,
+              "TipRecord wire widths");
 
 // The only layout version the store accepts.
 constexpr uint8_t kTipRecordVersion = 11;
