@@ -5,12 +5,18 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "api/tip_manager.h"
 #include "platform/edge.h"
 
 // The one global of the host interface. The host calls every export from
 // its user-interface thread, so the pointer needs no lock.
 static CTipManager* g_manager = nullptr;
+// The thread that called msg_init. Every thread that ends passes through
+// DllMain, the library's own helpers included: only this one may look at
+// the manager there, since no export runs on it at the same time.
+static std::atomic<DWORD> g_startThread{0};
 
 // Stops and deletes a manager; nothing that fails in here reaches the host.
 static void StopAndDelete(CTipManager* manager) {
@@ -24,7 +30,7 @@ static void StopAndDelete(CTipManager* manager) {
 // A thread that started the library and ends before msg_exit takes the
 // panels with it: say so.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_THREAD_DETACH && g_manager != nullptr) {
+    if (reason == DLL_THREAD_DETACH && GetCurrentThreadId() == g_startThread.load() && g_manager != nullptr) {
         CTipManager* manager = g_manager;
         platform::Contain("thread end", [manager] { manager->ThreadEnding(); });
     }
@@ -43,6 +49,7 @@ extern "C" int32_t __stdcall msg_init(int32_t) {
             g_manager = nullptr;
             StopAndDelete(running);
         }
+        g_startThread.store(GetCurrentThreadId());
         g_manager = new CTipManager();
         g_manager->SetMessageID(0);
         g_manager->Start();
