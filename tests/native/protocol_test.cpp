@@ -10,6 +10,7 @@ namespace {
 
 using namespace coretest;
 using namespace wire;
+using namespace std::literals;
 
 constexpr int32_t kNow = 1500000000;
 
@@ -247,12 +248,6 @@ TEST(TipRecord, FieldsStayInsideTheRecord) {
     EXPECT_FALSE(AppendTipRecordWire(out, *tip));
 }
 
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-
 // A user name with a NUL travels whole; its log line stops at the NUL.
 TEST(QueryNewMess, PacketBytesAndTheirReading) {
     LineCapture lines;
@@ -261,13 +256,9 @@ TEST(QueryNewMess, PacketBytesAndTheirReading) {
         uint32_t lastTime = 0, messageId = 0, sequence = 0;
         std::vector<uint8_t> body;  // user name, pid (each its length, then its bytes), reserved, last time, id
     } cases[] = {
-        {.user = "abc",
-         .messageId = 7,
-         .sequence = 1u << 30,
-         .body = Cat({Words({3}), {'a', 'b', 'c'}, Words({0, 0, 0, 7})})},
-        // Every word big-endian, byte by byte.
-        {.pid = "E", .lastTime = 0x01020304, .body = {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},
-        {.user = std::string("a\0b", 3), .sequence = 1, .body = Cat({Words({3}), {'a', 0, 'b'}, Words({0, 0, 0, 0})})},
+        {"abc", "", 0, 7, 1u << 30, {0, 0, 0, 3, 'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}},
+        {"", "E", 0x01020304, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1, 'E', 0, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}},  // big-endian
+        {"a\0b"s, "", 0, 0, 1, {0, 0, 0, 3, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
     SetSequenceCounterForTest((1u << 30) - 1);
     for (const auto& c : cases) {
