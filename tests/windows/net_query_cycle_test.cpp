@@ -124,7 +124,12 @@ TEST_F(NetQueryCycle, OneCycleQueriesWithTheHostsValuesAndFetchesThePictures) {
     EXPECT_EQ(service.GetPanelInterval(), 30) << "the running service keeps what it read";
     EXPECT_EQ(ReadWholeFile(TipsFolder() + "-10.gif"), SampleGif());
     EXPECT_FALSE(PathExists(TipsFolder() + "48.gif"));
-    std::vector<std::string> lines;
+    std::vector<std::string> lines = capture.Lines();  // first where the start looks
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + std::min<size_t>(lines.size(), 6)),
+              (std::vector<std::string>{"DataService settings file:", HostFile("message.ini"),
+                                        "DataService server:", "localhost:" + std::to_string(server.Port()),
+                                        "DataService data folder:", TipsFolder()}));
+    lines.clear();
     for (const std::string& line : capture.Lines())
         if (line.rfind("Query", 0) == 0 || line.rfind("DataService", 0) == 0) lines.push_back(line);
     EXPECT_EQ(lines,

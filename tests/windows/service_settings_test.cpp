@@ -70,19 +70,6 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
     }
 }
 
-TEST_F(ServiceSettingsTest, TheStartSaysWhereItLooks) {
-    WriteIni("TCPSERVER", "HOST", "tips.example");
-    WriteIni("TCPSERVER", "PORT", "70000");  // its low 16 bits are the port
-    LineCapture capture;
-    CDataService service;
-    ASSERT_EQ(service.Start(), 1);
-    service.Stop();
-    const std::vector<std::string> lines = capture.Lines();
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + std::min<size_t>(lines.size(), 6)),
-              (std::vector<std::string>{"DataService settings file:", HostFile("message.ini"), "DataService server:",
-                                        "tips.example:4464", "DataService data folder:", TipsFolder()}));
-}
-
 // A host folder that takes no files (here its tips folder cannot be made) moves the data and the
 // written-back values to the user's folder, once logged; message.ini can name a folder instead.
 TEST_F(ServiceSettingsTest, DataGoWhereTheyCanBeWritten) {
