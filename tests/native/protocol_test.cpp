@@ -198,26 +198,21 @@ TEST(RespNewMess, ATextLongerThanItsFieldIsRefused) {
     }
 }
 
-// The body of OneRecord() field by field: each field's width and the line a cut inside it logs.
-std::vector<std::pair<size_t, std::string>> FieldsAndCutLines() {
-    std::vector<std::pair<size_t, std::string>> fields;
-    const auto word = [&](int line) { fields.push_back({4, "error" + std::to_string(line)}); };
-    const auto byte = [&](int line) { fields.push_back({1, "error" + std::to_string(line)}); };
-    const auto text = [&](int line) {  // "x": its length, then its byte
-        word(line);
-        byte(line + 1);
-    };
-    for (int line : {1, 3, 4, 5, 6}) word(line);  // status, last time, count, record length, id
-    byte(7);                                      // style
-    for (int line : {8, 9, 11}) word(line);       // show seconds, begin, end
-    for (int line : {11, 14, 17}) text(line);     // picture, text, link
-    word(20);                                     // button count
+// The body of OneRecord() field by field: each field's width and the number of the "error<n>" line a cut inside
+// it logs. A text "x" is its length word, then its byte.
+std::vector<std::pair<size_t, int>> FieldsAndCutLines() {
+    // Status, last time, count, record length, id, style, show seconds, begin, end.
+    std::vector<std::pair<size_t, int>> fields = {{4, 1}, {4, 3}, {4, 4}, {4, 5}, {4, 6},
+                                                  {1, 7}, {4, 8}, {4, 9}, {4, 11}};
+    const auto text = [&](int line) { fields.insert(fields.end(), {{4, line}, {1, line + 1}}); };
+    for (int line : {11, 14, 17}) text(line);  // picture, text, link
+    fields.push_back({4, 20});                 // button count
     for (int k = 0; k < 3; ++k) {
         for (int line : {22, 25, 28}) text(line);  // caption, action, url
     }
-    byte(31);  // shown first
-    text(32);  // title
-    word(35);  // interval
+    fields.push_back({1, 31});  // shown first
+    text(32);                   // title
+    fields.push_back({4, 35});  // interval
     return fields;
 }
 
@@ -229,7 +224,7 @@ TEST(RespNewMess, EveryCutFailsWithThatFieldsLine) {
         for (const size_t fieldEnd = cut + width; cut < fieldEnd; ++cut) {
             const Outcome got = Decode(Resp({body.begin(), body.begin() + cut}));
             EXPECT_TRUE(got.threw) << "cut at " << cut;
-            EXPECT_EQ(got.line, line) << "cut at " << cut;
+            EXPECT_EQ(got.line, "error" + std::to_string(line)) << "cut at " << cut;
         }
     }
     EXPECT_EQ(cut, body.size());

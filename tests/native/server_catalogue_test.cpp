@@ -170,31 +170,22 @@ TEST(ServerCatalogue, WarnsOfWhatThePanelCutsOrNeverShows) {
         std::string warning;  // the start of its one warning; empty for none
     };
     const Row rows[] = {
-        {.tip_7 = {{"buttons", Button({{"caption", "Download"}})}},
-         .warning = "tip 7: buttons[0].caption: 48 pixels wide"},
-        {.tip_7 = {{"buttons", Button({{"caption", "&Check"}})}}},  // the ampersand underlines and takes no room
-        {.tip_7 = {{"buttons", Button({{"caption", "好"}})}},
-         .warning = "tip 7: buttons[0].caption: 2 bytes in CP936: buttons show only"},
-        {.tip_7 = {{"text", "ab"}, {"picture", "cell.gif"}},
-         .warning = "tip 7: text: 2 bytes in CP936: a text shows from 3 bytes"},
-        {.tip_7 = {{"text", nullptr}, {"title", "Hi"}, {"picture", "cell.gif"}},
-         .warning = "tip 7: title: never shows"},
-        {.tip_7 = {{"text", lines_8}}},  // 8 lines and the gap: 102 of 110 pixels
-        {.tip_7 = {{"text", lines_8 + "[]a"}},
-         .warning = "tip 7: text: 0 title lines and 9 text lines of 220 pixels take 114 pixels"},
-        {.tip_7 = {{"text", lines_8}, {"title", "T"}}, .warning = "tip 7: text: 1 title line and 8 text lines"},
-        {.tip_7 = {{"text", word_20 + " " + word_20}, {"picture", "cell.gif"}}},  // 120 of 123 pixels a line
-        {.tip_7 = {{"text", word_20 + "w"}, {"picture", "cell.gif"}},
-         .warning = "tip 7: text: a word of 126 pixels is wider than"},
-        {.tip_7 = {{"text", Chinese(10) + "中"}, {"title", Chinese(11)}, {"picture", "cell.gif"}}},  // breaks between
-        {.tip_7 = {{"text", nullptr}, {"picture", "big.gif"}},
-         .warning = "tip 7: picture: 257 x 133 pixels, larger than its cell of 256"},
-        {.tip_7 = {{"picture", "big.gif"}},
-         .warning = "tip 7: picture: 257 x 133 pixels, larger than its cell of 100 x 133 beside"},
-        {.tip_7 = {{"style", 25}, {"picture", "cell.gif"}, {"text", nullptr}, {"buttons", Button({})}},
-         .warning = "tip 7: style: style 25"},
-        {.tip_7 = {{"pids", {"pro"}}},
-         .warning = "tip 7: pids: \"pro\" differs from \"PRO\" (tip 2) only in letter case"},
+        {{{"buttons", Button({{"caption", "Download"}})}}, "tip 7: buttons[0].caption: 48 pixels wide"},
+        {{{"buttons", Button({{"caption", "&Check"}})}}},  // the ampersand underlines and takes no room
+        {{{"buttons", Button({{"caption", "好"}})}}, "tip 7: buttons[0].caption: 2 bytes in CP936: buttons show only"},
+        {{{"text", "ab"}, {"picture", "cell.gif"}}, "tip 7: text: 2 bytes in CP936: a text shows from 3 bytes"},
+        {{{"text", nullptr}, {"title", "Hi"}, {"picture", "cell.gif"}}, "tip 7: title: never shows"},
+        {{{"text", lines_8}}},  // 8 lines and the gap: 102 of 110 pixels
+        {{{"text", lines_8 + "[]a"}}, "tip 7: text: 0 title lines and 9 text lines of 220 pixels take 114 pixels"},
+        {{{"text", lines_8}, {"title", "T"}}, "tip 7: text: 1 title line and 8 text lines"},
+        {{{"text", word_20 + " " + word_20}, {"picture", "cell.gif"}}},  // 120 of 123 pixels a line
+        {{{"text", word_20 + "w"}, {"picture", "cell.gif"}}, "tip 7: text: a word of 126 pixels is wider than"},
+        {{{"text", Chinese(10) + "中"}, {"title", Chinese(11)}, {"picture", "cell.gif"}}},  // breaks between
+        {{{"text", nullptr}, {"picture", "big.gif"}}, "tip 7: picture: 257 x 133 pixels, larger than its cell of 256"},
+        {{{"picture", "big.gif"}}, "tip 7: picture: 257 x 133 pixels, larger than its cell of 100 x 133 beside"},
+        {{{"style", 25}, {"picture", "cell.gif"}, {"text", nullptr}, {"buttons", Button({})}},
+         "tip 7: style: style 25"},
+        {{{"pids", {"pro"}}}, "tip 7: pids: \"pro\" differs from \"PRO\" (tip 2) only in letter case"},
     };
     for (const Row& row : rows) {
         const auto load = Load(With({Tip(2, {{"pids", {"PRO"}}}), Merged(Tip(7), row.tip_7)}), folder.Folder());

@@ -206,16 +206,12 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
         int code;  // -1: no answer; -2: the client leaves first
         const char* logged;
     } rows[] = {
-        {.bytes = QueryPacket("alice"),
-         .code = 0,
-         .logged = "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
-        {.bytes = QueryPacket("junk") + std::string(4096, 'J'), .code = 0, .logged = "user=\"junk\""},
-        {.bytes = "GET / HTTP/1.0\r\n\r\n", .code = 1, .logged = "unreadable="},
-        // The name "XUERYNEWMESS".
-        {.bytes = QueryPacket("eve").replace(16, 1, "X"), .code = 1, .logged = "top_peers=127.0.0.1("},
-        // It announces a megabyte.
-        {.bytes = QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4), .code = -1, .logged = "too_large="},
-        {.bytes = QueryPacket("x").substr(0, 10), .code = -2, .logged = "closed_early="},
+        {QueryPacket("alice"), 0, "user=\"alice\" pid=\"P1\" last_time=0 message_id=0 tips=3"},
+        {QueryPacket("junk") + std::string(4096, 'J'), 0, "user=\"junk\""},
+        {"GET / HTTP/1.0\r\n\r\n", 1, "unreadable="},
+        {QueryPacket("eve").replace(16, 1, "X"), 1, "top_peers=127.0.0.1("},                 // the name "XUERYNEWMESS"
+        {QueryPacket("eve").substr(0, 8) + std::string("\0\x10\0\0", 4), -1, "too_large="},  // a megabyte announced
+        {QueryPacket("x").substr(0, 10), -2, "closed_early="},
     };
     for (const auto& [bytes, code, logged] : rows) {
         Socket client(tips_port);
@@ -282,16 +278,15 @@ TEST_F(Serve, AnswersEachClientAsItShouldSurvivesSignalsAndCountsInItsMetrics) {
     };
     const std::string get = "/welcome.gif HTTP/1.1\r\nHost: x\r\n";
     const HttpRow http_rows[] = {
-        {.request = "http://tips.example" + get, .answer = "HTTP/1.1 200 OK"},           // the absolute form
-        {.request = "/welcome.gif HTTP/1.1\r\n", .answer = "HTTP/1.1 400 Bad Request"},  // HTTP/1.1 without Host
-        {.request = "/" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: x\r\n", .answer = "HTTP/1.1 414"},
-        {.request = get + "Content-Length: 5\r\n", .answer = "HTTP/1.1 413"},
-        {.request = get + "Transfer-Encoding: chunked\r\n", .answer = "HTTP/1.1 413"},
-        {.request = get + "If-None-Match: \"1\", W/" + validators.str(1) + "\r\n",
-         .answer = "HTTP/1.1 304"},  // as a proxy may
-        {.request = get + "If-Modified-Since: " + validators.str(2) + "\r\n", .answer = "HTTP/1.1 304"},
-        {.request = get + "If-None-Match: \"1\"\r\nIf-Modified-Since: " + validators.str(2) + "\r\n",
-         .answer = "HTTP/1.1 200"},  // the tag decides
+        {"http://tips.example" + get, "HTTP/1.1 200 OK"},           // the absolute form
+        {"/welcome.gif HTTP/1.1\r\n", "HTTP/1.1 400 Bad Request"},  // HTTP/1.1 without Host
+        {"/" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: x\r\n", "HTTP/1.1 414"},
+        {get + "Content-Length: 5\r\n", "HTTP/1.1 413"},
+        {get + "Transfer-Encoding: chunked\r\n", "HTTP/1.1 413"},
+        {get + "If-None-Match: \"1\", W/" + validators.str(1) + "\r\n", "HTTP/1.1 304"},  // as a proxy may
+        {get + "If-Modified-Since: " + validators.str(2) + "\r\n", "HTTP/1.1 304"},
+        {get + "If-None-Match: \"1\"\r\nIf-Modified-Since: " + validators.str(2) + "\r\n",
+         "HTTP/1.1 200"},  // the tag decides
     };
     for (const HttpRow& row : http_rows) {
         Socket client(http_port);  // keep-alive asked for, but with no idle time the server says it closes
