@@ -173,10 +173,10 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         TipsFault fault = kAnswer;
         std::string answer;
         Exchange expected;
-        int messageId = 0;  // > 0: TESTMESSAGE/ID; < 0: SetMessageID(-messageId) after the start
-        std::string host = "127.0.0.1";
-        size_t userSize = 0;
+        int messageId = 0;    // > 0: TESTMESSAGE/ID; < 0: SetMessageID(-messageId) after the start
         DWORD heldShare = 0;  // another program holds message.dat open, sharing only this
+        size_t userSize = 0;
+        std::string host = "127.0.0.1";
     } cases[] = {
         {.answer = NewTipsAnswer(0, 5, {}, 1), .expected = {.lastTime = "5", .interval = "1"}},
         {.answer = NewTipsAnswer(0, 6, {}, 720), .expected = {.lastTime = "6", .interval = "720"}},
@@ -191,25 +191,19 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         // Decoded without complaint, yet no answer: the exchange completes, the line says what came.
         {.answer = "", .expected = {.failed = "DataService recv data failed: answer empty"}},
         {.answer = std::string(64, 'x'), .expected = {.failed = "DataService recv data failed: not a tips answer"}},
-        {kAnswer, tip7, unasked("DataService connect server failed: name lookup failed"), 0, "no-such-host.invalid"},
+        {kAnswer, tip7, unasked("DataService connect server failed: name lookup failed"), 0, 0, 0,
+         "no-such-host.invalid"},
         // A query too big for the buffer is not sent.
-        {.answer = tip7,
-         .expected = unasked("DataService send query data failed: query larger than its buffer"),
-         .userSize = kExchangeBufferSize - 40},
+        {kAnswer, tip7, unasked("DataService send query data failed: query larger than its buffer"), 0, 0,
+         kExchangeBufferSize - 40},
         // Tips of one message ID are not stored: the last time stays.
         {kAnswer, tip7, {.interval = "20", .asked = 7, .handed = {7}, .saved = {}, .history = 1}, 7},
-        {.answer = tip7,
-         .expected = {.lastTime = "2", .interval = "20", .asked = 7, .handed = {7, 6}, .saved = {6, 7}, .history = 3},
-         .messageId = -7},
+        {kAnswer, tip7, {"2", "20", 7, {7, 6}, {6, 7}, 3}, -7},
         // Held open with write sharing: no replace, but a write in place.
         {.answer = tip7, .expected = stored, .heldShare = FILE_SHARE_READ | FILE_SHARE_WRITE},
         // Held open without: nothing stored, so the next start asks for tip 7 again.
         {.answer = tip7,
-         .expected = {.interval = "20",
-                      .handed = {7, 6},
-                      .saved = {},
-                      .history = 3,
-                      .failed = "DataService save tip file failed: file write failed: " + TipFile()},
+         .expected = {"", "20", 0, {7, 6}, {}, 3, "DataService save tip file failed: file write failed: " + TipFile()},
          .heldShare = FILE_SHARE_READ},
     };
     WSADATA sockets;  // the tip manager's part

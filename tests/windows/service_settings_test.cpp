@@ -45,8 +45,7 @@ TEST_F(ServiceSettingsTest, EachStartReadsEveryKeyOnce) {
         {.ini = everyKey,
          .read =
              {.port = 6100, .host = longHost.substr(0, 99), .lastTime = -321, .interval = 0, .agent = "TipHost.Agent"}},
-        {.ini = {{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}},
-         .read = {.interval = 45, .messageId = 7, .owns = false}},
+        {{{"NEXTPANEL/INTERVAL", "45"}, {"TESTMESSAGE/ID", "7"}}, {.interval = 45, .messageId = 7, .owns = false}},
         {.ini = {{"TESTMESSAGE/ID", "0"}, {"TCPSERVER/PORT", "soon"}}, .read = {.port = 0}},
         {.ini = {{"TESTMESSAGE/ID", "-3"}, {"TCPSERVER/PORT", "99999999999"}}, .read = {.port = 1215752191}},
     };
