@@ -7,13 +7,16 @@
 # catalogue with its pictures as an example, and the operator's guide.
 # Depends comes from the libraries the program links, so it follows the build.
 set -euo pipefail
+export LC_ALL=C
 cd "$(dirname "$0")/.."
 [ $# -eq 3 ] || { echo "usage: $0 VERSION TIPSERVER OUTDIR" >&2; exit 1; }
 upstream="$1" tipserver="$2" outdir="$3"
 version="$upstream-1"
 arch="$(dpkg --print-architecture)"
 maintainer="tiprelay developers <dev@tiprelay.example>"
-date="$(date -R -d "@$(git log -1 --format=%ct 2>/dev/null || date +%s)")"
+# The package's dates are the sources' (dpkg-deb reads SOURCE_DATE_EPOCH too).
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}"
+date="$(TZ=UTC date -R -d "@$SOURCE_DATE_EPOCH")"
 
 work="$(mktemp -d /tmp/tipserver-deb.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
@@ -45,7 +48,9 @@ depends="$(cd "$work/src" && dpkg-shlibdeps -O -e "$root/usr/bin/tipserver" 2>"$
 depends="${depends#shlibs:Depends=}"
 [ -n "$depends" ] || { echo "debian-package: no dependencies for $tipserver: $(cat "$work/shlibdeps.log")" >&2; exit 1; }
 
-size="$(du -sk --exclude=DEBIAN "$root" | cut -f1)"
+# KiB per file, rounded up, and one per folder: the same on every file system.
+size="$(find "$root" -path "$root/DEBIAN" -prune -o \( -type f -printf '%s\n' \) -o -printf '1024\n' |
+  awk '{ kib += int(($1 + 1023) / 1024) } END { print kib }')"
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@MAINTAINER@/$maintainer/" \
   -e "s/@SIZE@/$size/" -e "s/@DEPENDS@/$depends/" packaging/debian/control >"$root/DEBIAN/control"
 (cd "$root" && find etc -type f | sed 's#^#/#' | sort) >"$root/DEBIAN/conffiles"

@@ -15,6 +15,7 @@ packages=(
   fonts-wqy-microhei  # CJK and Latin glyphs for tips shown in code page 936 under Wine
   zip unzip
   gdb dpkg-dev lintian curl  # the release: symbols, the Debian package and its test
+  osslsigncode openssl  # the release: Authenticode signing and its test's throwaway certificate
 )
 
 missing=()

@@ -29,6 +29,9 @@ set_target_properties(tiprelay PROPERTIES PREFIX "" OUTPUT_NAME tiprelay)
 # Sections aligned to pages in the file too, so that a loader can map them
 # from the file instead of copying them into the host's private memory.
 target_link_options(tiprelay PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at -Wl,--file-alignment,4096)
+# The linker's map names every archive it took members from; the release's
+# bill of materials is read from it.
+target_link_options(tiprelay PRIVATE -Wl,-Map=$<TARGET_FILE:tiprelay>.map)
 
 # The library's code is optimised for size: it lives in its host's process,
 # and its paint and start figures are the same at -Os as at -O2.
@@ -50,8 +53,11 @@ else()
   set(TR_LLVM_MACHINE i386)
 endif()
 set_property(TARGET tiprelay APPEND PROPERTY LINK_DEPENDS ${TR_IMPORT_DEF})
+# dlltool names its symbols and members after the output path as given, so
+# it runs beside its output and is given a bare file name.
 add_custom_command(TARGET tiprelay POST_BUILD
-  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l $<TARGET_LINKER_FILE:tiprelay>)
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l $<TARGET_LINKER_FILE_NAME:tiprelay>
+  WORKING_DIRECTORY $<TARGET_LINKER_FILE_DIR:tiprelay>)
 
 # The host SDK: the import libraries for MinGW and MSVC, and the CMake
 # package files (tiprelay::tiprelay) that scripts/release.sh puts into the zip.
@@ -63,8 +69,9 @@ set(TR_SDK_DIR ${CMAKE_BINARY_DIR}/sdk)
 add_custom_command(
   OUTPUT ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TR_SDK_DIR}
-  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/libtiprelay.dll.a
-  COMMAND ${TR_LLVM_DLLTOOL} -m ${TR_LLVM_MACHINE} -k -d ${TR_IMPORT_DEF} -l ${TR_SDK_DIR}/tiprelay.lib
+  COMMAND ${TOOLCHAIN_PREFIX}-dlltool -k -d ${TR_IMPORT_DEF} -l libtiprelay.dll.a
+  COMMAND ${TR_LLVM_DLLTOOL} -m ${TR_LLVM_MACHINE} -k -d ${TR_IMPORT_DEF} -l tiprelay.lib
+  WORKING_DIRECTORY ${TR_SDK_DIR}
   DEPENDS ${TR_IMPORT_DEF}
   COMMENT "Import libraries for host developers")
 add_custom_target(tiprelay_sdk ALL DEPENDS ${TR_SDK_DIR}/libtiprelay.dll.a ${TR_SDK_DIR}/tiprelay.lib)

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# The chain from the unpacked release archives alone, for 32-bit and 64-bit
-# hosts: each tiphost.exe runs, a C host is built against the zip's CMake
-# package for each (the package picks by pointer size, and refuses a build
-# that is not for Windows), and debug information is found in the symbols
-# archive.
+# The chain from the unpacked release archives alone, signed with a throwaway
+# certificate, for 32-bit and 64-bit hosts: each tiphost.exe runs, a C host
+# is built against the zip's CMake package for each (the package picks by
+# pointer size, and refuses a build that is not for Windows), debug
+# information is found in the symbols archive, and the SBOM describes it all.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$(pwd)"
 version="$(sed -n 's/^project(tiprelay VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
-scripts/release.sh >/dev/null
+signer=build/release-signer
+tests/e2e/throwaway_signer.sh "$signer"
+scripts/release.sh --sign-cert "$signer/cert.pem" --sign-key "$signer/key.pem" >/dev/null
 . tests/e2e/e2e_begin.sh release
 
 (cd dist && sha256sum -c "SHA256SUMS-$version" >/dev/null) || tr_fail "checksums do not match"
@@ -28,6 +30,13 @@ for entry in "x86 PE32 Intel 80386" "x64 PE32+ x86-64"; do
   [[ "$(file -b "$win/bin/$arch/tiprelay.dll")" == "$format executable (DLL)"*" $machine"* ]] ||
     tr_fail "bin/$arch/tiprelay.dll is $(file -b "$win/bin/$arch/tiprelay.dll")"
 done
+
+while IFS= read -r -d '' binary; do
+  osslsigncode verify -CAfile "$signer/ca.pem" -in "$binary" >"$work/verify.log" 2>&1 ||
+    tr_fail "${binary#"$work"/} does not verify: $(tail -3 "$work/verify.log")"
+done < <(find "$win" -type f \( -iname '*.dll' -o -iname '*.exe' \) -print0)
+python3 tests/e2e/check_sbom.py "dist/tiprelay-$version.spdx.json" "dist/SHA256SUMS-$version" "$win" "$srv" \
+  >"$work/sbom.log" || tr_fail "the SBOM: $(cat "$work/sbom.log")"
 
 has_lines() { gdb -nx -batch -ex "info line $2" "$1" 2>&1 | grep -q '^Line [0-9]* of'; }
 for entry in "$win/bin/x86/tiprelay.dll msg_init x86" "$win/bin/x64/tiprelay.dll msg_init x64" \
