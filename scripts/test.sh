@@ -65,7 +65,7 @@ tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 step "operators' preview: every tip photographed in the library's panel, cut texts marked"
 tests/e2e/preview.sh
 
-step "release archives signed with a throwaway certificate, verified, unpacked and run; a host built against the CMake package; the SBOM checked"
+step "release archives: signed and verified, unpacked and run, a host built against the CMake package, the SBOM checked"
 tests/e2e/release_unpacked.sh
 
 step "the signed release again from scratch in another folder, later: byte for byte the same"
