@@ -3,7 +3,12 @@
 // loop for a while (which serves the panels' timers and input) and stops
 // the library again.
 //
-//   tiphost.exe [--user NAME] [--pid PID] [--message-id N] [--seconds N]
+//   tiphost.exe [--user NAME] [--pid PID] [--message-id N] [--seconds N] [--dpi aware|unaware]
+//
+// --dpi aware declares the process DPI-aware before msg_init, as a host
+// that draws sharply on high-DPI screens does; --dpi unaware makes its
+// thread DPI-unaware, as a host is by default on Windows (Wine otherwise
+// treats every program as aware).
 #include <windows.h>
 #include <objbase.h>
 
@@ -23,6 +28,7 @@ struct Options {
     long messageId = 0;
     bool hasMessageId = false;
     long seconds = 5;
+    std::string dpi;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -37,6 +43,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         } else if (std::strcmp(arg, "--message-id") == 0) {
             options->messageId = std::strtol(value, nullptr, 10);
             options->hasMessageId = true;
+        } else if (std::strcmp(arg, "--dpi") == 0) {
+            options->dpi = value;
+            if (options->dpi != "aware" && options->dpi != "unaware") return false;
         } else if (std::strcmp(arg, "--seconds") == 0) {
             options->seconds = std::strtol(value, nullptr, 10);
         } else {
@@ -73,16 +82,23 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: tiphost [--user NAME] [--pid PID] [--message-id N] [--seconds N]\n");
+                     "usage: tiphost [--user NAME] [--pid PID] [--message-id N] [--seconds N] [--dpi aware|unaware]\n");
         return 2;
+    }
+    if (options.dpi == "aware") SetProcessDPIAware();
+    if (options.dpi == "unaware") {
+        using SetContext = HANDLE(WINAPI*)(HANDLE);
+        const auto set = reinterpret_cast<SetContext>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext"));
+        // DPI_AWARENESS_CONTEXT_UNAWARE
+        if (set != nullptr) set(reinterpret_cast<HANDLE>(-1));
     }
     CoInitialize(nullptr);
 
     const std::string dllPath = OwnFolder() + "\\tiprelay.dll";
     handles::Module dll(LoadLibraryA(dllPath.c_str()));
     if (!dll) {
-        std::fprintf(stderr, "tiphost: cannot load %s (error %lu)\n", dllPath.c_str(),
-                     GetLastError());
+        std::fprintf(stderr, "tiphost: cannot load %s (error %lu)\n", dllPath.c_str(), GetLastError());
         return 1;
     }
     auto msgInit = reinterpret_cast<decltype(&msg_init)>(GetProcAddress(dll.get(), "msg_init"));

@@ -5,11 +5,13 @@
 // watches what the panel does, and can then ask the host to stop.
 //
 //   tipuser.exe [--wait SECONDS] [--screenshot FILE.png] [--click TARGET]...
-//               [--settle MS] [--quit-host]
+//               [--settle MS] [--quit-host] [--dpi-unaware]
 //
 // TARGET is "button:N" (the N-th action button, found by its colour),
-// "text" (the middle of the text area), "close" (the close box) or
-// "at:X,Y" (panel client pixels). Each line of output is "what: detail".
+// "text" (the middle of the text area), "close" (the close box), both at
+// the panel's scale, or "at:X,Y" (panel client pixels). It measures in
+// device pixels, as the user's eyes do (it is DPI-aware), unless told to
+// look as a DPI-unaware program does, at a DPI-unaware host's panel. Each line of output is "what: detail".
 // Exit codes: 0 done, 2 bad command line, 3 no panel came up, 4 a click
 // target is not on the panel, 5 the screenshot could not be written.
 #include <windows.h>
@@ -35,6 +37,7 @@ struct Options {
     std::vector<std::string> clicks;
     DWORD settleMs = 3000;
     bool quitHost = false;
+    bool dpiUnaware = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -42,6 +45,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         const std::string arg = argv[i];
         if (arg == "--quit-host") {
             options->quitHost = true;
+            continue;
+        }
+        if (arg == "--dpi-unaware") {
+            options->dpiUnaware = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -115,12 +122,17 @@ HWND WaitForPanel(double seconds, DWORD* waitedMs) {
 }
 
 bool ResolveTarget(const std::string& target, HWND panel, POINT* at) {
+    // The panel is 260 pixels wide at 96 DPI.
+    const RECT r = WindowRectOf(panel);
+    const auto scaled = [&r](int x, int y) {
+        return POINT{MulDiv(x, r.right - r.left, 260), MulDiv(y, r.right - r.left, 260)};
+    };
     if (target == "close") {
-        *at = POINT{243, 11};
+        *at = scaled(243, 11);
         return true;
     }
     if (target == "text") {
-        *at = POINT{180, 60};
+        *at = scaled(180, 60);
         return true;
     }
     if (target.rfind("at:", 0) == 0) {
@@ -174,8 +186,16 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
                      "usage: tipuser [--wait SECONDS] [--screenshot FILE.png] [--click "
-                     "button:N|text|close|at:X,Y]... [--settle MS] [--quit-host]\n");
+                     "button:N|text|close|at:X,Y]... [--settle MS] [--quit-host] [--dpi-unaware]\n");
         return 2;
+    }
+    if (options.dpiUnaware) {
+        using SetContext = HANDLE(WINAPI*)(HANDLE);
+        const auto set = reinterpret_cast<SetContext>(
+            GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext"));
+        if (set != nullptr) set(reinterpret_cast<HANDLE>(-1));  // DPI_AWARENESS_CONTEXT_UNAWARE
+    } else {
+        SetProcessDPIAware();
     }
     DWORD waited = 0;
     HWND panel = WaitForPanel(options.waitSeconds, &waited);
@@ -186,15 +206,16 @@ int main(int argc, char** argv) {
     char className[64] = {};
     GetClassNameA(panel, className, sizeof className);
     const RECT r = WindowRectOf(panel);
-    Say("panel", Format("%s up at %ld,%ld size %ldx%ld after %.1f s", className, r.left, r.top,
-                        r.right - r.left, r.bottom - r.top, waited / 1000.0));
+    Say("panel", Format("%s up at %ld,%ld size %ldx%ld after %.1f s", className, r.left, r.top, r.right - r.left,
+                        r.bottom - r.top, waited / 1000.0));
     const DWORD thread = GetWindowThreadProcessId(panel, nullptr);
 
     if (!options.screenshot.empty()) {
         const int width = r.right - r.left;
         const int height = r.bottom - r.top;
         const Capture shot = CaptureScreen(r);
-        if (!WritePng(options.screenshot, width, height, std::vector<uint32_t>(shot.pixels.begin(), shot.pixels.end()))) {
+        if (!WritePng(options.screenshot, width, height,
+                      std::vector<uint32_t>(shot.pixels.begin(), shot.pixels.end()))) {
             Say("screenshot", "cannot write " + options.screenshot);
             return 5;
         }

@@ -66,6 +66,17 @@ tr_wine_join() {
   fi
 }
 
+# A prefix of our own (the caller's stays as it is) whose screen has DPI $1;
+# programs started in it from now on see that DPI. Left by tr_wine_leave.
+tr_wine_join_dpi() {
+  WINEPREFIX=""
+  tr_wine_join
+  local key
+  for key in 'HKCU\Control Panel\Desktop' 'HKCC\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  done
+}
+
 tr_wine_leave() {
   if [ "${TR_WINE_JOINED_OWN:-0}" = 1 ]; then
     tr_wine_end

@@ -1,8 +1,22 @@
 #include "panels/button_bar.h"
 
+namespace {
+// Over the skin's close box.
+constexpr RECT kCloseZone{235, 3, 235 + 18, 3 + 18};
+constexpr int32_t kButtonWidth = 30;
+constexpr int32_t kButtonHeight = 18;
+constexpr int32_t kButtonGap = 6;
+}  // namespace
+
 CButtonBar::CButtonBar() {
     m_close.SetKind(CButtonDrawer::kCloseKind);
-    m_close.SetRect(235, 3, 18, 18);
+    SetScale(CPanelScale());
+}
+
+void CButtonBar::SetScale(const CPanelScale& scale) {
+    ForEach([&](CButtonDrawer& b) { b.SetScale(scale); });
+    m_close.SetRect(kCloseZone.left, kCloseZone.top, kCloseZone.right - kCloseZone.left,
+                    kCloseZone.bottom - kCloseZone.top);
 }
 
 void CButtonBar::SetFonts(HFONT normal, HFONT normalHot, HFONT /*bold*/, int32_t charWidth, int32_t charHeight) {
@@ -54,12 +68,13 @@ void CButtonBar::SetButtons(const char* const captions[kButtons], const char* co
 
 void CButtonBar::LayoutButtons(int32_t x, int32_t y, int32_t width, int32_t /*height*/) {
     if (m_nButtonCount <= 0) return;
-    const int32_t offset = (width - 36 * m_nButtonCount + 6) / 2;
-    int32_t left = x + 6 + offset;
+    constexpr int32_t step = kButtonWidth + kButtonGap;
+    const int32_t offset = (width - step * m_nButtonCount + kButtonGap) / 2;
+    int32_t left = x + kButtonGap + offset;
     for (int k = 0; k < kButtons; ++k) {
         if (!m_bPresent[k]) continue;
-        m_buttons[k].SetRect(left, y + 6, 30, 18);
-        left += 36;
+        m_buttons[k].SetRect(left, y + kButtonGap, kButtonWidth, kButtonHeight);
+        left += step;
     }
 }
 

@@ -15,6 +15,8 @@ public:
 
     void SetFonts(HFONT normal, HFONT normalHot, HFONT bold, int32_t charWidth, int32_t charHeight);
     void SetOwnerWindow(HWND window);
+    // Every button, the close zone placed again at it.
+    void SetScale(const CPanelScale& scale);
     // True when some button's hot flag changed.
     bool HitTest(int32_t x, int32_t y);
     void Press();

@@ -37,7 +37,8 @@ void CButtonDrawer::Draw(HDC dc) {
         handles::Brush fill(CreateSolidBrush(kButtonFill));
         handles::Select brush(dc, fill.get());
         handles::Select pen(dc, m_borderPen.get());
-        RoundRect(dc, m_x, m_y, m_x + m_width, m_y + m_height, 5, 5);
+        const int corner = m_scale.Px(5);
+        RoundRect(dc, m_x, m_y, m_x + m_width, m_y + m_height, corner, corner);
     }
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));

@@ -11,10 +11,11 @@ void CDrawer::SetFonts(HFONT normal, HFONT normalHot, HFONT bold, int32_t charWi
 }
 
 void CDrawer::SetRect(int32_t x, int32_t y, int32_t width, int32_t height) {
-    m_x = x;
-    m_y = y;
-    m_width = width;
-    m_height = height;
+    // Edges scaled, not sizes: neighbours that meet at 96 DPI meet at any scale.
+    m_x = m_scale.Px(x);
+    m_y = m_scale.Px(y);
+    m_width = m_scale.Px(x + width) - m_x;
+    m_height = m_scale.Px(y + height) - m_y;
     m_bShown = width >= 1 && height >= 1 ? 1 : 0;
 }
 

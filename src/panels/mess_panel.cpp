@@ -2,10 +2,12 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "actions/run_action.h"
 #include "panels/library_module.h"
 #include "panels/panel_action.h"
+#include "panels/screen_dpi.h"
 #include "platform/edge.h"
 #include "platform/platform.h"
 #include "store/show_data_list.h"
@@ -32,10 +34,10 @@ CMessPanel::~CMessPanel() {
 
 const char* CMessPanel::ClassName() const { return m_bSliding ? kSlidingClass : kStaticClass; }
 
-bool CMessPanel::CreateFonts() {
+bool CMessPanel::CreateFonts(const CPanelScale& scale) {
     LOGFONTW font{};
-    font.lfHeight = 12;
-    font.lfWidth = 6;
+    font.lfHeight = scale.Px(kCharHeight);
+    font.lfWidth = scale.Px(kCharWidth);
     font.lfWeight = 200;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = 0;
@@ -46,11 +48,32 @@ bool CMessPanel::CreateFonts() {
     // the host's ANSI code page is.
     const wchar_t face[] = {0x5B8B, 0x4F53, 0};
     std::memcpy(font.lfFaceName, face, sizeof face);
-    m_normalFont.reset(CreateFontIndirectW(&font));
-    m_normalHotFont.reset(CreateFontIndirectW(&font));
+    handles::Font normal(CreateFontIndirectW(&font));
+    handles::Font normalHot(CreateFontIndirectW(&font));
     font.lfWeight = 700;
-    m_boldFont.reset(CreateFontIndirectW(&font));
-    return m_normalFont && m_normalHotFont && m_boldFont;
+    handles::Font bold(CreateFontIndirectW(&font));
+    // All three or none: a panel keeps the fonts it has when new ones fail.
+    if (!normal || !normalHot || !bold) return false;
+    m_normalFont = std::move(normal);
+    m_normalHotFont = std::move(normalHot);
+    m_boldFont = std::move(bold);
+    ForEachElement([&](auto& e) {
+        e.SetFonts(m_normalFont.get(), m_normalHotFont.get(), m_boldFont.get(), scale.Px(kCharWidth),
+                   scale.Px(kCharHeight));
+    });
+    return true;
+}
+
+void CMessPanel::ApplyScale(const CPanelScale& scale) {
+    if (scale == m_scale) return;
+    if (!CreateFonts(scale)) {
+        platform::DebugLine("CMessPanel no fonts for the screen's DPI, the panel keeps its size");
+        return;
+    }
+    m_scale = scale;
+    ForEachElement([&](auto& e) { e.SetScale(scale); });
+    SetWindowPos(m_hWnd, nullptr, 0, 0, scale.Px(kPanelWidth), scale.Px(kPanelHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool CMessPanel::RegisterWindowClass() {
@@ -81,20 +104,14 @@ bool CMessPanel::RegisterWindowClass() {
 
 int32_t CMessPanel::Create() {
     if (m_hWnd) return 1;
-    if (!CreateFonts()) {
-        m_normalFont.reset();
-        m_normalHotFont.reset();
-        m_boldFont.reset();
-        return 0;
-    }
+    if (!CreateFonts(m_scale)) return 0;
     m_skin.Acquire();
     m_arrow = LoadCursor(nullptr, IDC_ARROW);
     m_hand = LoadCursor(nullptr, IDC_HAND);
-    ForEachElement([this](auto& e) { e.SetFonts(m_normalFont.get(), m_normalHotFont.get(), m_boldFont.get(), 6, 12); });
 
     if (!RegisterWindowClass()) return 0;
     m_hWnd = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, ClassName(), kWindowName, WS_POPUP, 0, 0,
-                             kPanelWidth, kPanelHeight, GetDesktopWindow(), nullptr, LibraryModule(), nullptr);
+                             m_scale.Px(kPanelWidth), m_scale.Px(kPanelHeight), GetDesktopWindow(), nullptr, LibraryModule(), nullptr);
     if (!m_hWnd) return 0;
     SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
@@ -318,7 +335,8 @@ void CMessPanel::StartSlide() {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     RECT window{};
     GetWindowRect(m_hWnd, &window);
-    m_slide.Start(work.right - (window.right - window.left), work.bottom - (window.bottom - window.top), work.bottom);
+    m_slide.Start(work.right - (window.right - window.left), work.bottom - (window.bottom - window.top), work.bottom,
+                  m_scale.Px(kRisePerTick), m_scale.Px(kSinkPerTick));
     SetWindowPos(m_hWnd, HWND_TOP, m_slide.LeftX(), m_slide.CurrentTop(), 0, 0, kMoveFlags);
     SetTimer(m_hWnd, TIMER_ANIMATE, kAnimatePeriodMs, nullptr);
 }
@@ -353,7 +371,14 @@ void CMessPanel::Render(HDC target) {
         handles::MemoryDC skinDC(CreateCompatibleDC(target));
         if (skinDC) {
             handles::Select skin(skinDC.get(), m_skin.get());
-            BitBlt(memory.get(), 0, 0, w, h, skinDC.get(), 0, 0, SRCCOPY);
+            if (m_scale.IsOne()) {
+                BitBlt(memory.get(), 0, 0, w, h, skinDC.get(), 0, 0, SRCCOPY);
+            } else {
+                // The skin is drawn for 96 DPI: spread over the panel with a smooth filter.
+                SetStretchBltMode(memory.get(), HALFTONE);
+                SetBrushOrgEx(memory.get(), 0, 0, nullptr);
+                StretchBlt(memory.get(), 0, 0, w, h, skinDC.get(), 0, 0, kPanelWidth, kPanelHeight, SRCCOPY);
+            }
         }
     } else {
         handles::Brush fill(CreateSolidBrush(kPanelBackground));

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "panels/button_bar.h"
+#include "panels/panel_scale.h"
 #include "panels/panel_slide.h"
 #include "panels/picture_drawer.h"
 #include "panels/shared_skin.h"
@@ -23,8 +24,12 @@ constexpr UINT_PTR TIMER_ANIMATE = 1;
 constexpr UINT_PTR TIMER_POLL = 2;
 constexpr UINT_PTR TIMER_HOST_LOOP = 3;
 constexpr UINT kPollPeriodMs = 10000;
+// At 96 DPI; every length of the panel is scaled by CPanelScale.
 constexpr int kPanelWidth = 260;
 constexpr int kPanelHeight = 160;
+// The fonts' character cell.
+constexpr int kCharWidth = 6;
+constexpr int kCharHeight = 12;
 constexpr COLORREF kPanelBackground = RGB(199, 210, 229);
 
 class CMessPanel {
@@ -65,6 +70,7 @@ public:
     HWND Window() const { return m_hWnd; }
     int32_t State() const { return m_slide.State(); }
     const CPanelSlide& Slide() const { return m_slide; }
+    const CPanelScale& Scale() const { return m_scale; }
     CButtonBar& Buttons() { return m_buttons; }
     CPictureDrawer& Picture() { return m_picture; }
     CTextDrawer& Text() { return m_text; }
@@ -89,7 +95,11 @@ private:
     // True when the message is fully handled and `result` is its answer;
     // false sends it on to default processing.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    bool CreateFonts();
+    // Fonts for `scale`, given to every element; on failure the panel keeps
+    // the fonts it had.
+    bool CreateFonts(const CPanelScale& scale);
+    // Fonts, elements and window at `scale`, measured as a tip rises.
+    void ApplyScale(const CPanelScale& scale);
     bool RegisterWindowClass();
     // Logs each element of the laid-out tip that the painter cuts.
     void LogCutTexts();
@@ -127,6 +137,7 @@ private:
     CPictureDrawer m_picture;
     CTextDrawer m_text;
     CPanelSlide m_slide;
+    CPanelScale m_scale;
     int32_t m_bSliding = 0;
     bool m_classRegistered = false;
     // Set while Destroy destroys the window: any other destruction is logged.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "panels/mess_panel.h"
+#include "panels/screen_dpi.h"
 #include "platform/handles.h"
 #include "platform/platform.h"
 #include "protocol/tip_record.h"
@@ -47,6 +48,10 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
         return 0;
     }
     ShowWindow(m_hWnd, SW_HIDE);
+    // Laid out at the DPI of the monitor the tip rises on.
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ApplyScale(CPanelScale(PanelDpiOn(MonitorFromRect(&work, MONITOR_DEFAULTTOPRIMARY))));
 
     m_picture.Reset();
     m_text.SetTitle(title);

@@ -58,7 +58,10 @@ void CTextDrawer::SetText(const char* text, const char* link) {
 }
 
 CTextDrawer::Layout CTextDrawer::Measure(HDC dc, bool findCuts) const {
-    const RECT box{m_x, m_y, kBoxRight, m_y + kBoxHeight};
+    const int32_t boxRight = m_scale.Px(kBoxRight);
+    const int32_t boxHeight = m_scale.Px(kBoxHeight);
+    const int32_t titleGap = m_scale.Px(kTitleGap);
+    const RECT box{m_x, m_y, boxRight, m_y + boxHeight};
     RECT title, body;
     bool titleEllipsis = false, bodyEllipsis = false;
     {
@@ -73,19 +76,19 @@ CTextDrawer::Layout CTextDrawer::Measure(HDC dc, bool findCuts) const {
     const int32_t titleHeight = title.bottom - title.top;
     const int32_t bodyWidth = body.right - body.left;
     const int32_t bodyHeight = body.bottom - body.top;
-    const int32_t boxWidth = kBoxRight - m_x;
+    const int32_t boxWidth = boxRight - m_x;
     // The block of title and body is centred: vertically by both heights,
     // horizontally by the body's width; the title keeps the box's width.
-    const int32_t vOff = (kBoxHeight - (titleHeight + bodyHeight + kTitleGap)) / 2;
+    const int32_t vOff = (boxHeight - (titleHeight + bodyHeight + titleGap)) / 2;
     const int32_t hOff = (boxWidth - bodyWidth) / 2;
     Layout layout{};
     layout.title = RECT{box.left, m_y + vOff, box.right, m_y + vOff + titleHeight};
-    layout.body = RECT{m_x + hOff, layout.title.bottom + kTitleGap, kBoxRight - hOff, m_y + kBoxHeight - vOff};
+    layout.body = RECT{m_x + hOff, layout.title.bottom + titleGap, boxRight - hOff, m_y + boxHeight - vOff};
     if (!findCuts) return layout;
     layout.titleCut = m_szTitle[0] != '\0' &&
-                      (titleEllipsis || title.right - title.left > boxWidth || titleHeight > kBoxHeight);
+                      (titleEllipsis || title.right - title.left > boxWidth || titleHeight > boxHeight);
     layout.textCut = m_szText[0] != '\0' && (bodyEllipsis || bodyWidth > boxWidth ||
-                                              titleHeight + kTitleGap + bodyHeight > kBoxHeight);
+                                              titleHeight + titleGap + bodyHeight > boxHeight);
     return layout;
 }
 
