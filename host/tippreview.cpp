@@ -142,6 +142,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[1];
+    // As a DPI-aware host: the panel is drawn at the screen's DPI.
+    SetProcessDPIAware();
 
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {

@@ -5,21 +5,27 @@
 # Wine, on a virtual display when there is none. Writes one PNG per tip and
 # a contact sheet, index.html, that marks the tips whose title, text or
 # button caption the panel had to cut.
-#   scripts/preview.sh CATALOGUE [--encoding CP936] [--out DIR]
+#   scripts/preview.sh CATALOGUE [--encoding CP936] [--out DIR] [--dpi 96|144|192]
+# --dpi shows the tips as a DPI-aware host shows them on a screen of that
+# DPI (a Wine prefix of its own); the default is 96.
 # Exit codes: 0 every tip shown and none cut, 1 some tip cut or not shown,
 # 2 bad command line or a catalogue that tipserver refuses.
 set -euo pipefail
-usage() { echo "usage: scripts/preview.sh CATALOGUE [--encoding CP936] [--out DIR]" >&2; exit 2; }
-catalogue="" encoding=CP936 out=""
+usage() { echo "usage: scripts/preview.sh CATALOGUE [--encoding CP936] [--out DIR] [--dpi 96|144|192]" >&2; exit 2; }
+catalogue="" encoding=CP936 out="" dpi=96
 while [ $# -gt 0 ]; do
   case "$1" in
     --encoding) [ $# -ge 2 ] || usage; encoding="$2"; shift 2 ;;
     --out) [ $# -ge 2 ] || usage; out="$2"; shift 2 ;;
+    --dpi) [ $# -ge 2 ] || usage; dpi="$2"; shift 2 ;;
     -*) usage ;;
     *) [ -z "$catalogue" ] || usage; catalogue="$1"; shift ;;
   esac
 done
 [ -f "$catalogue" ] || usage
+case "$dpi" in 96 | 144 | 192) ;; *) usage ;; esac
+# The panel's size at that DPI.
+width=$((260 * dpi / 96)) height=$((160 * dpi / 96))
 catalogue="$(realpath "$catalogue")"
 [ -z "$out" ] || out="$(realpath -m "$out")"
 cd "$(dirname "$0")/.."
@@ -64,7 +70,7 @@ rm -f "$out"/[0-9]*.png "$out/index.html" "$out/sheet.png"
 tr_server_start "$catalogue" "$work/server.log" --encoding "$encoding"
 cp build/windows/bin/tippreview.exe "$work/"
 tr_write_ini "$work"
-tr_wine_join
+if [ "$dpi" = 96 ]; then tr_wine_join; else tr_wine_join_dpi "$dpi"; fi
 status=0
 (cd "$work" && LC_ALL="$locale" WINEDEBUG=-all timeout 600 wine ./tippreview.exe "$(winepath -w "$out")" \
   "${requests[@]}") >"$work/preview.out" 2>"$work/wine.log" || status=$?
@@ -82,10 +88,10 @@ dates() {
 # into the picture: its font has no glyphs beyond ASCII.
 tile() {
   local id="$1" png="$2" frame="$3" caption="$4" mark="$5" tile="$work/tile-$1.ppm"
-  if [ "$png" = - ]; then ppmmake '#c7d2e5' 260 160; else pngtopnm "$out/$png"; fi >"$tile.panel"
+  if [ "$png" = - ]; then ppmmake '#c7d2e5' "$width" "$height"; else pngtopnm "$out/$png"; fi >"$tile.panel"
   printf "%s\n" "$caption" | pbmtext | pgmtoppm black-white >"$tile.caption"
   pbmtext -- "${mark:- }" | pgmtoppm red-white >"$tile.mark"
-  pnmcat -white -tb -jleft "$tile.panel" "$tile.caption" "$tile.mark" | pnmcut -width 260 |
+  pnmcat -white -tb -jleft "$tile.panel" "$tile.caption" "$tile.mark" | pnmcut -width "$width" |
     pnmmargin -white 4 | pnmmargin -color "$frame" 3 | pnmmargin -white 6 >"$tile"
   tiles+=("$tile")
 }
@@ -94,7 +100,7 @@ tiles=() cut_tips=0 missing=0
   echo '<!DOCTYPE html>'
   echo '<html><head><meta charset="utf-8"><title>Tips preview</title><style>'
   echo 'body{font-family:sans-serif}figure{display:inline-block;margin:8px;padding:6px;border:3px solid #ccc;vertical-align:top}'
-  echo 'figure.cut{border-color:#d00}figcaption{width:260px;font-size:13px}.mark{color:#d00;font-weight:bold}'
+  echo 'figure.cut{border-color:#d00}figcaption{width:'"$width"'px;font-size:13px}.mark{color:#d00;font-weight:bold}'
   echo '</style></head><body>'
   echo "<h1>$(basename "$catalogue" | html): ${#requests[@]} tips, code page $(html <<<"$encoding")</h1>"
   echo '<p><a href="sheet.png">All tips in one picture</a> (ids, dates and marks only).</p>'
@@ -111,7 +117,7 @@ tiles=() cut_tips=0 missing=0
     [ -z "$mark" ] || { class=' class="cut"' frame='#d00'; }
     [ "$png" != - ] || missing=$((missing + 1))
     tile "$id" "$png" "$frame" "$id  $(dates "$begin" "$end" +%F $'\n')" "$mark"
-    picture="<img src=\"$png\" width=\"260\" height=\"160\" alt=\"tip $id\">"
+    picture="<img src=\"$png\" width=\"$width\" height=\"$height\" alt=\"tip $id\">"
     [ "$png" != - ] || picture=""
     [ -z "$mark" ] || mark="<br><span class=\"mark\">$(html <<<"$mark")</span>"
     echo "<figure$class>$picture<figcaption><b>$id</b> $(dates "$begin" "$end" '+%F %H:%M' ', ')<br>$(html <<<"$title")$mark</figcaption></figure>"

@@ -62,6 +62,9 @@ tests/e2e/cross_arch.sh build/native/bin/tipserver build/windows/bin build/windo
 step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
 tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
 
+step "a 144-DPI screen: a DPI-aware host's panel at 390 x 240, clicked; an unaware host's at 260 x 160"
+tests/e2e/high_dpi.sh build/native/bin/tipserver build/windows/bin
+
 step "operators' preview: every tip photographed in the library's panel, cut texts marked"
 tests/e2e/preview.sh
 
