@@ -1,11 +1,13 @@
 // The real DLL as a host sees it: its exports, its resources, the folder
-// and windows a start makes, and what a stop leaves, wherever it comes.
+// and windows a start makes, and what a stop leaves, wherever and from whichever thread it comes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "panels/mess_panel.h"
@@ -82,8 +84,7 @@ TEST_F(Exports, EachExportPopsItsArgumentsAndReturnsItsResult) {
         EXPECT_EQ(CallMeasuringStack(dll.Export(call.name), call.argCount, call.args, &result), 0) << call.name;
         EXPECT_EQ(result, call.result) << call.name;
     }
-    EXPECT_EQ(dll.Export("msg_init@4"), nullptr) << "plain names only";
-    EXPECT_EQ(dll.Export("_msg_init@4"), nullptr) << "plain names only";
+    for (const char* decorated : {"msg_init@4", "_msg_init@4"}) EXPECT_EQ(dll.Export(decorated), nullptr) << decorated;
 }
 
 // A library loaded from elsewhere still works beside the host program. A
@@ -206,6 +207,39 @@ TEST_F(Exports, MsgExitAtAHundredRandomMomentsOfTheQueryCycle) {
     // Some of the stops came before the save, all others after.
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, 100);
+}
+
+using HostLoop = HostFolderTest;
+
+// Regression: the signal that the host's thread is back in its loop was a
+// thread timer with its callback in the library; the other thread could not
+// kill it, and msg_init's thread then dispatched it into the unloaded library.
+TEST_F(HostLoop, AStopFromAnotherThreadLeavesNoTimerIntoTheLibrary) {
+    auto dll = std::make_unique<DllUnderTest>();
+    ASSERT_TRUE(dll->Loaded() && dll->msg_init() == 1);
+    std::thread([&] {
+        dll->msg_exit();
+        dll.reset();
+    }).join();
+    int intoCode = 0;  // timer messages whose dispatch would run a callback
+    MSG msg;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 300; Sleep(10)) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            intoCode += msg.message == WM_TIMER && (msg.hwnd == nullptr || msg.lParam != 0);
+            DispatchMessageA(&msg);
+        }
+    }
+    EXPECT_EQ(intoCode, 0);
+    // The detached panels are still this thread's windows, and keep their
+    // classes: both go here, or a later test's copy of the library, loaded at
+    // the same address, finds them.
+    for (const char* name : {"slipzemtraMessPanelClass", "statzemtraMessPanelClass"}) {
+        for (HWND w; (w = FindWindowExA(nullptr, nullptr, name, nullptr)) != nullptr;) {
+            const auto module = reinterpret_cast<HINSTANCE>(GetClassLongPtrA(w, GCLP_HMODULE));
+            if (!DestroyWindow(w)) break;
+            UnregisterClassA(name, module);
+        }
+    }
 }
 
 }  // namespace
