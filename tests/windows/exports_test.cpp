@@ -119,8 +119,7 @@ TEST_F(Exports, AStartMakesTheTipsFolderAndPanelsOfItsOwnAndAStopTakesThemAndIts
                 VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length);
                 return std::string(text && length ? text : "");
             };
-            EXPECT_EQ(value("FileVersion"), TIPRELAY_VERSION) << file;
-            EXPECT_EQ(value("ProductVersion"), TIPRELAY_VERSION) << file;
+            for (const char* name : {"FileVersion", "ProductVersion"}) EXPECT_EQ(value(name), TIPRELAY_VERSION) << file;
             EXPECT_EQ(value("OriginalFilename"), file);
             EXPECT_TRUE(value("FileDescription").ends_with(arch)) << file << ": " << value("FileDescription");
         }
