@@ -12,7 +12,6 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/platform.h"
