@@ -13,7 +13,7 @@ list(FILTER TR_WIN_SOURCES EXCLUDE REGEX "/panels/panel_slide\\.cpp$")
 # tr_win holds everything but the export edge, so the Windows tests can
 # link the same code that the DLL is made of.
 add_library(tr_win STATIC ${TR_WIN_SOURCES})
-target_link_libraries(tr_win PUBLIC tr_core ws2_32 wininet ole32 oleaut32 uuid shell32 gdi32 user32)
+target_link_libraries(tr_win PUBLIC tr_core ws2_32 wininet ole32 oleaut32 oleacc uuid shell32 gdi32 user32)
 
 # Resources of the library (the skin bitmap): TR_RESOURCES.
 include(${CMAKE_CURRENT_SOURCE_DIR}/resources.cmake)

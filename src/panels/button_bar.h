@@ -37,6 +37,7 @@ public:
 
     int32_t ButtonCount() const { return m_nButtonCount; }
     CButtonDrawer& Button(int index) { return m_buttons[index]; }
+    const CButtonDrawer& Close() const { return m_close; }
     // True when `button` is one of this bar's own buttons.
     bool Owns(const CButtonDrawer* button) const;
 

@@ -6,6 +6,7 @@
 
 #include "actions/run_action.h"
 #include "panels/library_module.h"
+#include "panels/panel_accessible.h"
 #include "panels/panel_action.h"
 #include "panels/screen_dpi.h"
 #include "platform/edge.h"
@@ -152,6 +153,7 @@ void CMessPanel::Destroy() {
         m_hWnd = nullptr;
     }
     m_onHostLoop = nullptr;
+    DisconnectAccessible();
     // The next start in this process registers the class afresh.
     if (m_classRegistered) {
         UnregisterClassA(ClassName(), LibraryModule());
@@ -287,6 +289,13 @@ bool CMessPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_PANEL_ACTION:
         OnPanelAction(wParam, lParam);
         return false;
+    case WM_PANEL_PRESS:
+        OnPress(lParam);
+        return false;
+    case WM_GETOBJECT:
+        if (static_cast<LONG>(lParam) != OBJID_CLIENT) return false;
+        result = AnswerGetObject(wParam);
+        return result != 0;
     default:
         return false;
     }
@@ -386,4 +395,39 @@ void CMessPanel::Render(HDC target) {
     }
     ForEachElement([&memory](auto& e) { e.Draw(memory.get()); });
     BitBlt(target, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
+}
+
+std::vector<const CDrawer*> CMessPanel::AccessibleElements() {
+    std::vector<const CDrawer*> elements;
+    if (m_hWnd == nullptr || !IsWindowVisible(m_hWnd)) return elements;
+    if (m_text.IsShown()) elements.push_back(&m_text);
+    if (m_picture.IsShown()) elements.push_back(&m_picture);
+    for (int k = 0; k < CButtonBar::kButtons; ++k)
+        if (m_buttons.Button(k).IsShown()) elements.push_back(&m_buttons.Button(k));
+    elements.push_back(&m_buttons.Close());
+    return elements;
+}
+
+void CMessPanel::OnPress(LPARAM element) {
+    // Any window can post this message: click only a shown element of ours.
+    for (const CDrawer* own : AccessibleElements()) {
+        if (reinterpret_cast<LPARAM>(own) != element) continue;
+        const_cast<CDrawer*>(own)->OnClick();
+        return;
+    }
+}
+
+LRESULT CMessPanel::AnswerGetObject(WPARAM flags) {
+    if (m_accessible == nullptr) m_accessible = new CPanelAccessible(this);
+    // A tool reading the panel holds it up, as a resting pointer does.
+    m_slide.HoldForTool();
+    const LRESULT answer = LresultFromObject(IID_IAccessible, flags, static_cast<IAccessible*>(m_accessible));
+    return answer > 0 ? answer : 0;
+}
+
+void CMessPanel::DisconnectAccessible() {
+    if (m_accessible == nullptr) return;
+    m_accessible->Disconnect();
+    m_accessible->Release();
+    m_accessible = nullptr;
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 #include <functional>
 
 #include "panels/button_bar.h"
@@ -17,6 +18,7 @@
 #include "panels/text_drawer.h"
 #include "platform/handles.h"
 
+class CPanelAccessible;
 class CShowDataList;
 struct TipRecord;
 
@@ -81,6 +83,10 @@ public:
     // spare); the panel action message runs nothing else.
     bool OwnsButton(const CButtonDrawer* button);
 
+    // What an assistive tool reads: nothing while hidden, else the text,
+    // the picture and the action buttons that are shown, and the close zone.
+    std::vector<const CDrawer*> AccessibleElements();
+
     // The class name this panel registers.
     const char* ClassName() const;
 
@@ -122,6 +128,12 @@ private:
     void OnHostLoop();
     void OnMouseMove(int32_t x, int32_t y);
     void OnPanelAction(WPARAM command, LPARAM element);
+    // An assistive tool's click on `element`, if it is one of ours and shown.
+    void OnPress(LPARAM element);
+    // The accessible object for OBJID_CLIENT, made on first use; 0 when
+    // it cannot be handed out.
+    LRESULT AnswerGetObject(WPARAM flags);
+    void DisconnectAccessible();
     // Hides the window and routes it to default handling, from any thread.
     void DetachWindow();
 
@@ -140,6 +152,8 @@ private:
     CPanelScale m_scale;
     int32_t m_bSliding = 0;
     bool m_classRegistered = false;
+    // Made when a tool first asks; cut off at Destroy.
+    CPanelAccessible* m_accessible = nullptr;
     // Set while Destroy destroys the window: any other destruction is logged.
     bool m_bDestroying = false;
 };

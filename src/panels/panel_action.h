@@ -14,3 +14,7 @@ constexpr WPARAM kPanelActionLeave = 11;
 // Any other wParam runs the click action of the CButtonDrawer in lParam;
 // the elements send this one.
 constexpr WPARAM kPanelActionRun = 0;
+
+// The private message by which the panel's accessible object asks for a
+// click on one of the panel's elements (lParam), for an assistive tool.
+constexpr UINT WM_PANEL_PRESS = 3032;

@@ -15,7 +15,14 @@ void CPanelSlide::Hover() {
     if (m_nState != PANEL_LEAVING) m_nState = PANEL_SLIDING_IN;
 }
 
+void CPanelSlide::HoldForTool() {
+    m_nToolHoldTicks = kToolHoldTicks;
+    if (m_nState == PANEL_SLIDING_OUT) m_nState = PANEL_SLIDING_IN;
+}
+
 CPanelSlide::Step CPanelSlide::Tick() {
+    const bool held = m_nToolHoldTicks > 0;
+    if (held) --m_nToolHoldTicks;
     switch (m_nState) {
     case PANEL_SLIDING_IN: {
         Step step = Step::kNone;
@@ -32,6 +39,8 @@ CPanelSlide::Step CPanelSlide::Tick() {
         return step;
     }
     case PANEL_SHOWN: {
+        // A tool reading the panel pauses the stay.
+        if (held) return Step::kNone;
         // 50 ticks of 20 ms to the second; no stay means no limit.
         const int64_t limit = int64_t{m_nStaySeconds} * 1000 / kAnimatePeriodMs;
         if (m_nStaySeconds <= 0) m_nStayTicks = 0;

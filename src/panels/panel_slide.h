@@ -16,6 +16,8 @@ enum PanelState : int32_t {
 constexpr int32_t kAnimatePeriodMs = 20;
 constexpr int32_t kRisePerTick = 15;
 constexpr int32_t kSinkPerTick = 10;
+// How long an assistive tool's last look holds the panel up: 3 s.
+constexpr int32_t kToolHoldTicks = 150;
 
 class CPanelSlide {
 public:
@@ -35,6 +37,10 @@ public:
     void Hover();
     // The pointer left: the next tick at the top starts the whole stay again.
     void PointerLeft() { m_bPointerOutside = 1; }
+    // An assistive tool reads the panel: for the next few seconds it stays
+    // as under a resting pointer (a sinking panel rises again), then the
+    // rest of its stay runs.
+    void HoldForTool();
     // Sinks away, whatever the pointer does.
     void SendAway() { m_nState = PANEL_LEAVING; }
     // Seconds fully up before sinking; 0 or less stays until sent away.
@@ -62,4 +68,5 @@ private:
     int32_t m_nStaySeconds = 0;
     int32_t m_bSliding = 0;
     int32_t m_bPointerOutside = 1;
+    int32_t m_nToolHoldTicks = 0;
 };

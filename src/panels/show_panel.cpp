@@ -83,6 +83,8 @@ int32_t CMessPanel::ShowPanel(const char* title, const char* picture, const char
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     // WM_SHOWWINDOW places the window below the work area and starts the rise.
     ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+    // Screen readers announce a popup that raises an alert.
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
     // Paint the new tip even when the system kept the old pixels.
     InvalidateRect(m_hWnd, nullptr, FALSE);
     return 1;

@@ -92,3 +92,19 @@ TEST(PanelSlide, HoverBringsASinkingPanelBackAndLeavingRestartsTheStayButNothing
 }
 
 }  // namespace
+
+// A tool reading the panel pauses its stay for the hold and then lets the
+// rest of it run; a sinking panel it reads rises again.
+TEST(PanelSlide, AnAssistiveToolHoldsThePanelUpAndThenTheRestOfTheStayRuns) {
+    CPanelSlide slide(true);
+    slide.SetStaySeconds(1);
+    slide.Start(740, kWorkBottom - 160, kWorkBottom);
+    for (int i = 0; i < 11 + 40; ++i) slide.Tick();
+    slide.HoldForTool();
+    for (int i = 0; i < kToolHoldTicks; ++i) slide.Tick();
+    EXPECT_EQ(slide.StayTicks(), 40);
+    for (int i = 0; i < 11; ++i) slide.Tick();
+    EXPECT_EQ(slide.State(), PANEL_SLIDING_OUT);
+    slide.HoldForTool();
+    EXPECT_EQ(slide.State(), PANEL_SLIDING_IN);
+}
