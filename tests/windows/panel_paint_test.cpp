@@ -80,51 +80,45 @@ TEST_F(PanelPaint, ABlackCaptionAndABlueTitleOverACentredTextThatTurnsBlueUnderT
     EXPECT_EQ(hotBlack, 0) << "the text under the pointer";
 }
 
+// A point of a capture and the colour it must show; kSkin: the skin's own there.
+constexpr COLORREF kSkin = 1;
+struct Probe {
+    int x, y;
+    COLORREF colour;
+};
+
 // Pictures at their natural size, cut to their cell, transparent parts in
-// black; what is no picture (empty, not one, cut short, too large) leaves
-// the cell to the skin.
+// black; what is no picture (empty, cut short, too large) leaves the cell
+// to the skin.
 TEST_F(PanelPaint, TheSkinAndAPictureAtItsNaturalSizeCutToItsCellWithTransparencyInBlack) {
     std::string huge = kHalfClearGif;
     huge.resize(CPictureBitmap::kMaxFileBytes + 1, '\0');
-    const COLORREF skin = 1;  // the skin's own colour at that point
+    const COLORREF jpeg = RGB(200, 40, 40);  // the JPEG's one colour
     const struct {
         std::string bytes, text;
-        std::vector<std::pair<POINT, COLORREF>> probes;
+        std::vector<Probe> probes;
     } cases[] = {
         // 120 x 140 in the 100 x 133 cell beside a text: its top-left part.
-        {JpegBytes(120, 140, RGB(200, 40, 40)),
-         "Beside the picture",
-         {{{2, 25}, RGB(200, 40, 40)},
-          {{101, 157}, RGB(200, 40, 40)},
-          {{1, 90}, skin},
-          {{102, 90}, skin},
-          {{50, 24}, skin},
-          {{50, 158}, skin}}},
-        {kHalfClearGif, "", {{{3, 26}, kRed}, {{4, 25}, kBlack}, {{5, 26}, kBlack}, {{6, 25}, skin}, {{2, 27}, skin}}},
-        {kOpaqueGif,
-         "",
-         {{{2, 25}, kGreen}, {{3, 25}, kRed}, {{4, 25}, kPaletteBlue}, {{5, 25}, kWhite}, {{2, 26}, skin}}},
-        {"",
-         "",
-         {{{2, 25}, skin},
-          {{0, 0}, kFrame},
-          {{259, 159}, kFrame},
-          {{130, 1}, RGB(213, 237, 252)},  // the skin's
-          {{130, 23}, kFrame},
-          {{130, 24}, kWhite},
-          {{10, 100}, RGB(195, 229, 251)},
-          {{244, 11}, kWhite}}},
-        {"this is not a picture at all", "", {{{2, 25}, skin}}},
-        {kHalfClearGif.substr(0, 20), "", {{{3, 26}, skin}}},
-        {huge, "", {{{3, 26}, skin}}},
+        {JpegBytes(120, 140, jpeg), "Text", {{2, 25, jpeg}, {101, 157, jpeg}, {102, 90, kSkin}, {50, 158, kSkin}}},
+        {kHalfClearGif, "", {{3, 26, kRed}, {4, 25, kBlack}, {5, 26, kBlack}, {6, 25, kSkin}, {2, 27, kSkin}}},
+        {kOpaqueGif, "", {{2, 25, kGreen}, {3, 25, kRed}, {4, 25, kPaletteBlue}, {5, 25, kWhite}, {2, 26, kSkin}}},
+        {"", "", {{2, 25, kSkin}}},
+        {kHalfClearGif.substr(0, 20), "", {{3, 26, kSkin}}},
+        {huge, "", {{3, 26, kSkin}}},
     };
+    // The skin alone: its frame, title band, body and close box.
+    const Probe skin[] = {{0, 0, kFrame},    {259, 159, kFrame}, {130, 1, RGB(213, 237, 252)},
+                          {130, 23, kFrame}, {130, 24, kWhite},  {10, 100, RGB(195, 229, 251)},
+                          {244, 11, kWhite}};
+    for (const Probe& p : skin) EXPECT_TRUE(Near(skin_.At(p.x, p.y), p.colour, 16)) << p.x << "," << p.y;
     const std::string path = TipsFolder() + "7.gif";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes.size());
         WriteWholeFile(path, c.bytes);
         const Capture shot = ShowAndCapture(TipContent{1, "", path, c.text});
-        for (const auto& [p, colour] : c.probes)
-            EXPECT_TRUE(Near(shot.At(p.x, p.y), colour == skin ? skin_.At(p.x, p.y) : colour, 16)) << p.x << "," << p.y;
+        for (const Probe& p : c.probes)
+            EXPECT_TRUE(Near(shot.At(p.x, p.y), p.colour == kSkin ? skin_.At(p.x, p.y) : p.colour, 16))
+                << p.x << "," << p.y;
     }
 }
 
