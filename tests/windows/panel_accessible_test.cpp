@@ -7,10 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
+#include <string>
 #include <tuple>
 
 #include "platform/handles.h"
+#include "shared/named_fields.h"
 #include "support/panel_fixture.h"
 
 namespace {
@@ -22,22 +23,17 @@ void CALLBACK OnAlert(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWOR
 
 struct Child {
     long role = 0;
-    std::string name;
-    bool operator==(const Child&) const = default;
+    std::wstring name;
+    NAMED_FIELDS(Child, role, name)
 };
-void PrintTo(const Child& c, std::ostream* os) { *os << "{role=" << c.role << " name=" << c.name << "}"; }
 
 Child Read(IAccessible* object, const VARIANT& child) {
     Child read;
     VARIANT role;
     if (object->get_accRole(child, &role) == S_OK) read.role = role.lVal;
     BSTR name = nullptr;
-    if (object->get_accName(child, &name) == S_OK && name != nullptr) {
-        char text[256] = {};
-        WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text - 1, nullptr, nullptr);
-        read.name = text;
-        SysFreeString(name);
-    }
+    if (object->get_accName(child, &name) == S_OK && name != nullptr) read.name = name;
+    SysFreeString(name);
     return read;
 }
 
@@ -69,7 +65,7 @@ TEST_F(PanelAccessible, AScreenReaderHearsTheAlertReadsTheTipAndPressesItsButton
     VARIANT self{};
     self.vt = VT_I4;
     self.lVal = CHILDID_SELF;
-    EXPECT_EQ(Read(panel.get(), self), (Child{.role = ROLE_SYSTEM_ALERT, .name = "Weekly tip"}));
+    EXPECT_EQ(Read(panel.get(), self), (Child{.role = ROLE_SYSTEM_ALERT, .name = L"Weekly tip"}));
     LONG count = 0;
     ASSERT_EQ(panel->get_accChildCount(&count), S_OK);
     VARIANT children[8];
@@ -77,9 +73,9 @@ TEST_F(PanelAccessible, AScreenReaderHearsTheAlertReadsTheTipAndPressesItsButton
     ASSERT_EQ(AccessibleChildren(panel.get(), 0, std::min<LONG>(count, 8), children, &got), S_OK);
     std::vector<Child> read;
     for (LONG k = 0; k < got; ++k) read.push_back(Read(panel.get(), children[k]));
-    EXPECT_EQ(read, (std::vector<Child>{{.role = ROLE_SYSTEM_STATICTEXT, .name = "A tip to read"},
-                                        {.role = ROLE_SYSTEM_PUSHBUTTON, .name = "Open"},
-                                        {.role = ROLE_SYSTEM_PUSHBUTTON, .name = "Close"}}));
+    EXPECT_EQ(read, (std::vector<Child>{{.role = ROLE_SYSTEM_STATICTEXT, .name = L"A tip to read"},
+                                        {.role = ROLE_SYSTEM_PUSHBUTTON, .name = L"Open"},
+                                        {.role = ROLE_SYSTEM_PUSHBUTTON, .name = L"Close"}}));
     long x = 0, y = 0, width = 0, height = 0;
     ASSERT_EQ(panel->accLocation(&x, &y, &width, &height, children[1]), S_OK);
     const RECT r = WindowRect(panel_.Window());
