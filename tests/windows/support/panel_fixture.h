@@ -46,8 +46,7 @@ inline int32_t Show(CMessPanel& panel, const TipContent& content, int32_t staySe
     return panel.ShowTip(*MakeTip(content), staySeconds);
 }
 
-// Animation ticks as the timer delivers them; RaisePanel ticks until the
-// panel is up (at most 100) and returns how many it took.
+// RaisePanel ticks until the panel is up (at most 100) and returns how many it took.
 inline void Tick(CMessPanel& panel, int count = 1) {
     for (int i = 0; i < count; ++i) SendMessageA(panel.Window(), WM_TIMER, TIMER_ANIMATE, 0);
 }
