@@ -45,20 +45,15 @@ run_user() {
   wait "$host_pid" || tr_fail "run $run: tiphost.exe: $(cat "$work/host.$run")"
 }
 said() { grep -q "$1" "$work/user.$run" || tr_fail "run $run: no '$1': $(cat "$work/user.$run")"; }
-# Rows of the screenshot that hold black ink.
+# How many rows of the screenshot, from the first to the last, hold black
+# ink. tipuser writes 8-bit RGB rows in one IDAT chunk.
 ink_rows() {
   python3 - "$1" <<'PY'
-import struct, sys, zlib
+import sys, zlib
 data = open(sys.argv[1], "rb").read()
-width, height = struct.unpack(">II", data[16:24])
-pos, idat = 8, b""
-while pos < len(data):
-    length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-    if kind == b"IDAT":
-        idat += data[pos + 8:pos + 8 + length]
-    pos += 12 + length
-raw, stride = zlib.decompress(idat), 1 + 3 * width
-rows = [y for y in range(height)
+width = int.from_bytes(data[16:20], "big")
+raw, stride = zlib.decompressobj().decompress(data[data.index(b"IDAT") + 4:]), 1 + 3 * width
+rows = [y for y in range(len(raw) // stride)
         if any(max(raw[y * stride + 1 + 3 * x:y * stride + 4 + 3 * x]) < 90 for x in range(width))]
 print(rows[-1] - rows[0] + 1 if rows else 0)
 PY
