@@ -105,6 +105,30 @@ std::vector<uint8_t> HeaderWord(size_t at, uint32_t value) {
     return bytes;
 }
 
+// One record, picture included, every text "x" but `field`, which is
+// `length` bytes long ("buttons": `length` buttons announced); interval 30.
+std::vector<uint8_t> OneRecord(const std::string& field = "", size_t length = 0) {
+    std::vector<uint8_t> body = Words({0, 0, 1});
+    ByteWriter w(body);
+    auto text = [&](const char* name) {
+        const std::string t = field == name ? std::string(length, 'q') : "x";
+        w.PutText(t.data(), t.size());
+    };
+    for (uint32_t word : {0, 7}) w.PutU32(word);  // the record length (set below), the id
+    w.PutU8(0);                                   // the style
+    for (int32_t word : {10, kNow - 1, kNow + 100}) w.PutI32(word);
+    for (const char* name : {"picture", "text", "link"}) text(name);
+    w.PutI32(field == "buttons" ? int32_t(length) : 3);
+    for (int k = 0; k < 3; ++k) {
+        for (const char* name : {"caption", "action", "url"}) text(name);
+    }
+    w.PutU8(0);  // shown first
+    text("title");
+    StoreBigEndian32(body.data() + 12, uint32_t(body.size() - 12));
+    w.PutU32(30);
+    return body;
+}
+
 const Outcome kUnread{.result = -1};
 const std::string kNone = "nMessageCount == 0", kAdded = "CShowDataList AddOneShowData";
 
@@ -134,6 +158,15 @@ TEST(RespNewMess, PacketOutcomes) {
         {"longer", FirstLength(2, 2, kFirstRecord + 8, 8), {.line = kAdded, .interval = 44, .tips = 2, .changes = 1}},
         // A zero length makes the record be read again, and then its length word as the interval.
         {"zero length", FirstLength(1, 2, 0), {.line = "Recv one Data ,AddWaitPicData", .tips = 2, .changes = 2}},
+        // One byte over each field; the tips above fill every field to the brim.
+        {"picture too long", Resp(OneRecord("picture", 1025)), {.threw = true, .line = "error13"}},
+        {"text too long", Resp(OneRecord("text", 101)), {.threw = true, .line = "error16"}},
+        {"link too long", Resp(OneRecord("link", 1025)), {.threw = true, .line = "error19"}},
+        {"caption too long", Resp(OneRecord("caption", 21)), {.threw = true, .line = "error24"}},
+        {"action too long", Resp(OneRecord("action", 21)), {.threw = true, .line = "error27"}},
+        {"button url too long", Resp(OneRecord("url", 1025)), {.threw = true, .line = "error30"}},
+        {"title too long", Resp(OneRecord("title", 41)), {.threw = true, .line = "error34"}},
+        {"four buttons", Resp(OneRecord("buttons", 4)), {.threw = true, .line = "error21"}},
     };
     for (const auto& c : cases) {
         CShowDataList store;
@@ -147,54 +180,6 @@ TEST(RespNewMess, PacketOutcomes) {
             }
         }
         EXPECT_EQ(got, c.expected) << c.why;
-    }
-}
-
-// One record, picture included, every text "x" but `field`, which is
-// `length` bytes long ("buttons": `length` buttons announced); interval 30.
-std::vector<uint8_t> OneRecord(const std::string& field = "", size_t length = 0) {
-    std::vector<uint8_t> body = Words({0, 0, 1});
-    ByteWriter w(body);
-    auto text = [&](const char* name) {
-        const std::string t = field == name ? std::string(length, 'q') : "x";
-        w.PutText(t.data(), t.size());
-    };
-    for (uint32_t word : {0, 7}) w.PutU32(word);  // the record length (set below), the id
-    w.PutU8(0);                                   // the style
-    for (int32_t word : {10, kNow - 1, kNow + 100}) w.PutI32(word);
-    for (const char* name : {"picture", "text", "link"}) text(name);
-    w.PutI32(field == "buttons" ? int32_t(length) : 3);
-    for (int k = 0; k < 3; ++k) {
-        for (const char* name : {"caption", "action", "url"}) text(name);
-    }
-    w.PutU8(0);  // shown first
-    text("title");
-    StoreBigEndian32(body.data() + 12, uint32_t(body.size() - 12));
-    w.PutU32(30);
-    return body;
-}
-
-// The longest of each: the full fields of the tips in PacketOutcomes.
-TEST(RespNewMess, ATextLongerThanItsFieldIsRefused) {
-    LineCapture capture;
-    const struct {
-        std::string field;
-        size_t longest;
-        std::string refusal;
-    } cases[] = {
-        {.field = "picture", .longest = 1024, .refusal = "error13"},
-        {.field = "text", .longest = 100, .refusal = "error16"},
-        {.field = "link", .longest = 1024, .refusal = "error19"},
-        {.field = "caption", .longest = 20, .refusal = "error24"},
-        {.field = "action", .longest = 20, .refusal = "error27"},
-        {.field = "url", .longest = 1024, .refusal = "error30"},
-        {.field = "title", .longest = 40, .refusal = "error34"},
-        {.field = "buttons", .longest = 3, .refusal = "error21"},
-    };
-    for (const auto& c : cases) {
-        const Outcome got = Decode(Resp(OneRecord(c.field, c.longest + 1)));
-        EXPECT_TRUE(got.threw) << c.field;
-        EXPECT_EQ(got.line, c.refusal) << c.field;
     }
 }
 
