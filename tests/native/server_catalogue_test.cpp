@@ -107,7 +107,6 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         {"picture", "gone.gif", ": no file "},
         {"picture", "../ok.gif", ": \"../ok.gif\" is neither an http:// address nor a plain file name"},
         {"updated", "2024-05-02T00:00:00Z", ": 2024-05-02T00:00:00Z lies in the future"},
-        {"text", "OK", ": clients show nothing of this tip: its text is 2 bytes in CP936"},
         {"text", "好", ": clients show nothing of this tip: its text is 2 bytes in CP936"},
         {"style", 25, ": clients show nothing of this tip: style 25 shows the picture alone, and it has none"},
         {"link", "javascript:alert(1)", ": \"javascript:alert(1)\" is not an http:// or https:// address"},
@@ -115,7 +114,6 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
         {"link", "QUILLONBUTTON:DOWNLOAD:x.zip", ": \"x.zip\" is not an http://, https:// or ftp:// address"},
         {"buttons", Button({{"url", "ftp://x/a"}}), "[0].url: \"ftp://x/a\" is not an http:// or https://"},
         {"buttons", Button({{"action", "DOWNLOAD"}, {"url", "x/a.zip"}}), "[0].url: \"x/a.zip\" is not an http://"},
-        {"picture", "new\nline.gif", ": no file "},  // escaped below: no line can be forged
     };
     struct Refusal {
         std::string catalogue;
@@ -136,8 +134,7 @@ TEST(ServerCatalogue, AcceptedAtTheLimitsAndEachFaultRefusedNamingTipAndField) {
          {"tip 7: style: clients show nothing of this tip: style 12 hides the picture"}},
         {one({{"x\ny", 1}, {"id", "7"}, {"text", Chinese(51)}}),  // every problem of a tip at once, in file order
          {"tip #1: id: must be a whole number", "tip #1: x\\x0Ay: unknown field", "tip #1: text: 102 bytes"}},
-        {one({{"picture", "new\nline.gif"}}), {"new\\x0Aline.gif"}},
-        {With({Tip(1, {{"text", Chinese(51)}}), Tip(2, {{"style", -1}})}), {"tip 1: text: 102", "tip 2: style: -1"}},
+        {one({{"picture", "new\nline.gif"}}), {"new\\x0Aline.gif"}},  // escaped: no line can be forged
         {"{\"panel_interval_minutes\": 30}", {"missing, or not a list"}},
         {With(json::array(), 721), {"out of range 1 to 720"}},
     };
