@@ -15,17 +15,12 @@
 namespace {
 
 constexpr COLORREF kFrame = RGB(80, 157, 219), kWhite = RGB(255, 255, 255), kBlue = RGB(0, 69, 146), kBlack = 0,
-                   kGreen = RGB(0, 255, 0), kRed = RGB(255, 0, 0), kPaletteBlue = RGB(0, 0, 255);
-// Palette green, red, blue, white. 4 x 2, each row red, red and twice the
-// transparent index 0; 4 x 1 without transparency, each palette colour once.
+                   kRed = RGB(255, 0, 0);
+// 4 x 2, each row red, red and twice the transparent index 0.
 const std::string kHalfClearGif(
     "GIF89a\x04\0\x02\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff\x21\xf9\x04\x01\0\0\0\0"
     ",\0\0\0\0\x04\0\x02\0\0\x02\x05\x4c\x08\x30\x21\x50\0;",
     52);
-const std::string kOpaqueGif(
-    "GIF89a\x04\0\x01\0\xf1\0\0\0\xff\0\xff\0\0\0\0\xff\xff\xff\xff"
-    ",\0\0\0\0\x04\0\x01\0\0\x02\x03\x44\xa8\x15\0;",
-    42);
 
 class PanelPaint : public PanelTest {
   protected:
@@ -101,7 +96,6 @@ TEST_F(PanelPaint, TheSkinAndAPictureAtItsNaturalSizeCutToItsCellWithTransparenc
         // 120 x 140 in the 100 x 133 cell beside a text: its top-left part.
         {JpegBytes(120, 140, jpeg), "Text", {{2, 25, jpeg}, {101, 157, jpeg}, {102, 90, kSkin}, {50, 158, kSkin}}},
         {kHalfClearGif, "", {{3, 26, kRed}, {4, 25, kBlack}, {5, 26, kBlack}, {6, 25, kSkin}, {2, 27, kSkin}}},
-        {kOpaqueGif, "", {{2, 25, kGreen}, {3, 25, kRed}, {4, 25, kPaletteBlue}, {5, 25, kWhite}, {2, 26, kSkin}}},
         {"", "", {{2, 25, kSkin}}},
         {kHalfClearGif.substr(0, 20), "", {{3, 26, kSkin}}},
         {huge, "", {{3, 26, kSkin}}},
