@@ -5,15 +5,23 @@
 
 #include "tiprelay.h"
 
+static int failures = 0;
+
+static void Expect(const char* call, int got, int want) {
+    if (got == want) return;
+    printf("FAIL %s: got %d, want %d\n", call, got, want);
+    ++failures;
+}
+
 int main(void) {
-    int got[8]; /* one statement each: the calls run in this order */
-    got[0] = msg_exit(), got[1] = msg_init(0), got[2] = set_clinettype("11", 2, 0);
-    got[3] = set_username("c-host", 6, 0), got[4] = SetMessageID(0), got[5] = show_onetips(0);
-    got[6] = msg_exit(), got[7] = msg_exit();
-    const int want[] = {0, 1, 1, 1, 1, 1, 1, 0}; /* no stop before a start, nor a second one */
-    int failures = 0;
-    for (int i = 0; i < 8; ++i)
-        if (got[i] != want[i]) printf("FAIL call %d: got %d, want %d\n", i + 1, got[i], want[i]), ++failures;
+    Expect("msg_exit before a start", msg_exit(), 0);
+    Expect("msg_init", msg_init(0), 1);
+    Expect("set_clinettype", set_clinettype("11", 2, 0), 1);
+    Expect("set_username", set_username("c-host", 6, 0), 1);
+    Expect("SetMessageID", SetMessageID(0), 1);
+    Expect("show_onetips", show_onetips(0), 1);
+    Expect("msg_exit", msg_exit(), 1);
+    Expect("a second msg_exit", msg_exit(), 0);
     printf("c_host: %s\n", failures == 0 ? "ok" : "failed");
     return failures == 0 ? 0 : 1;
 }
