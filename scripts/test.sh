@@ -59,9 +59,6 @@ printf '\n--- x64:\n' && cat "$x64_log"
 step "the 32-bit and the 64-bit library in one host folder: neither shows again what the other showed"
 tests/e2e/cross_arch.sh build/native/bin/tipserver build/windows/bin build/windows-x64/bin
 
-step "clicks end to end: tipserver, tiphost.exe and real input under Wine"
-tests/e2e/clicks.sh build/native/bin/tipserver build/windows/bin
-
 step "a 144-DPI screen: a DPI-aware host's panel at 390 x 240, clicked; an unaware host's at 260 x 160"
 tests/e2e/high_dpi.sh build/native/bin/tipserver build/windows/bin
 

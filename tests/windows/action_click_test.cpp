@@ -117,6 +117,7 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         const char* agent;
         After after;
         Lines calls;
+        std::string text = "Some tip text";  // none: the picture's cell widens under the buttons
     };
     const Case cases[] = {
         {"plain link on the picture", picture, kPage, "", "", "", kLeaving, {kPage}},
@@ -137,6 +138,7 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         {"no address", button, kPage, "OPENURL", "", "", kLeaving, {}},
         {"address like a dash switch", button, kPage, "OPENURL", "-k http://x/", "", kLeaving, {}},
         {"address like a slash switch", button, kPage, "OPENURL", "/kiosk", "", kLeaving, {}},
+        {"a button over a wide picture", button, kPage, "OPENURL", kFile, "", kLeaving, {kFile}, ""},
         {"blank, quote, tab", button, kPage, "OPENURL", "http://t/a b\"c\td", "", kLeaving, {"http://t/a%20b%22c%09d"}},
         {"no COM for the agent", button, kPage, "DOWNLOAD", kFile, "no COM", kLeaving, {kFile}},
         {"an address in the ANSI code page", button, kPage, "DOWNLOAD", cafeAnsi, "", kLeaving, AgentRun(cafeUtf8)},
@@ -151,10 +153,11 @@ TEST_F(ActionClick, EachPartOfATipDoesWhatItsLinkOrActionSays) {
         const bool com =
             c.agent != std::string("no COM") && SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
         ASSERT_EQ(
-            Show(panel_,
-                 TipContent{1, "", "C:\\no\\such\\picture.gif", "Some tip text", c.link, {"Get"}, {c.action}, {c.url}}),
+            Show(panel_, TipContent{1, "", "C:\\no\\such\\picture.gif", c.text, c.link, {"Get"}, {c.action}, {c.url}}),
             1);
         RaisePanel(panel_);
+        const RECT shown = WindowRect(panel_.Window());
+        EXPECT_EQ(std::pair(shown.right - shown.left, shown.bottom - shown.top), std::pair(260L, 160L));
         panel_.Text().Spare().SetAction("OPENURL", "http://stale/");
         panel_.Picture().Spare().SetAction("OPENURL", "http://stale/");
         for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})

@@ -196,6 +196,8 @@ TEST_F(NetQueryCycle, EachExchangeLeavesTheSettingsAndFilesItShould) {
         // A query too big for the buffer is not sent.
         {kAnswer, tip7, unasked("DataService send query data failed: query larger than its buffer"), 0, 0,
          kExchangeBufferSize - 40},
+        // The server sends tip 5 again: shown before, it is not shown again.
+        {.answer = NewTipsAnswer(0, 2, {MakeTip(5, "again")}, 20), .expected = {.lastTime = "2", .interval = "20"}},
         // Tips of one message ID are not stored: the last time stays.
         {kAnswer, tip7, {.interval = "20", .asked = 7, .handed = {7}, .saved = {}, .history = 1}, 7},
         {kAnswer, tip7, {"2", "20", 7, {7, 6}, {6, 7}, 3}, -7},
