@@ -74,7 +74,7 @@ tests/e2e/release_reproducible.sh
 step "the server's Debian package: lintian, installed, queried, purged"
 tests/e2e/debian_package.sh
 
-step "tipserver and the real DLL: the files of a plain run; tips folder read-only, disk full, tipserver killed"
+step "tipserver and the real DLL: the files of a plain run, then the disk full"
 tests/e2e/faults.sh build/native/bin/tipserver build/windows/bin
 
 step "short soak: 12 starts and stops of the real DLL, 24 tips shown and clicked; nothing may grow"
