@@ -6,13 +6,9 @@
 # first one's message.dat (the server sends nothing new). Both orders.
 #   tests/e2e/cross_arch.sh [path/to/tipserver] [x86 bin folder] [x64 bin folder]
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-. scripts/tip-session.sh
-. scripts/wine-env.sh
+. "$(dirname "$0")/e2e_begin.sh" cross-arch
 TR_TIPSERVER="$(realpath "${1:-build/native/bin/tipserver}")"
 declare -A winbin=([x86]="$(realpath "${2:-build/windows/bin}")" [x64]="$(realpath "${3:-build/windows-x64/bin}")")
-tr_e2e_begin cross-arch
-work="$TR_WORK"
 
 cat >"$work/catalogue.json" <<'JSON'
 {"panel_interval_minutes": 1, "tips": [
