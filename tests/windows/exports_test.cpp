@@ -1,24 +1,20 @@
 // The real DLL as a host sees it: its exports, its resources, the folder
-// and windows a start makes, and what a stop leaves, wherever and from whichever thread it comes.
+// and windows a start makes, and what a stop leaves, from whichever thread it comes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "panels/mess_panel.h"
 #include "platform/handles.h"
-#include "store/show_data_list.h"
-#include "store/tip_file.h"
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
 #include "support/process_counts.h"
-#include "support/tips_answer.h"
 
 // Pushes `count` arguments (right to left), calls `fn` and returns how far
 // the stack pointer moved: 0 when the callee popped them, as __stdcall does.
@@ -165,51 +161,6 @@ TEST_F(Exports, AnUnloadWithoutMsgExitLeavesNoWindowThatCallsIntoTheLibrary) {
     EXPECT_FALSE(IsWindowVisible(panel));
     DestroyWindow(panel);
     if (const HWND stat = FindWindowA("statzemtraMessPanelClass", nullptr)) DestroyWindow(stat);
-}
-
-// The stop waits at most 500 ms for the worker; the rest is the history
-// save and the windows going, on a slow machine under Wine.
-constexpr DWORD kExitBoundMs = 650;
-
-// A query cycle stretched out (the answer in pieces, a picture to fetch)
-// and msg_exit at a hundred random moments of it: each returns within its
-// bound and leaves no thread of the library, and the tip file is the
-// earlier run's or a whole new one.
-TEST_F(Exports, MsgExitAtAHundredRandomMomentsOfTheQueryCycle) {
-    DllUnderTest dll;
-    LoopbackHttpServer http;
-    http.Set("/831.gif", HttpAnswer{200, SampleGif()});
-    const std::vector<TipRecord> answer = {MakeTip(831, "first", http.Url("/831.gif")), MakeTip(832, "second")};
-    LoopbackTipsServer server(TipsFault::kSegments, NewTipsAnswer(0, 902, answer, 45));
-    std::mt19937 random(20240806);
-    int kept = 0;
-    for (int run = 0; run < 100 && !HasFailure(); ++run) {
-        const DWORD delay = std::uniform_int_distribution<DWORD>(0, 400)(random);
-        SCOPED_TRACE("run " + std::to_string(run) + ", msg_exit after " + std::to_string(delay) + " ms");
-        ResetHostFolder();
-        SaveEarlierRun({5, 6}, {5});
-        const std::string tips = ReadWholeFile(TipFile());
-        server.PointSettingsHere();
-        ASSERT_EQ(dll.msg_init(), 1);
-        PumpMessages(delay);
-        const DWORD start = GetTickCount();
-        dll.msg_exit();
-        EXPECT_LE(GetTickCount() - start, kExitBoundMs);  // its figures: bench/exit_bench
-        // A picture download's helper is left to end on its own (it holds the library), soon after.
-        EXPECT_TRUE(PumpUntil([] { return CountThreadsStartedIn(GetModuleHandleA("tiprelay.dll")) == 0; }, 3000))
-            << "a thread outlived msg_exit";
-        // Whole: exactly as long as the records the library's own loader takes
-        // from it. (The history is saved on the host's thread, after the worker.)
-        CShowDataList store;
-        const std::string now = ReadWholeFile(TipFile());
-        kept += now == tips;
-        if (now != tips) {
-            EXPECT_EQ(now.size(), 20 + sizeof(TipRecord) * LoadTipFile(TipFile().c_str(), &store));
-        }
-    }
-    // Some of the stops came before the save, all others after.
-    EXPECT_GT(kept, 0);
-    EXPECT_LT(kept, 100);
 }
 
 using HostLoop = HostFolderTest;
