@@ -4,12 +4,36 @@
 #pragma once
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
 
 #include "support/dll_under_test.h"
-#include "support/process_counts.h"
+
+// Kernel handles by probing handle values and GDI objects by probing handle indexes: under Wine
+// GetProcessHandleCount and GetGuiResources answer 0.
+inline int CountKernelHandles() {
+    int count = 0;
+    DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x20000; value += 4) count += GetHandleInformation(HANDLE(value), &flags) != 0;
+    return count;
+}
+
+inline int CountGdiObjects() {
+    if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return int(counted);
+    // A handle without its upper word names whichever object holds that index now.
+    int count = 0;
+    for (uintptr_t index = 1; index < 0x10000; ++index) count += GetObjectType(HGDIOBJ(index)) != 0;
+    return count;
+}
+
+inline SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+}
 
 struct ProcessCounts {
     int kernelHandles = 0, gdiObjects = 0;

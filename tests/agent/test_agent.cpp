@@ -53,12 +53,17 @@ class TestAgent final : public IDownloadAgent, public IClassFactory {
         *out = agent                      ? static_cast<void*>(static_cast<IDownloadAgent*>(this))
                : iid == IID_IClassFactory ? static_cast<IClassFactory*>(this)
                                           : nullptr;
-        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
+        if (*out == nullptr) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
     STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = InterlockedDecrement(&references_);
-        if (left == 0) AppendLine("release"), delete this;
+        if (left == 0) {
+            AppendLine("release");
+            delete this;
+        }
         return left;
     }
     // No type information: the library binds to the vtable.
@@ -82,7 +87,11 @@ class TestAgent final : public IDownloadAgent, public IClassFactory {
         return ShouldFail(L"commit") ? E_FAIL : S_OK;
     }
     STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** out) override {
-        if (ShouldFail(L"create")) return *out = nullptr, AppendLine("refuse"), E_OUTOFMEMORY;
+        *out = nullptr;
+        if (ShouldFail(L"create")) {
+            AppendLine("refuse");
+            return E_OUTOFMEMORY;
+        }
         AppendLine("create");
         const handles::ComPtr<TestAgent> agent(new TestAgent());
         return agent->QueryInterface(iid, out);
@@ -96,7 +105,8 @@ class TestAgent final : public IDownloadAgent, public IClassFactory {
 }  // namespace
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, void** out) {
-    return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : (*out = nullptr, CLASS_E_CLASSNOTAVAILABLE);
+    *out = nullptr;
+    return classId == kAgentClass ? g_factory.QueryInterface(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // the linker's name for this DLL's own module

@@ -14,7 +14,6 @@
 #include "support/dll_under_test.h"
 #include "support/host_folder.h"
 #include "support/loopback_server.h"
-#include "support/process_counts.h"
 
 // Pushes `count` arguments (right to left), calls `fn` and returns how far
 // the stack pointer moved: 0 when the callee popped them, as __stdcall does.

@@ -1,5 +1,5 @@
 // The panels in-process on the test's own clock: the tips they take, layout
-// and cuts, elements, slide and hover. Real input is in tests/e2e/clicks.sh.
+// and cuts, elements, slide and hover. Real input is in the soak (bench/soak.sh).
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -40,5 +40,6 @@ bool PumpUntil(Condition done, DWORD ms) {
     return true;
 }
 
-// Threads of this process now (Toolhelp snapshot).
+// Threads of this process now (Toolhelp snapshot); those whose start address lies in `module`.
 int CountThreads();
+int CountThreadsStartedIn(HMODULE module);
