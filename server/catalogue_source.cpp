@@ -28,7 +28,7 @@ CatalogueLoad CatalogueSource::Load() {
 
 void CatalogueSource::Take(std::shared_ptr<const Catalogue> catalogue) {
     std::atomic_store(&current_, std::move(catalogue));
-    generation_.fetch_add(1, std::memory_order_relaxed);
+    generation_.fetch_add(1, std::memory_order_release);
     const auto since_1970 = std::chrono::system_clock::now().time_since_epoch();
     loaded_at_ms_.store(std::chrono::duration_cast<std::chrono::milliseconds>(since_1970).count(),
                         std::memory_order_relaxed);
@@ -106,6 +106,8 @@ void CatalogueSource::Reload(const char* reason) {
     }
     const std::shared_ptr<const Catalogue> previous = Current();
     const CatalogueChanges changes = CompareCatalogues(*previous, *load.catalogue, options_.now);
+    // Counted before the catalogue is taken, so a scrape that sees its generation sees its count too.
+    unreachable_.store(changes.unreachable.size(), std::memory_order_relaxed);
     Take(load.catalogue);
     Watch(before, load);
     // Only what this reload brings: the rest was said when it came.
@@ -116,7 +118,6 @@ void CatalogueSource::Reload(const char* reason) {
     }
     warnings.insert(warnings.end(), changes.unreachable.begin(), changes.unreachable.end());
     LogWarnings(warnings);
-    unreachable_.store(changes.unreachable.size(), std::memory_order_relaxed);
     log_.Write("catalogue reloaded (" + std::string(reason) + "): " + std::to_string(load.catalogue->tips.size()) +
                " tips, " + std::to_string(load.catalogue->pictures.size()) + " pictures; " + changes.Summary());
 }

@@ -50,7 +50,7 @@ class CatalogueSource {
     void Abandon() { abandon_.store(true, std::memory_order_relaxed); }
 
     // For the metrics; safe from any thread.
-    uint64_t Generation() const { return generation_.load(std::memory_order_relaxed); }
+    uint64_t Generation() const { return generation_.load(std::memory_order_acquire); }
     uint64_t ReloadFailures() const { return reload_failures_.load(std::memory_order_relaxed); }
     // The file on disk was refused at its last load (the previous catalogue serves).
     bool Refused() const { return refused_.load(std::memory_order_relaxed); }
