@@ -76,19 +76,15 @@ HRESULT CPanelAccessible::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIAN
     return E_NOTIMPL;
 }
 
-bool CPanelAccessible::Element(const VARIANT& child, const CDrawer** element, HRESULT* failure) const {
+HRESULT CPanelAccessible::Element(const VARIANT& child, const CDrawer** element) const {
     *element = nullptr;
-    if (m_panel == nullptr) {
-        *failure = CO_E_OBJNOTCONNECTED;
-        return false;
-    }
-    *failure = E_INVALIDARG;
-    if (child.vt != VT_I4) return false;
-    if (child.lVal == CHILDID_SELF) return true;
+    if (m_panel == nullptr) return CO_E_OBJNOTCONNECTED;
+    if (child.vt != VT_I4) return E_INVALIDARG;
+    if (child.lVal == CHILDID_SELF) return S_OK;
     const std::vector<const CDrawer*> children = m_panel->AccessibleElements();
-    if (child.lVal < 1 || static_cast<size_t>(child.lVal) > children.size()) return false;
+    if (child.lVal < 1 || static_cast<size_t>(child.lVal) > children.size()) return E_INVALIDARG;
     *element = children[child.lVal - 1];
-    return true;
+    return S_OK;
 }
 
 HRESULT CPanelAccessible::get_accParent(IDispatch** parent) {
@@ -119,8 +115,7 @@ HRESULT CPanelAccessible::get_accName(VARIANT child, BSTR* name) {
     if (name == nullptr) return E_POINTER;
     *name = nullptr;
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     const CTextDrawer& text = m_panel->Text();
     if (element == nullptr) return Text(text.Title()[0] != '\0' ? text.Title() : FirstWords(text.Text()), name);
     if (element == &text) return Text(text.Text(), name);
@@ -133,8 +128,7 @@ HRESULT CPanelAccessible::get_accValue(VARIANT child, BSTR* value) {
     if (value == nullptr) return E_POINTER;
     *value = nullptr;
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     // The link behind the text or the picture, as a link's value is.
     if (element == &m_panel->Text()) return Text(m_panel->Text().Link(), value);
     return element == &m_panel->Picture() ? Text(m_panel->Picture().Link(), value) : S_FALSE;
@@ -144,8 +138,7 @@ HRESULT CPanelAccessible::get_accDescription(VARIANT child, BSTR* description) {
     if (description == nullptr) return E_POINTER;
     *description = nullptr;
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     // The alert's whole text, read after its name.
     return element == nullptr ? Text(m_panel->Text().Text(), description) : S_FALSE;
 }
@@ -154,8 +147,7 @@ HRESULT CPanelAccessible::get_accRole(VARIANT child, VARIANT* role) {
     if (role == nullptr) return E_POINTER;
     VariantInit(role);
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     role->vt = VT_I4;
     role->lVal = element == nullptr               ? ROLE_SYSTEM_ALERT
                  : element == &m_panel->Text()    ? ROLE_SYSTEM_STATICTEXT
@@ -168,8 +160,7 @@ HRESULT CPanelAccessible::get_accState(VARIANT child, VARIANT* state) {
     if (state == nullptr) return E_POINTER;
     VariantInit(state);
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     state->vt = VT_I4;
     state->lVal = IsWindowVisible(m_panel->Window()) ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_INVISIBLE;
     if (element != nullptr) state->lVal = STATE_SYSTEM_LINKED;
@@ -201,8 +192,7 @@ HRESULT CPanelAccessible::get_accDefaultAction(VARIANT child, BSTR* action) {
     if (action == nullptr) return E_POINTER;
     *action = nullptr;
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     if (element == nullptr) return DISP_E_MEMBERNOTFOUND;
     return Text(element == &m_panel->Text() || element == &m_panel->Picture() ? "Jump" : "Press", action);
 }
@@ -215,8 +205,7 @@ HRESULT CPanelAccessible::accLocation(long* left, long* top, long* width, long* 
     if (left == nullptr || top == nullptr || width == nullptr || height == nullptr) return E_POINTER;
     *left = *top = *width = *height = 0;
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     RECT r{};
     if (element != nullptr) {
         r = element->Bounds();
@@ -258,8 +247,7 @@ HRESULT CPanelAccessible::accHitTest(long x, long y, VARIANT* child) {
 
 HRESULT CPanelAccessible::accDoDefaultAction(VARIANT child) {
     const CDrawer* element = nullptr;
-    HRESULT failure = S_OK;
-    if (!Element(child, &element, &failure)) return failure;
+    if (const HRESULT failure = Element(child, &element); FAILED(failure)) return failure;
     if (element == nullptr) return DISP_E_MEMBERNOTFOUND;
     // Posted: the panel clicks the element from its own message loop, as
     // after a mouse click, never inside a caller's cross-process call.

@@ -60,9 +60,9 @@ class CPanelAccessible final : public IAccessible {
   private:
     ~CPanelAccessible() = default;
     // The element behind a child id (1 up), or null for the panel itself
-    // (CHILDID_SELF). False when the id names nothing shown, or the panel
-    // is gone.
-    bool Element(const VARIANT& child, const CDrawer** element, HRESULT* failure) const;
+    // (CHILDID_SELF); E_INVALIDARG when the id names nothing shown,
+    // CO_E_OBJNOTCONNECTED when the panel is gone.
+    HRESULT Element(const VARIANT& child, const CDrawer** element) const;
 
     std::atomic<ULONG> m_references{1};
     CMessPanel* m_panel;
