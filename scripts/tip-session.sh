@@ -46,6 +46,16 @@ tr_e2e_end() {
 
 tr_fail() { echo "$TR_NAME: FAIL: $*" >&2; exit 1; }
 
+# Runs COMMAND... every 0.1 s until it succeeds: false once SECONDS have passed without.
+tr_wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
 tr_server_start() {
   local catalogue="$1" log="$2" i
   shift 2

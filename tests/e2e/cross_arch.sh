@@ -44,6 +44,7 @@ ids() {  # FILE SIZE
 
 # The display history says what each start showed: one tip after the first,
 # the other one added by the second, whose panel came up.
+queries_logged() { [ "$(grep -c 'query peer=' "$work/server.log")" -ge "$1" ]; }
 queries=0
 for order in "x64 x86" "x86 x64"; do
   read -r first second <<<"$order"
@@ -59,8 +60,7 @@ for order in "x64 x86" "x86 x64"; do
   [ "$(ids "$dir/tips/messdisplay.dat" 1036)" = "8001 8002 " ] ||
     tr_fail "$first showed $shown; after $second the history holds $(ids "$dir/tips/messdisplay.dat" 1036)"
   # The server writes its log in batches: wait for the second start's line, however long a loaded machine takes.
-  for i in $(seq 1 300); do [ "$(grep -c 'query peer=' "$work/server.log")" -ge "$((queries + 2))" ] && break; sleep 0.1; done
-  [ "$(grep -c 'query peer=' "$work/server.log")" -ge "$((queries + 2))" ] ||
+  tr_wait_until 30 queries_logged "$((queries + 2))" ||
     tr_fail "the server logged no query of $second within 30 s: $(tail -n 2 "$work/server.log")"
   grep 'query peer=' "$work/server.log" | tail -n 1 | grep -q ' tips=0 ' ||
     tr_fail "$second was sent tips again: $(tail -n 2 "$work/server.log")"

@@ -34,9 +34,10 @@ grep -q '<figure><img src="8.png"' "$work/overflow/index.html" || tr_fail "tip 8
 TMPDIR="$work/killed" env -u DISPLAY -u WINEPREFIX scripts/preview.sh "$work/overflow.json" --out "$work/gone" \
   >/dev/null 2>&1 &
 preview=$!
-for _ in $(seq 600); do compgen -G "$work/killed/tiprelay-preview.*/wine.log" >/dev/null && break; sleep 0.5; done
+wine_started() { compgen -G "$work/killed/tiprelay-preview.*/wine.log" >/dev/null; }
+ended() { ! kill -0 "$preview" 2>/dev/null; }
+tr_wait_until 300 wine_started || tr_fail "the preview to be killed never started Wine"
 kill -TERM "$preview"
-for _ in $(seq 120); do kill -0 "$preview" 2>/dev/null || break; sleep 0.5; done
-! kill -0 "$preview" 2>/dev/null || tr_fail "a preview killed mid-run did not end"
+tr_wait_until 60 ended || tr_fail "a preview killed mid-run did not end"
 ! compgen -G "$work/killed/tiprelay-*" >/dev/null || tr_fail "a killed preview left $(ls "$work/killed") behind"
 echo "preview: $tips sample tips as 260x160 PNGs; the overflowing tip (expired) marked, the one that fits (not yet valid) not; without a display it returns and cleans up, killed too"

@@ -29,8 +29,9 @@ CONF
 nginx -p "$work" -c "$work/nginx.conf" &
 TR_PIDS+=("$!")
 query() { "$TR_TIPSERVER" query "127.0.0.1:$front" --user scale --pid 11 --last-time 0; }
-for _ in $(seq 1 50); do reference="$(query 2>/dev/null)" && break || sleep 0.1; done
-grep -q '^status: 0' <<<"${reference:-}" || tr_fail "no answer through nginx: $(cat "$work/nginx-error.log")"
+answered() { reference="$(query 2>/dev/null)"; }
+tr_wait_until 5 answered || tr_fail "no answer through nginx: $(cat "$work/nginx-error.log")"
+grep -q '^status: 0' <<<"$reference" || tr_fail "nginx's answer: $reference"
 for i in $(seq 2 40); do
   if [ "$i" -eq 20 ]; then kill "$pid1"; wait "$pid1" 2>/dev/null || true; fi
   [ "$(query)" = "$reference" ] || tr_fail "query $i answered differently or not at all"
